@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs what is missing from Debian's archive, then configures and builds.
+# Usage: scripts/setup.sh [build-folder] [extra cmake arguments...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+PACKAGES=(
+  g++ clang cmake ninja-build pkg-config
+  libicu-dev zlib1g-dev qt6-base-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth hyperfine python3
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}" >&2
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+fi
+
+BUILD=${1:-build}
+shift || true
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake --build "$BUILD"

@@ -1,0 +1,167 @@
+// Locale-aware comparison and case mapping with ICU.
+#include <unicode/ucol.h>
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/text_collate.h"
+
+namespace tandrel::platform {
+
+namespace {
+
+// The ICU locale id of the user's collation locale: "de_DE" from
+// "de_DE.UTF-8@euro"; empty (root) when unset or "C"/"POSIX".
+std::string CollationLocaleId() {
+    const char* value = nullptr;
+    for (const char* name : {"LC_ALL", "LC_COLLATE", "LANG"}) {
+        const char* v = std::getenv(name);
+        if (v && *v) {
+            value = v;
+            break;
+        }
+    }
+    if (!value) return {};
+    std::string id(value);
+    id = id.substr(0, id.find_first_of(".@"));
+    if (id == "C" || id == "POSIX") return {};
+    return id;
+}
+
+class Collator {
+public:
+    explicit Collator(bool numeric) {
+        UErrorCode status = U_ZERO_ERROR;
+        collator_ = ucol_open(CollationLocaleId().c_str(), &status);
+        if (U_FAILURE(status)) {
+            // An unknown locale name falls back to the root order.
+            status = U_ZERO_ERROR;
+            collator_ = ucol_open("", &status);
+            if (U_FAILURE(status)) collator_ = nullptr;
+        }
+        if (!collator_) return;
+        ucol_setStrength(collator_, UCOL_SECONDARY);
+        if (numeric) {
+            status = U_ZERO_ERROR;
+            ucol_setAttribute(collator_, UCOL_NUMERIC_COLLATION, UCOL_ON, &status);
+        }
+    }
+    ~Collator() {
+        if (collator_) ucol_close(collator_);
+    }
+    Collator(const Collator&) = delete;
+    Collator& operator=(const Collator&) = delete;
+
+    int Compare(std::string_view a, std::string_view b) const {
+        if (a == b) return 0;
+        if (collator_) {
+            UErrorCode status = U_ZERO_ERROR;
+            UCollationResult result = ucol_strcollUTF8(collator_, a.data(), static_cast<int32_t>(a.size()),
+                                                       b.data(), static_cast<int32_t>(b.size()), &status);
+            if (U_SUCCESS(status)) return result == UCOL_LESS ? -1 : result == UCOL_GREATER ? 1 : 0;
+        }
+        int byBytes = a.compare(b);
+        return byBytes < 0 ? -1 : byBytes > 0 ? 1 : 0;
+    }
+
+private:
+    UCollator* collator_ = nullptr;
+};
+
+template <typename MapAscii, typename MapCodePoint>
+std::string MapCase(std::string_view text, MapAscii mapAscii, MapCodePoint mapCodePoint) {
+    std::string result;
+    result.reserve(text.size());
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    int32_t length = static_cast<int32_t>(text.size());
+    int32_t i = 0;
+    while (i < length) {
+        if (bytes[i] < 0x80) {
+            result.push_back(mapAscii(static_cast<char>(bytes[i])));
+            ++i;
+            continue;
+        }
+        int32_t start = i;
+        UChar32 c;
+        U8_NEXT(bytes, i, length, c);
+        if (c < 0) {
+            // Invalid UTF-8 stays as it is, byte for byte.
+            result.append(text.data() + start, static_cast<std::size_t>(i - start));
+            continue;
+        }
+        uint8_t encoded[U8_MAX_LENGTH];
+        int32_t n = 0;
+        U8_APPEND_UNSAFE(encoded, n, mapCodePoint(c));
+        result.append(reinterpret_cast<const char*>(encoded), static_cast<std::size_t>(n));
+    }
+    return result;
+}
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+// The next unit for case-insensitive equality: a folded code point, or for an
+// invalid sequence its raw bytes (which must then match exactly).
+struct FoldUnit {
+    UChar32 codePoint = 0;
+    std::string_view invalid;
+};
+
+FoldUnit NextFolded(std::string_view text, int32_t& i) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    if (bytes[i] < 0x80) return {AsciiLower(static_cast<char>(bytes[i++])), {}};
+    int32_t start = i;
+    UChar32 c;
+    U8_NEXT(bytes, i, static_cast<int32_t>(text.size()), c);
+    if (c < 0) return {-1, text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(i - start))};
+    return {u_foldCase(c, U_FOLD_CASE_DEFAULT), {}};
+}
+
+}  // namespace
+
+int CollateCompare(std::string_view a, std::string_view b) {
+    thread_local const Collator collator(false);
+    return collator.Compare(a, b);
+}
+
+int CollateCompareLogical(std::string_view a, std::string_view b) {
+    thread_local const Collator collator(true);
+    return collator.Compare(a, b);
+}
+
+std::string LowerCase(std::string_view text) {
+    return MapCase(text, AsciiLower, [](UChar32 c) { return u_tolower(c); });
+}
+
+std::string UpperCase(std::string_view text) {
+    return MapCase(text, AsciiUpper, [](UChar32 c) { return u_toupper(c); });
+}
+
+bool SameTextIgnoreCase(std::string_view a, std::string_view b) {
+    if (a == b) return true;
+    int32_t i = 0, j = 0;
+    int32_t lengthA = static_cast<int32_t>(a.size()), lengthB = static_cast<int32_t>(b.size());
+    while (i < lengthA && j < lengthB) {
+        FoldUnit x = NextFolded(a, i);
+        FoldUnit y = NextFolded(b, j);
+        if (x.codePoint != y.codePoint || x.invalid != y.invalid) return false;
+    }
+    return i == lengthA && j == lengthB;
+}
+
+const LocaleSeparators& GetLocaleSeparators() {
+    static const LocaleSeparators separators = [] {
+        LocaleSeparators s;
+        const lconv* conv = std::localeconv();
+        s.thousands = (conv && conv->thousands_sep && *conv->thousands_sep) ? conv->thousands_sep : ",";
+        s.decimal = (conv && conv->decimal_point && *conv->decimal_point) ? conv->decimal_point : ".";
+        s.list = s.decimal == "," ? ";" : ",";
+        return s;
+    }();
+    return separators;
+}
+
+}  // namespace tandrel::platform

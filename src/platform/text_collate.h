@@ -1,0 +1,30 @@
+#pragma once
+// Locale text: comparison ignoring case, natural order, case mapping and the
+// locale's separators. The comparisons run once per file in every scan, so
+// they are built for speed: one ICU collator per thread.
+#include <string>
+#include <string_view>
+
+namespace tandrel::platform {
+
+// The user's locale comparison ignoring case (collator strength secondary,
+// locale from LC_ALL / LC_COLLATE / LANG, root when unset): -1, 0 or 1.
+int CollateCompare(std::string_view a, std::string_view b);
+// Natural order: the same collator with numeric ordering (digit runs by value).
+int CollateCompareLogical(std::string_view a, std::string_view b);
+
+// Unicode simple case mapping per code point; invalid UTF-8 bytes are kept.
+std::string LowerCase(std::string_view text);
+std::string UpperCase(std::string_view text);
+// Equality ignoring case (simple case folding).
+bool SameTextIgnoreCase(std::string_view a, std::string_view b);
+
+struct LocaleSeparators {
+    std::string thousands;  // "," when the locale gives none
+    std::string decimal;    // "." when the locale gives none
+    std::string list;       // "," or ";" when the decimal separator is ","
+};
+// From the process locale (localeconv); read once.
+const LocaleSeparators& GetLocaleSeparators();
+
+}  // namespace tandrel::platform
