@@ -1,0 +1,76 @@
+#include "cli/cli_job.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <thread>
+
+#include "common/paths.h"
+#include "platform/current_folder.h"
+#include "platform/file_system.h"
+#include "scan/scan_job.h"
+
+namespace tandrel::cli {
+
+namespace {
+
+std::atomic<bool>* cancelFlag = nullptr;
+
+extern "C" void OnInterrupt(int) {
+    if (cancelFlag) cancelFlag->store(true);
+    // A second Ctrl-C ends the program at once.
+    std::signal(SIGINT, SIG_DFL);
+}
+
+// The progress line without its line end, cut to fit a terminal line.
+std::string ProgressLine(ScanModel& model) {
+    std::string text = model.ProgressText.GetText();
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    constexpr std::size_t kWidth = 78;
+    if (text.size() > kWidth) text = "..." + text.substr(text.size() - (kWidth - 3));
+    return text;
+}
+
+}  // namespace
+
+std::string AbsolutePath(const std::string& path) {
+    std::string absolute = path;
+    if (absolute.empty() || absolute[0] != platform::PathDelim)
+        absolute = PathJoin(platform::CurrentFolder(), path);
+    return RemoveTrailingBackslash(NormalizePath(absolute));
+}
+
+JobOutcome RunScanJob(ScanModel& model, const std::string& path) {
+    JobOutcome outcome;
+    if (!platform::PathExists(path)) {
+        outcome.error = "Path not found: " + path;
+        return outcome;
+    }
+    PrepareScan(model, path, false);
+    TThreadDiskTreemap job(model);
+
+    cancelFlag = &model.CancelOperation;
+    auto previous = std::signal(SIGINT, OnInterrupt);
+    const bool showProgress = isatty(STDERR_FILENO);
+    job.Start();
+    outcome.liveScan = job.IsLiveScan();
+    while (job.threadRunning.load()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (showProgress) std::fprintf(stderr, "\r\033[K%s", ProgressLine(model).c_str());
+    }
+    job.WaitFor();
+    if (showProgress) std::fprintf(stderr, "\r\033[K");
+    std::signal(SIGINT, previous);
+    cancelFlag = nullptr;
+
+    outcome.cancelled = model.CancelOperation.load();
+    outcome.reported = job.Failed();
+    if (job.Failed()) outcome.error = job.ErrorText();
+    else if (outcome.cancelled) outcome.error = "Cancelled.";
+    outcome.ok = !job.Failed() && !outcome.cancelled;
+    return outcome;
+}
+
+}  // namespace tandrel::cli

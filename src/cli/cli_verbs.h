@@ -1,0 +1,12 @@
+#pragma once
+// The verbs of tandrel-cli; each returns the process exit code.
+#include <string>
+#include <vector>
+
+namespace tandrel::cli {
+
+int RunScan(const std::vector<std::string>& args);
+int RunSummary(const std::vector<std::string>& args);
+int RunSnapshots(const std::vector<std::string>& args);
+
+}  // namespace tandrel::cli

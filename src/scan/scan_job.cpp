@@ -1,0 +1,127 @@
+#include "scan/scan_job.h"
+
+#include <exception>
+
+#include "common/format_numbers.h"
+#include "common/messages.h"
+#include "common/strings.h"
+#include "platform/file_system.h"
+#include "scan/disk_scanner.h"
+#include "scan/snapshot_file.h"
+#include "scan/snapshot_line_format.h"
+#include "scan/snapshot_lines.h"
+#include "scan/snapshot_loader.h"
+#include "scan/snapshot_store.h"
+
+namespace tandrel {
+
+TThreadDiskTreemap::TThreadDiskTreemap(ScanModel& model) : model_(model) {}
+
+TThreadDiskTreemap::~TThreadDiskTreemap() { WaitFor(); }
+
+void TThreadDiskTreemap::Start() {
+    if (thread_.joinable() || threadRunning) return;
+    const std::string& path = model_.ScanPath;
+    if (platform::DirectoryExists(path)) {
+        liveScan_ = true;
+    } else if (platform::FileExists(path)) {
+        liveScan_ = false;
+    } else {
+        failed_ = true;
+        error_ = "Path not found: " + path;
+        return;
+    }
+    // Published before the worker starts, so it never hides the worker's own line.
+    model_.ProgressText.SetText("Working...");
+    threadRunning = true;
+    thread_ = std::thread([this] { Execute(); });
+}
+
+void TThreadDiskTreemap::WaitFor() {
+    if (thread_.joinable()) thread_.join();
+}
+
+void TThreadDiskTreemap::Execute() {
+    threadRunning = true;
+    try {
+        if (!model_.Root()) {
+            Fail("the scan model has no root node");
+        } else if (liveScan_) {
+            RunLiveScan();
+        } else {
+            RunSnapshotLoad();
+        }
+    } catch (const std::exception& e) {
+        Fail(std::string("Scan failed: ") + e.what());
+    } catch (...) {
+        Fail("Scan failed: unknown error");
+    }
+    threadRunning = false;
+}
+
+void TThreadDiskTreemap::RunLiveScan() {
+    model_.SnapshotLines.Clear();
+    model_.SnapshotLines.Add(kFilesSectionMarker);
+    try {
+        model_.LastScanStats =
+            ScanDirectoryToTreemap(model_, model_.ScanPath, model_.Root(), nullptr, platform::FindRecord{});
+    } catch (...) {
+        model_.SnapshotLines.Clear();  // drops the half-written body
+        throw;
+    }
+    // Also after a cancel: the temporary snapshot holds what was scanned.
+    SaveTempSnapshot(model_, model_.ScanPath);
+}
+
+void TThreadDiskTreemap::RunSnapshotLoad() {
+    SnapshotLineReader reader;
+    std::string error;
+    if (!LoadExtendedVolume(model_.ScanPath, reader, &error)) {
+        Fail("Could not load snapshot " + model_.ScanPath + ": " + error);
+        return;
+    }
+    SeekSectionStart(reader);
+    SnapshotLoadReport report;
+    LoadSnapshotToTreemap(model_, reader, "", model_.Root(), nullptr, &report);
+    skippedLines_ = report.skippedLines;
+    if (!report.error.empty()) {
+        Fail("Could not load snapshot " + model_.ScanPath + ": " + report.error);
+        return;
+    }
+    model_.DiskTreeMapEntries.ForEach([](TDiskTreeMapEntry& node) { node._Modified = true; });
+    {
+        std::lock_guard<std::mutex> lock(model_.csModifiedCount);
+        model_.DirectoryEntries.ForEach([](TDirectoryEntry& record) { record._ModifiedCount = 1; });
+    }
+    if (skippedLines_ > 0) {
+        GetMessages().AddErrorLine("Snapshot " + model_.ScanPath + " loaded with " + FormatCount(skippedLines_) +
+                                   " lines skipped");
+    }
+}
+
+void TThreadDiskTreemap::Fail(const std::string& text) {
+    failed_ = true;
+    error_ = text;
+    // A failed load leaves no half model behind that could pass for the snapshot.
+    if (!liveScan_) {
+        model_.ResetTreemap(model_.ScanPath, false);
+        model_.ResetDirectoryEntries();
+    }
+    GetMessages().ShowMessage(MessageKind::Error, text);
+}
+
+void PrepareScan(ScanModel& model, const std::string& path, bool includeFreeSpace) {
+    model.CancelOperation = false;
+    model.PauseOperation = false;
+    model.ScanPath = ResolveSnapshotPath(model, path);
+    if (!model.TempSnapshotFn.empty() && ContainsText(model.TempSnapshotFn, ".temp_snapshot") &&
+        platform::FileExists(model.TempSnapshotFn)) {
+        platform::DeleteFile(model.TempSnapshotFn);
+    }
+    model.TempSnapshotFn.clear();
+    model.TempSnapshotRootPath.clear();
+    model.ResetTreemap(model.ScanPath, includeFreeSpace);
+    model.ResetDirectoryEntries();
+}
+
+}  // namespace tandrel

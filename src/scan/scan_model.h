@@ -1,0 +1,235 @@
+#pragma once
+// The in-memory model of one scan: a tree of nodes for the treemap, a tree of
+// folder records for the statistics, and the counters, flags and locks shared
+// by the scan job and the window.
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "common/thread_string_list.h"
+#include "common/types.h"
+#include "scan/snapshot_lines.h"
+
+namespace tandrel {
+
+enum TEntryType : std::uint8_t {
+    EntryType_Unknown = 0,
+    EntryType_Root = 1,
+    EntryType_Directory = 2,
+    EntryType_File = 3,
+    EntryType_FreeSpace = 4,
+};
+
+struct TRect {
+    int Left = 0, Top = 0, Right = 0, Bottom = 0;
+};
+
+// Drawing state of one node, owned by the node.
+struct TBoxInfo {
+    float _PixelsX = 0, _PixelsY = 0, _PixelsW = 0, _PixelsH = 0;
+    TRect _AbsRect;
+    float _BoxPixelsX = 0, _BoxPixelsY = 0, _BoxPixelsW = 0, _BoxPixelsH = 0;
+    std::uint32_t _BackColor = 0;
+    bool _Highlighed = false;
+};
+
+// One node of the scanned tree: the root, a folder, a file or the free space.
+class TDiskTreeMapEntry {
+public:
+    std::string Name;
+    TEntryType EntryType = EntryType_Unknown;
+    std::int64_t SizeTotal = 0;
+    std::int64_t SizeRoot = 0;
+    TDateTime DateM = 0;
+    // Children, not owned. Guarded by the model lock, so no lock of its own:
+    // a mutex per node would cost more than the rest of the node.
+    std::vector<TDiskTreeMapEntry*> ChildrenEntries;
+    TDiskTreeMapEntry* ParentNodeIdx = nullptr;
+    float _BigX = 0, _BigY = 0, _BigW = 0, _BigH = 0;
+    float _PercX = 0, _PercY = 0, _PercW = 0, _PercH = 0;
+    std::unique_ptr<TBoxInfo> _BoxInfo;
+    int _Level = 0;
+    bool _Selected = false;
+    bool _SearchResult = false;
+    bool _Modified = false;
+
+    // Sum of SizeTotal of ChildrenEntries[fromIdx..toIdx]; 0 when toIdx < fromIdx.
+    std::int64_t GetChildrenBytesSize(int fromIdx, int toIdx) const;
+    // Adds diff to every ancestor's SizeTotal (and the parent's SizeRoot) and
+    // puts every ancestor's children back in order.
+    void IncreaseSizeOfParents(std::int64_t diff);
+    // When _Modified: sorts the children, biggest first (does not clear _Modified).
+    void SortDiskTreeMapChildren();
+
+    static bool IsValidNodeIdx(const TDiskTreeMapEntry* node) { return node != nullptr; }
+    static bool IsInvalidNodeIdx(const TDiskTreeMapEntry* node) { return node == nullptr; }
+};
+
+// Full path of a node ("" for null); takes the model lock of the current model.
+std::string GetNodeFullPath(const TDiskTreeMapEntry* node);
+// The children order: SizeTotal descending, equal sizes by Name descending
+// (locale, case ignored). Negative when a goes first.
+int CompareTreeMapChildren(const TDiskTreeMapEntry* a, const TDiskTreeMapEntry* b);
+
+// One folder record, or the "[files]" record standing for a folder's own files.
+class TDirectoryEntry {
+public:
+    std::string FolderName;
+    std::int64_t TotalSize = 0;
+    std::int64_t RootSize = 0;
+    int TotalDirs = 0;
+    int RootDirs = 0;
+    TDateTime DateM = 0;
+    TDateTime DateC = 0;
+    int Level = 0;
+    int Idx = 0;
+    int TotalFiles = 0;
+    int RootFiles = 0;
+    TDirectoryEntry* ParentIdx = nullptr;
+    std::vector<TDirectoryEntry*> ChildrenEntries;  // not owned
+    int _ModifiedCount = 0;
+    int _ModifiedPositionX = 0;
+    int _ModifiedPositionY = 0;
+    void* TreeNodeX = nullptr;  // the folder tree view's node, owned by the view
+
+    // Full path: the ancestors' FolderName joined with "/".
+    std::string CalcPath() const;
+    // Share of the parent's TotalSize in percent; 101 without a parent, 0 when
+    // the parent is empty.
+    float PercentOfParent() const;
+};
+
+// The folder children order of the statistics re-sort: TotalSize descending.
+void SortDirectoryChildren(TDirectoryEntry& record);
+
+// One file of a flat scan or load.
+class TFileEntry {
+public:
+    std::string FileName;
+    TDirectoryEntry* OwnerFolder = nullptr;
+    std::int64_t Size = 0;
+    TDateTime DateM = 0;
+};
+
+class TDirectoryStats {
+public:
+    int DirectoriesCount = 0;
+    int FilesCount = 0;
+    std::int64_t Size = 0;
+
+    void Clear() { *this = TDirectoryStats{}; }
+    void Add(const TDirectoryStats& other) {
+        DirectoriesCount += other.DirectoriesCount;
+        FilesCount += other.FilesCount;
+        Size += other.Size;
+    }
+};
+
+// Header facts of one stored snapshot.
+class TSnapshotDetails {
+public:
+    std::string RootPath;  // with trailing "/"
+    TDateTime SnapshotCreatedDt = 0;
+    TDateTime SnapshotFnDt = 0;
+    std::string SnapshotFn;
+    std::string Description;  // as stored, with its leading ">"
+    int FilesCount = 0;
+    int FoldersCount = 0;
+    std::int64_t SizeInBytes = 0;
+};
+
+// Version texts of a file.
+class TFileInfo {
+public:
+    std::string Version;
+    std::string Description;
+    std::string Comments;
+};
+// The running program has its build's version; other files have no version
+// resource here ("debug build:0"); a missing file gives empty texts.
+TFileInfo GetFileInfo(const std::string& file);
+// "major.minor.release build:N" of this program.
+std::string AppVersionText();
+
+// Owning stores with stable addresses: nodes and records live in chunks, not
+// one heap block each, because a scan makes millions of them.
+template <typename T>
+class TOwningStore {
+public:
+    T* Add() { return &items_.emplace_back(); }
+    T* operator[](std::size_t index) { return &items_[index]; }
+    const T* operator[](std::size_t index) const { return &items_[index]; }
+    int Count() const { return static_cast<int>(items_.size()); }
+    bool Empty() const { return items_.empty(); }
+    void Clear() { std::deque<T>().swap(items_); }
+    template <typename F>
+    void ForEach(F f) {
+        for (T& item : items_) f(item);
+    }
+
+private:
+    std::deque<T> items_;
+};
+
+// The one model of the current scan.
+class ScanModel {
+public:
+    TOwningStore<TDiskTreeMapEntry> DiskTreeMapEntries;  // [0] root, [1] free space
+    TDiskTreeMapEntry* FreeSpaceEntry = nullptr;
+    TOwningStore<TDirectoryEntry> DirectoryEntries;       // [0] root record
+    std::vector<TDirectoryEntry*> NewDirectoryEntries;    // under csNewDirectoryEntries
+    SnapshotLinesWriter SnapshotLines;                    // body written by a live scan
+    TDirectoryStats LastScanStats;
+    int ScanDepth = 0;
+    int ListScanDepth = 0;
+
+    std::recursive_mutex csTreemap;
+    std::mutex csModifiedCount;
+    std::mutex csNewDirectoryEntries;
+
+    std::atomic<bool> CancelOperation{false};
+    std::atomic<bool> PauseOperation{false};
+    std::atomic<bool> AppClosing{false};
+    TThreadStringList ProgressText;
+
+    // Snapshot store state.
+    std::string ScanPath;
+    std::string SnapshotsPath;
+    std::string TempSnapshotFn;
+    std::string TempSnapshotRootPath;
+    std::mutex csSnapshotDetails;
+    std::vector<std::unique_ptr<TSnapshotDetails>> SnapshotDetailsCache;
+
+    // True when a cancel or close was asked for.
+    bool StopRequested() const { return CancelOperation.load() || AppClosing.load(); }
+    // Sleeps in 500 ms steps while paused; false when a stop was asked for.
+    bool WaitWhilePaused() const;
+
+    // First half of a reset: the root node and the free-space node of the
+    // file system holding scanPath; with includeFreeSpace the free space is
+    // the root's only child.
+    void ResetTreemap(const std::string& scanPath, bool includeFreeSpace);
+    // Second half: the folder records and the queue of new records.
+    void ResetDirectoryEntries();
+    void IncludeFreeSpace();
+    void ExcludeFreeSpace();
+    // Free space is offered only for mount points.
+    static bool CanIncludeFreeSpace(const std::string& scanPath);
+
+    TDiskTreeMapEntry* Root() { return DiskTreeMapEntries.Empty() ? nullptr : DiskTreeMapEntries[0]; }
+};
+
+// The process's current model.
+ScanModel& CurrentModel();
+
+namespace test_hooks {
+// Length of one sleep step while paused (500 ms unless a test shortens it);
+// 0 or less restores the default.
+void SetPauseStepMs(int ms);
+}  // namespace test_hooks
+
+}  // namespace tandrel

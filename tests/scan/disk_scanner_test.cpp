@@ -1,0 +1,278 @@
+#include "scan/disk_scanner.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <stdexcept>
+#include <thread>
+
+#include "scan/folder_records.h"
+#include "scan/scan_test_helpers.h"
+#include "support/temp_dir.h"
+
+namespace tandrel {
+namespace {
+
+using testing::ChildNamed;
+using testing::RecordNamed;
+using testing::TakeBodyLines;
+using testing::TempDir;
+
+// root: a.txt (10), beta/ (y 20, sub/ z 5), Alpha/ (x.bin 100), gamma/ (empty)
+struct FixtureTree {
+    TempDir dir;
+    FixtureTree() {
+        dir.WriteFile("a.txt", std::string(10, 'a'));
+        dir.WriteFile("beta/y", std::string(20, 'y'));
+        dir.WriteFile("beta/sub/z", std::string(5, 'z'));
+        dir.WriteFile("Alpha/x.bin", std::string(100, 'x'));
+        dir.MakeFolder("gamma");
+    }
+};
+
+class DiskScannerTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        test_hooks::SetFolderVisitHook({});
+        platform::test_hooks::DenyAccessBelow("");
+    }
+    TDirectoryStats Scan(const std::string& path) {
+        model.ResetTreemap(path, false);
+        model.ResetDirectoryEntries();
+        model.SnapshotLines.Clear();
+        return ScanDirectoryToTreemap(model, path, model.Root(), nullptr, platform::FindRecord{});
+    }
+    ScanModel model;
+};
+
+TEST_F(DiskScannerTest, FinishedScanHoldsTheModelInvariantsAndCounts) {
+    FixtureTree tree;
+    TDirectoryStats stats = Scan(tree.dir.path());
+    model.LastScanStats = stats;
+    testing::ExpectFinishedModelInvariants(model);
+
+    EXPECT_EQ(stats.FilesCount, 4);
+    EXPECT_EQ(stats.DirectoriesCount, 4);
+    EXPECT_EQ(stats.Size, 135);
+    TDirectoryEntry* root = model.DirectoryEntries[0];
+    EXPECT_EQ(root->FolderName, tree.dir.path());
+    EXPECT_EQ(root->TotalSize, stats.Size);
+    EXPECT_EQ(root->TotalFiles, stats.FilesCount);
+    EXPECT_EQ(root->TotalDirs, stats.DirectoriesCount);
+    EXPECT_EQ(root->RootFiles, 1);
+    EXPECT_EQ(root->RootDirs, 3);
+    EXPECT_EQ(model.Root()->Name, tree.dir.path());
+
+    TDiskTreeMapEntry* beta = ChildNamed(model.Root(), "beta");
+    ASSERT_NE(beta, nullptr);
+    EXPECT_EQ(beta->EntryType, EntryType_Directory);
+    EXPECT_EQ(beta->SizeTotal, 25);
+    EXPECT_EQ(beta->SizeRoot, 20);
+    EXPECT_EQ(GetNodeFullPath(ChildNamed(beta, "sub")), tree.dir.Path("beta/sub"));
+    TDiskTreeMapEntry* y = ChildNamed(beta, "y");
+    ASSERT_NE(y, nullptr);
+    EXPECT_EQ(y->DateM, FileModificationTime(tree.dir.Path("beta/y")));
+
+    TDirectoryEntry* sub = RecordNamed(model, "sub");
+    ASSERT_NE(sub, nullptr);
+    EXPECT_EQ(sub->Level, 2);
+    EXPECT_EQ(sub->CalcPath(), tree.dir.Path("beta/sub"));
+    // Every file added anywhere below counted once on the way up.
+    EXPECT_EQ(root->_ModifiedCount, 4);
+    EXPECT_EQ(RecordNamed(model, "beta")->_ModifiedCount, 2);
+    // Every folder record was queued for the statistics view, in walk order.
+    ASSERT_EQ(model.NewDirectoryEntries.size(), 5u);
+    EXPECT_EQ(model.NewDirectoryEntries[0], root);
+}
+
+TEST_F(DiskScannerTest, LinesComeInPreOrderWithSubfoldersSortedByName) {
+    FixtureTree tree;
+    Scan(tree.dir.path() + "/");  // a trailing "/" makes no difference
+    const std::string r = tree.dir.path() + "/";
+    std::vector<std::string> lines = TakeBodyLines(model);
+    ASSERT_EQ(lines.size(), 9u);
+    EXPECT_EQ(lines[0], "|" + r);  // the root: no times
+    EXPECT_EQ(lines[1].substr(0, 9), "a.txt|10|");
+    EXPECT_EQ(lines[2].substr(0, r.size() + 8), "|" + r + "Alpha/|");
+    EXPECT_EQ(lines[3].substr(0, 10), "x.bin|100|");
+    EXPECT_EQ(lines[4].substr(0, r.size() + 7), "|" + r + "beta/|");
+    EXPECT_EQ(lines[5].substr(0, 5), "y|20|");
+    EXPECT_EQ(lines[6].substr(0, r.size() + 11), "|" + r + "beta/sub/|");
+    EXPECT_EQ(lines[7].substr(0, 4), "z|5|");
+    EXPECT_EQ(lines[8].substr(0, r.size() + 8), "|" + r + "gamma/|");
+    // A subfolder's line carries its times and the folder attribute.
+    EXPECT_EQ(lines[2].substr(lines[2].size() - 3), "|16");
+    EXPECT_EQ(model.Root()->Name, tree.dir.path());
+}
+
+TEST_F(DiskScannerTest, EmptyFolderGivesOneRecordAndOneEmptyFilesRecord) {
+    TempDir dir;
+    TDirectoryStats stats = Scan(dir.path());
+    EXPECT_EQ(stats.FilesCount + stats.DirectoriesCount + stats.Size, 0);
+    EXPECT_TRUE(model.Root()->ChildrenEntries.empty());
+    EXPECT_EQ(model.Root()->SizeTotal, 0);
+    ASSERT_EQ(model.DirectoryEntries.Count(), 2);
+    EXPECT_EQ(model.DirectoryEntries[1]->FolderName, "[files]");
+    EXPECT_EQ(model.DirectoryEntries[1]->TotalFiles, 0);
+    testing::ExpectFinishedModelInvariants(model);
+}
+
+TEST_F(DiskScannerTest, LinkedFolderIsLeftOutButLinkedFileCounts) {
+    TempDir target, dir;
+    target.WriteFile("inside.txt", "12345");
+    ASSERT_EQ(symlink(target.path().c_str(), dir.Path("linked").c_str()), 0);
+    ASSERT_EQ(symlink(target.Path("inside.txt").c_str(), dir.Path("filelink").c_str()), 0);
+    TDirectoryStats stats = Scan(dir.path());
+    EXPECT_EQ(stats.DirectoriesCount, 0);
+    EXPECT_EQ(model.DirectoryEntries[0]->RootDirs, 0);
+    EXPECT_EQ(ChildNamed(model.Root(), "linked"), nullptr);
+    // A link to a file is a file of the link's own size.
+    EXPECT_EQ(stats.FilesCount, 1);
+    ASSERT_NE(ChildNamed(model.Root(), "filelink"), nullptr);
+    std::vector<std::string> lines = TakeBodyLines(model);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1].substr(0, 9), "filelink|");
+    testing::ExpectFinishedModelInvariants(model);
+}
+
+TEST_F(DiskScannerTest, UnreadableFolderKeepsNodeRecordAndLineWithZeroCounts) {
+    FixtureTree tree;
+    platform::test_hooks::DenyAccessBelow(tree.dir.Path("beta"));
+    TDirectoryStats stats = Scan(tree.dir.path());
+    EXPECT_EQ(stats.FilesCount, 2);
+    EXPECT_EQ(stats.DirectoriesCount, 3);
+    TDiskTreeMapEntry* beta = ChildNamed(model.Root(), "beta");
+    ASSERT_NE(beta, nullptr);
+    EXPECT_EQ(beta->SizeTotal, 0);
+    EXPECT_TRUE(beta->ChildrenEntries.empty());
+    TDirectoryEntry* record = RecordNamed(model, "beta");
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->TotalFiles + record->TotalDirs + record->TotalSize, 0);
+    // Its line is there, with the next folder's line right after it.
+    std::vector<std::string> lines = TakeBodyLines(model);
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[4].rfind("|" + tree.dir.Path("beta/|"), 0), 0u);
+    EXPECT_EQ(lines[5].rfind("|" + tree.dir.Path("gamma/|"), 0), 0u);
+    testing::ExpectFinishedModelInvariants(model);
+}
+
+TEST_F(DiskScannerTest, CancelInADeepFolderLeavesAPartialModelWithMatchingCounts) {
+    FixtureTree tree;
+    const std::string deep = tree.dir.Path("beta/sub");
+    test_hooks::SetFolderVisitHook([&](const std::string& path) {
+        if (path == deep) model.CancelOperation = true;
+    });
+    TDirectoryStats stats = Scan(tree.dir.path());
+
+    // Alpha was finished before; root, beta and sub were cut short.
+    for (const char* name : {"sub", "beta"}) ASSERT_NE(RecordNamed(model, name), nullptr);
+    int filesRecords = 0, fileNodes = 0;
+    model.DirectoryEntries.ForEach([&](TDirectoryEntry& r) {
+        if (r.FolderName == "[files]") {
+            ++filesRecords;
+            EXPECT_EQ(r.ParentIdx->FolderName, "Alpha");
+        }
+    });
+    EXPECT_EQ(filesRecords, 1);
+    EXPECT_EQ(ChildNamed(model.Root(), "gamma"), nullptr);
+    EXPECT_TRUE(ChildNamed(ChildNamed(model.Root(), "beta"), "sub")->ChildrenEntries.empty());
+    // The counts cover exactly what was scanned: the nodes and the lines.
+    model.DiskTreeMapEntries.ForEach([&](TDiskTreeMapEntry& n) {
+        if (n.EntryType == EntryType_File && &n != model.FreeSpaceEntry) ++fileNodes;
+    });
+    EXPECT_EQ(stats.FilesCount, fileNodes);
+    EXPECT_EQ(stats.FilesCount, 3);
+    EXPECT_EQ(stats.DirectoriesCount, 3);
+    EXPECT_EQ(stats.Size, 130);
+    EXPECT_EQ(model.Root()->SizeTotal, 130);
+    EXPECT_EQ(model.DirectoryEntries[0]->TotalSize, 130);  // the live sums
+    EXPECT_EQ(TakeBodyLines(model).size(), 7u);
+}
+
+TEST_F(DiskScannerTest, CancelBeforeTheStartCreatesNothing) {
+    FixtureTree tree;
+    model.ResetTreemap(tree.dir.path(), false);
+    model.ResetDirectoryEntries();
+    model.CancelOperation = true;
+    TDirectoryStats stats = ScanDirectoryToTreemap(model, tree.dir.path(), model.Root(), nullptr, {});
+    EXPECT_EQ(stats.FilesCount, 0);
+    EXPECT_TRUE(model.DirectoryEntries.Empty());
+}
+
+TEST_F(DiskScannerTest, ProgressTextNamesTheFolderBeingVisited) {
+    FixtureTree tree;
+    std::vector<std::string> seen;
+    test_hooks::SetFolderVisitHook([&](const std::string&) { seen.push_back(model.ProgressText.GetStrings(0)); });
+    Scan(tree.dir.path());
+    ASSERT_EQ(seen.size(), 5u);
+    EXPECT_EQ(seen[0], ">" + tree.dir.path());
+    EXPECT_EQ(seen[1], ">" + tree.dir.Path("Alpha"));
+    EXPECT_EQ(seen[3], ">" + tree.dir.Path("beta/sub"));
+}
+
+TEST_F(DiskScannerTest, ExceptionInTheWalkLeavesNoLockHeld) {
+    FixtureTree tree;
+    test_hooks::SetFolderVisitHook([&](const std::string& path) {
+        if (path == tree.dir.Path("beta")) throw std::runtime_error("boom");
+    });
+    EXPECT_THROW(Scan(tree.dir.path()), std::runtime_error);
+    std::thread other([&] {
+        std::unique_lock<std::recursive_mutex> lock(model.csTreemap, std::try_to_lock);
+        EXPECT_TRUE(lock.owns_lock());
+    });
+    other.join();
+}
+
+TEST_F(DiskScannerTest, ListsFormFillsFlatListsInWalkOrder) {
+    FixtureTree tree;
+    TOwningStore<TFileEntry> files;
+    TOwningStore<TDirectoryEntry> folders;
+    TDirectoryStats stats = ScanDirectoryToLists(model, tree.dir.path(), files, folders, nullptr);
+    EXPECT_EQ(stats.FilesCount, 4);
+    EXPECT_EQ(stats.DirectoriesCount, 4);
+    EXPECT_EQ(stats.Size, 135);
+    ASSERT_EQ(folders.Count(), 5);
+    const std::vector<std::string> expected = {tree.dir.path(), tree.dir.Path("Alpha"), tree.dir.Path("beta"),
+                                               tree.dir.Path("beta/sub"), tree.dir.Path("gamma")};
+    for (int i = 0; i < folders.Count(); ++i) {
+        EXPECT_EQ(folders[i]->CalcPath(), expected[i]);
+        EXPECT_EQ(folders[i]->Idx, i + 1);
+        EXPECT_TRUE(folders[i]->ChildrenEntries.empty());
+    }
+    EXPECT_EQ(folders[3]->Level, 2);
+    EXPECT_EQ(folders[2]->TotalSize, 25);
+    EXPECT_EQ(folders[2]->RootDirs, 1);
+    ASSERT_EQ(files.Count(), 4);
+    files.ForEach([&](TFileEntry& f) {
+        ASSERT_NE(f.OwnerFolder, nullptr);
+        if (f.FileName == "z") {
+            EXPECT_EQ(f.OwnerFolder->CalcPath(), tree.dir.Path("beta/sub"));
+            EXPECT_EQ(f.Size, 5);
+            EXPECT_EQ(f.DateM, FileModificationTime(tree.dir.Path("beta/sub/z")));
+        }
+    });
+    EXPECT_EQ(model.ListScanDepth, 0);
+    EXPECT_TRUE(model.DirectoryEntries.Empty());
+}
+
+TEST_F(DiskScannerTest, PauseHoldsTheWalkUntilResumed) {
+    test_hooks::SetPauseStepMs(5);
+    FixtureTree tree;
+    model.ResetTreemap(tree.dir.path(), false);
+    model.ResetDirectoryEntries();
+    model.PauseOperation = true;
+    std::thread worker([&] { ScanDirectoryToTreemap(model, tree.dir.path(), model.Root(), nullptr, {}); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    {
+        std::lock_guard<std::recursive_mutex> lock(model.csTreemap);
+        EXPECT_EQ(model.DiskTreeMapEntries.Count(), 2);  // root and free space only
+        EXPECT_EQ(model.DirectoryEntries.Count(), 1);
+    }
+    model.PauseOperation = false;
+    worker.join();
+    EXPECT_EQ(model.DirectoryEntries[0]->TotalFiles, 4);
+    test_hooks::SetPauseStepMs(0);
+}
+
+}  // namespace
+}  // namespace tandrel
