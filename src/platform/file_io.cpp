@@ -40,6 +40,25 @@ bool File::Open(const std::string& path, Mode mode) {
     return true;
 }
 
+bool File::OpenTemporary(const std::string& folder) {
+    Close();
+    int fd;
+    do {
+        fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+        // File systems without unnamed files: make one and remove its name.
+        std::string pattern = folder;
+        if (pattern.empty() || pattern.back() != '/') pattern += '/';
+        pattern += ".tandrel_XXXXXX";
+        fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+        if (fd >= 0) ::unlink(pattern.c_str());
+    }
+    if (fd < 0) return Fail(errno);
+    fd_ = fd;
+    return true;
+}
+
 std::int64_t File::Read(void* buffer, std::size_t count) {
     if (fd_ < 0) {
         Fail(EBADF);

@@ -110,6 +110,9 @@ public:
     File& operator=(const File&) = delete;
 
     bool Open(const std::string& path, Mode mode);
+    // A new file without a name in the folder, for reading and writing; it
+    // disappears when closed, also when the program ends abruptly.
+    bool OpenTemporary(const std::string& folder);
     bool IsOpen() const { return fd_ >= 0; }
     // Bytes read (0 at the end), -1 on error.
     std::int64_t Read(void* buffer, std::size_t count);

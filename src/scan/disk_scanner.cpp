@@ -1,10 +1,13 @@
 #include "scan/disk_scanner.h"
 
 #include <algorithm>
+#include <memory>
+#include <thread>
 #include <vector>
 
 #include "common/compare.h"
 #include "common/paths.h"
+#include "scan/folder_prefetch.h"
 #include "scan/folder_records.h"
 #include "scan/snapshot_line_format.h"
 
@@ -13,22 +16,26 @@ namespace tandrel {
 namespace {
 
 using platform::FindRecord;
-using platform::FolderEnumerator;
 using platform::PathDelim;
 
-void SortByName(std::vector<FindRecord>& folders) {
-    std::sort(folders.begin(), folders.end(), [](const FindRecord& a, const FindRecord& b) {
-        return CompareTextLocale(a.name, b.name) < 0;
-    });
+// Listing threads beside the walk: the kernel's directory reads and stats
+// are most of a scan, and they run in parallel on separate folders.
+int ListingThreads() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return static_cast<int>(std::clamp(cores, 1u, 4u));
 }
 
-// The walk keeps one path buffer, one line buffer and one find record for the
-// whole tree, so a file costs no allocation beyond its node's name. The
-// enumeration of a folder ends before its subfolders are entered, which is
-// what lets the find record be shared.
+std::string WithDelim(const std::string& path) {
+    return !path.empty() && path.back() == PathDelim ? path : path + PathDelim;
+}
+
+// The walk keeps one path buffer and one line buffer for the whole tree; a
+// file's name moves from its listing into its node, so a file costs no
+// allocation beyond that. Listings come from the prefetcher in walk order.
 class TreemapScan {
 public:
-    TreemapScan(ScanModel& model, const std::string& path) : m_(model), path_(path) {}
+    TreemapScan(ScanModel& model, const std::string& path)
+        : m_(model), path_(path), prefetch_(WithDelim(path), ListingThreads(), model.CancelOperation, model.PauseOperation) {}
 
     // path_ holds the folder (trailing "/" optional); find is null for the scan root.
     TDirectoryStats Visit(TDiskTreeMapEntry* node, TDirectoryEntry* parentRecord, FindRecord* find) {
@@ -58,27 +65,39 @@ public:
         }
 
         TDirectoryStats own;
-        std::vector<FindRecord> subfolders;
         bool stopped = false;
+        // Linked folders and other file systems are not in the listing's
+        // subfolders: they are left out entirely.
+        std::unique_ptr<FolderListing> listing = prefetch_.Take(path_);
         {
-            FolderEnumerator folder(path_);
-            while (folder.Next(entry_)) {
+            std::lock_guard<std::recursive_mutex> lock(m_.csTreemap);
+            node->ChildrenEntries.reserve(node->ChildrenEntries.size() + listing->entries.size());
+        }
+        {
+            // Files are added in short batches under one hold of the model
+            // lock: the window waits at most one batch, and a folder of many
+            // files costs few lock round trips.
+            std::unique_lock<std::recursive_mutex> lock(m_.csTreemap, std::defer_lock);
+            int batch = 0;
+            for (FindRecord& entry : listing->entries) {
+                if (m_.PauseOperation.load(std::memory_order_relaxed) && lock.owns_lock()) lock.unlock();
                 if (!m_.WaitWhilePaused()) {
                     stopped = true;
                     break;
                 }
-                if (entry_.IsDirectory()) {
-                    // Linked folders and other file systems are left out entirely.
-                    if (!entry_.IsReparsePoint()) subfolders.push_back(entry_);
-                    continue;
+                if (entry.IsDirectory()) continue;
+                if (!lock.owns_lock()) lock.lock();
+                AddFile(node, record, own, entry);
+                if (++batch == kFilesPerLock) {
+                    lock.unlock();
+                    batch = 0;
                 }
-                AddFile(node, record, own);
             }
         }
 
         if (!stopped) {
-            SortByName(subfolders);
-            for (FindRecord& sub : subfolders) {
+            for (std::uint32_t index : listing->sortedSubfolders) {
+                FindRecord& sub = listing->entries[index];
                 own.DirectoriesCount++;
                 m_.ScanDepth++;
                 TDiskTreeMapEntry* child;
@@ -113,19 +132,21 @@ public:
     }
 
 private:
-    void AddFile(TDiskTreeMapEntry* node, TDirectoryEntry* record, TDirectoryStats& own) {
-        const std::int64_t size = entry_.size;
+    static constexpr int kFilesPerLock = 256;
+
+    // The caller holds csTreemap.
+    void AddFile(TDiskTreeMapEntry* node, TDirectoryEntry* record, TDirectoryStats& own, FindRecord& entry) {
+        const std::int64_t size = entry.size;
         own.FilesCount++;
         own.Size += size;
-        const TDateTime lastWrite = ScanTimeToDateTime(entry_.lastWriteTime);
+        const TDateTime lastWrite = ScanTimeToDateTime(entry.lastWriteTime);
         line_.clear();
-        AppendFileLine(line_, entry_, lastWrite);
+        AppendFileLine(line_, entry, lastWrite);
         m_.SnapshotLines.Add(line_);
 
-        std::lock_guard<std::recursive_mutex> lock(m_.csTreemap);
         TDiskTreeMapEntry* file = m_.DiskTreeMapEntries.Add();
         file->EntryType = EntryType_File;
-        file->Name = entry_.name;
+        file->Name = std::move(entry.name);
         file->SizeTotal = file->SizeRoot = size;
         file->DateM = lastWrite;
         file->ParentNodeIdx = node;
@@ -150,14 +171,15 @@ private:
     ScanModel& m_;
     std::string path_;
     std::string line_;
-    FindRecord entry_;
+    FolderPrefetcher prefetch_;
 };
 
 class ListScan {
 public:
     ListScan(ScanModel& model, const std::string& path, TOwningStore<TFileEntry>& files,
              TOwningStore<TDirectoryEntry>& folders)
-        : m_(model), path_(path), files_(files), folders_(folders) {}
+        : m_(model), path_(path), files_(files), folders_(folders),
+          prefetch_(WithDelim(path), ListingThreads(), model.CancelOperation, model.PauseOperation) {}
 
     TDirectoryStats Visit(TDirectoryEntry* parentRecord) {
         TDirectoryStats result;
@@ -171,32 +193,26 @@ public:
             folders_, parentRecord, parentRecord ? FolderNameOf(path_) : RemoveTrailingBackslash(path_));
 
         TDirectoryStats own;
-        std::vector<FindRecord> subfolders;
         bool stopped = false;
-        {
-            FolderEnumerator folder(path_);
-            while (folder.Next(entry_)) {
-                if (!m_.WaitWhilePaused()) {
-                    stopped = true;
-                    break;
-                }
-                if (entry_.IsDirectory()) {
-                    if (!entry_.IsReparsePoint()) subfolders.push_back(entry_);
-                    continue;
-                }
-                own.FilesCount++;
-                own.Size += entry_.size;
-                TFileEntry* file = files_.Add();
-                file->FileName = entry_.name;
-                file->OwnerFolder = record;
-                file->Size = entry_.size;
-                file->DateM = ScanTimeToDateTime(entry_.lastWriteTime);
+        std::unique_ptr<FolderListing> listing = prefetch_.Take(path_);
+        for (FindRecord& entry : listing->entries) {
+            if (!m_.WaitWhilePaused()) {
+                stopped = true;
+                break;
             }
+            if (entry.IsDirectory()) continue;
+            own.FilesCount++;
+            own.Size += entry.size;
+            TFileEntry* file = files_.Add();
+            file->FileName = std::move(entry.name);
+            file->OwnerFolder = record;
+            file->Size = entry.size;
+            file->DateM = ScanTimeToDateTime(entry.lastWriteTime);
         }
 
         if (!stopped) {
-            SortByName(subfolders);
-            for (const FindRecord& sub : subfolders) {
+            for (std::uint32_t index : listing->sortedSubfolders) {
+                const FindRecord& sub = listing->entries[index];
                 own.DirectoriesCount++;
                 m_.ListScanDepth++;
                 path_.resize(pathLength);
@@ -221,7 +237,7 @@ private:
     std::string path_;
     TOwningStore<TFileEntry>& files_;
     TOwningStore<TDirectoryEntry>& folders_;
-    FindRecord entry_;
+    FolderPrefetcher prefetch_;
 };
 
 }  // namespace

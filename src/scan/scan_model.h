@@ -4,7 +4,6 @@
 // by the scan job and the window.
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -41,7 +40,13 @@ struct TBoxInfo {
 class TDiskTreeMapEntry {
 public:
     std::string Name;
+    // The small fields sit together, so a node has no padding holes: a scan
+    // holds millions of nodes.
     TEntryType EntryType = EntryType_Unknown;
+    bool _Selected = false;
+    bool _SearchResult = false;
+    bool _Modified = false;
+    int _Level = 0;
     std::int64_t SizeTotal = 0;
     std::int64_t SizeRoot = 0;
     TDateTime DateM = 0;
@@ -52,10 +57,6 @@ public:
     float _BigX = 0, _BigY = 0, _BigW = 0, _BigH = 0;
     float _PercX = 0, _PercY = 0, _PercW = 0, _PercH = 0;
     std::unique_ptr<TBoxInfo> _BoxInfo;
-    int _Level = 0;
-    bool _Selected = false;
-    bool _SearchResult = false;
-    bool _Modified = false;
 
     // Sum of SizeTotal of ChildrenEntries[fromIdx..toIdx]; 0 when toIdx < fromIdx.
     std::int64_t GetChildrenBytesSize(int fromIdx, int toIdx) const;
@@ -155,24 +156,43 @@ TFileInfo GetFileInfo(const std::string& file);
 // "major.minor.release build:N" of this program.
 std::string AppVersionText();
 
-// Owning stores with stable addresses: nodes and records live in chunks, not
-// one heap block each, because a scan makes millions of them.
+// Owning stores with stable addresses: items live in chunks of 4096, not one
+// heap block each, because a scan makes millions of them.
 template <typename T>
 class TOwningStore {
 public:
-    T* Add() { return &items_.emplace_back(); }
-    T* operator[](std::size_t index) { return &items_[index]; }
-    const T* operator[](std::size_t index) const { return &items_[index]; }
-    int Count() const { return static_cast<int>(items_.size()); }
-    bool Empty() const { return items_.empty(); }
-    void Clear() { std::deque<T>().swap(items_); }
+    TOwningStore() = default;
+    ~TOwningStore() { Clear(); }
+    TOwningStore(const TOwningStore&) = delete;
+    TOwningStore& operator=(const TOwningStore&) = delete;
+
+    T* Add() {
+        if (count_ == chunks_.size() * kChunk) chunks_.push_back(std::allocator<T>().allocate(kChunk));
+        T* item = chunks_[count_ / kChunk] + count_ % kChunk;
+        ::new (static_cast<void*>(item)) T();
+        ++count_;
+        return item;
+    }
+    T* operator[](std::size_t index) { return chunks_[index / kChunk] + index % kChunk; }
+    const T* operator[](std::size_t index) const { return chunks_[index / kChunk] + index % kChunk; }
+    int Count() const { return static_cast<int>(count_); }
+    bool Empty() const { return count_ == 0; }
+    void Clear() {
+        for (std::size_t i = 0; i < count_; ++i) (*this)[i]->~T();
+        for (T* chunk : chunks_) std::allocator<T>().deallocate(chunk, kChunk);
+        chunks_.clear();
+        chunks_.shrink_to_fit();
+        count_ = 0;
+    }
     template <typename F>
     void ForEach(F f) {
-        for (T& item : items_) f(item);
+        for (std::size_t i = 0; i < count_; ++i) f(*(*this)[i]);
     }
 
 private:
-    std::deque<T> items_;
+    static constexpr std::size_t kChunk = 4096;
+    std::vector<T*> chunks_;
+    std::size_t count_ = 0;
 };
 
 // The one model of the current scan.

@@ -159,7 +159,12 @@ std::string SingleLine(std::string_view text) {
 
 }  // namespace
 
-bool SaveExtendedVolume(const std::string& file, std::string_view headerText, std::string_view compressedBody) {
+namespace {
+
+// Writes the container beside the target and renames it into place, so a
+// failed write never leaves a half file under the real name.
+template <typename WriteBody>
+bool WriteContainer(const std::string& file, std::string_view headerText, WriteBody writeBody) {
     std::string head(kUtf8Bom);
     head += kVolumeLine;
     head += "\r\n";
@@ -177,8 +182,8 @@ bool SaveExtendedVolume(const std::string& file, std::string_view headerText, st
         return false;
     }
     platform::File out;
-    bool written = out.Open(temp, platform::File::Mode::CreateTruncate) && out.Write(head) &&
-                   out.Write(compressedBody);
+    bool written = out.Open(temp, platform::File::Mode::CreateTruncate) && out.Write(head);
+    written = written && writeBody(out);
     written = out.Close() && written;
     if (written) {
         std::error_code ec;
@@ -187,6 +192,16 @@ bool SaveExtendedVolume(const std::string& file, std::string_view headerText, st
     }
     platform::DeleteFile(temp);
     return false;
+}
+
+}  // namespace
+
+bool SaveExtendedVolume(const std::string& file, std::string_view headerText, std::string_view compressedBody) {
+    return WriteContainer(file, headerText, [&](platform::File& out) { return out.Write(compressedBody); });
+}
+
+bool SaveExtendedVolume(const std::string& file, std::string_view headerText, const CompressedBody& body) {
+    return WriteContainer(file, headerText, [&](platform::File& out) { return body.WriteTo(out); });
 }
 
 bool SaveExtendedVolume(const TStringList& lines, const std::string& file, std::string_view headerText) {

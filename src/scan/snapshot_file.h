@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/types.h"
 #include "scan/scan_model.h"
@@ -17,6 +18,8 @@ namespace tandrel {
 // written under a temporary name beside it and renamed into place, so a
 // failed write never leaves a half file. False on failure.
 bool SaveExtendedVolume(const std::string& file, std::string_view headerText, std::string_view compressedBody);
+// The same with a body that may lie partly on disk.
+bool SaveExtendedVolume(const std::string& file, std::string_view headerText, const CompressedBody& body);
 // The same with the lines as body (compressed here).
 bool SaveExtendedVolume(const TStringList& lines, const std::string& file, std::string_view headerText);
 

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/app_folders.h"
 #include "common/text_encoding.h"
 
 namespace tandrel {
@@ -21,8 +22,11 @@ namespace {
 // uncompressed text never piles up.
 constexpr std::size_t kChunkSize = std::size_t(1) << 20;
 constexpr std::size_t kMaxQueuedChunks = 3;
-// Compressed output grows in steps of this.
-constexpr std::size_t kOutputStep = std::size_t(1) << 18;
+// Compressed output is kept in pieces of this size: no piece is ever copied
+// to grow, so the end of a big scan needs no second copy of its body.
+constexpr std::size_t kPieceSize = std::size_t(4) << 20;
+// Full pieces beyond this go to the spill file.
+constexpr std::size_t kKeepInMemory = 2 * kPieceSize;
 // The reader inflates in steps of this; a longer line grows its buffer.
 constexpr std::size_t kReadStep = std::size_t(1) << 18;
 // zlib counts in 32-bit units.
@@ -48,8 +52,11 @@ struct SnapshotLinesWriter::Impl {
     // Owned by the compressor thread while it runs.
     z_stream stream{};
     bool streamOpen = false;
-    std::string compressed;
-    std::size_t compressedUsed = 0;
+    std::vector<std::string> pieces;
+    std::size_t pieceUsed = 0;  // bytes used in pieces.back()
+    std::unique_ptr<platform::File> spill;
+    std::int64_t spilledBytes = 0;
+    bool spillUnavailable = false;
     bool failed = false;
     std::thread compressor;
 
@@ -68,8 +75,11 @@ struct SnapshotLinesWriter::Impl {
         if (deflateInit2(&stream, 1, Z_DEFLATED, MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
             throw TandrelError("zlib: deflateInit2 failed");
         streamOpen = true;
-        compressed.clear();
-        compressedUsed = 0;
+        pieces.clear();
+        pieceUsed = 0;
+        spill.reset();
+        spilledBytes = 0;
+        spillUnavailable = false;
         failed = false;
         finishing = false;
         abandon = false;
@@ -81,23 +91,49 @@ struct SnapshotLinesWriter::Impl {
         std::size_t inPos = 0;
         while (true) {
             std::size_t inStep = std::min(bytes.size() - inPos, kMaxZlibStep);
-            // Grow geometrically; the string is only ever zero-filled once.
-            if (compressed.size() - compressedUsed < kOutputStep)
-                compressed.resize(compressed.size() + std::max(compressed.size() / 2, kOutputStep));
-            std::size_t room = std::min(compressed.size() - compressedUsed, kMaxZlibStep);
+            if (pieces.empty() || pieceUsed == pieces.back().size()) {
+                SpillFullPieces();
+                pieces.emplace_back(kPieceSize, '\0');
+                pieceUsed = 0;
+            }
+            std::string& piece = pieces.back();
+            std::size_t room = piece.size() - pieceUsed;
             stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data() + inPos));
             stream.avail_in = static_cast<uInt>(inStep);
-            stream.next_out = reinterpret_cast<Bytef*>(compressed.data() + compressedUsed);
+            stream.next_out = reinterpret_cast<Bytef*>(piece.data() + pieceUsed);
             stream.avail_out = static_cast<uInt>(room);
             bool lastPart = inPos + inStep == bytes.size();
             int result = deflate(&stream, lastPart ? flush : Z_NO_FLUSH);
             inPos += inStep - stream.avail_in;
-            compressedUsed += room - stream.avail_out;
+            pieceUsed += room - stream.avail_out;
             if (result == Z_STREAM_ERROR) return false;
             if (result == Z_STREAM_END) return true;
             // This input is used up once zlib left output room unused.
             if (lastPart && stream.avail_in == 0 && stream.avail_out != 0 && flush != Z_FINISH) return true;
         }
+    }
+
+    // Moves the full pieces to the spill file once they pass kKeepInMemory.
+    // Without a usable cache folder they simply stay in memory.
+    void SpillFullPieces() {
+        if (spillUnavailable || pieces.size() * kPieceSize < kKeepInMemory) return;
+        if (!spill) {
+            auto file = std::make_unique<platform::File>();
+            const std::string folder = DataFolder();
+            if (folder.empty() || !file->OpenTemporary(folder)) {
+                spillUnavailable = true;
+                return;
+            }
+            spill = std::move(file);
+        }
+        for (const std::string& piece : pieces) {
+            if (!spill->Write(piece)) {
+                failed = true;
+                return;
+            }
+            spilledBytes += static_cast<std::int64_t>(piece.size());
+        }
+        pieces.clear();
     }
 
     void CompressLoop() {
@@ -157,11 +193,13 @@ struct SnapshotLinesWriter::Impl {
         if (streamOpen) deflateEnd(&stream);
         streamOpen = false;
         queue.clear();
-        compressed = std::string();
-        compressedUsed = 0;
+        pieces = {};
+        pieceUsed = 0;
+        spill.reset();
+        spilledBytes = 0;
     }
 
-    std::string Finish() {
+    CompressedBody Finish() {
         // An empty or small body never started the thread: one pass here.
         if (!streamOpen) {
             OpenStream();
@@ -177,9 +215,14 @@ struct SnapshotLinesWriter::Impl {
         deflateEnd(&stream);
         streamOpen = false;
         bool broken = failed;
-        compressed.resize(compressedUsed);
-        std::string result = std::move(compressed);
-        compressed = std::string();
+        if (!pieces.empty()) pieces.back().resize(pieceUsed);
+        CompressedBody result;
+        result.pieces_ = std::move(pieces);
+        result.spill_ = std::move(spill);
+        result.spilledBytes_ = spilledBytes;
+        pieces = {};
+        pieceUsed = 0;
+        spilledBytes = 0;
         queue.clear();
         StartBody();
         if (broken) throw TandrelError("zlib: deflate failed");
@@ -205,7 +248,53 @@ void SnapshotLinesWriter::Add(std::string_view line) {
 
 std::int64_t SnapshotLinesWriter::Count() const { return impl_->count; }
 
-std::string SnapshotLinesWriter::TakeCompressed() { return impl_->Finish(); }
+CompressedBody SnapshotLinesWriter::TakeBody() { return impl_->Finish(); }
+
+std::string SnapshotLinesWriter::TakeCompressed() { return impl_->Finish().ToString(); }
+
+CompressedBody::CompressedBody() = default;
+CompressedBody::~CompressedBody() = default;
+CompressedBody::CompressedBody(CompressedBody&&) noexcept = default;
+CompressedBody& CompressedBody::operator=(CompressedBody&&) noexcept = default;
+
+std::int64_t CompressedBody::Size() const {
+    std::int64_t size = spilledBytes_;
+    for (const std::string& piece : pieces_) size += static_cast<std::int64_t>(piece.size());
+    return size;
+}
+
+bool CompressedBody::WriteTo(platform::File& out) const {
+    if (spill_) {
+        if (!spill_->Seek(0)) return false;
+        std::string buffer(std::size_t(1) << 20, '\0');
+        std::int64_t left = spilledBytes_;
+        while (left > 0) {
+            const std::int64_t got =
+                spill_->Read(buffer.data(), static_cast<std::size_t>(std::min<std::int64_t>(left, buffer.size())));
+            if (got <= 0 || !out.Write(buffer.data(), static_cast<std::size_t>(got))) return false;
+            left -= got;
+        }
+    }
+    for (const std::string& piece : pieces_)
+        if (!out.Write(piece)) return false;
+    return true;
+}
+
+std::string CompressedBody::ToString() const {
+    std::string joined;
+    joined.reserve(static_cast<std::size_t>(Size()));
+    if (spill_ && spill_->Seek(0)) {
+        joined.resize(static_cast<std::size_t>(spilledBytes_));
+        std::size_t at = 0;
+        while (at < joined.size()) {
+            const std::int64_t got = spill_->Read(joined.data() + at, joined.size() - at);
+            if (got <= 0) throw TandrelError("the snapshot body could not be read back");
+            at += static_cast<std::size_t>(got);
+        }
+    }
+    for (const std::string& piece : pieces_) joined += piece;
+    return joined;
+}
 
 // ---------------------------------------------------------------------------
 // Reader

@@ -7,13 +7,39 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/types.h"
+#include "platform/file_system.h"
 
 namespace tandrel {
 
+// A finished compressed body: on disk in an unnamed temporary file when it
+// grew big (a scan of millions of files), the rest in memory.
+class CompressedBody {
+public:
+    CompressedBody();
+    ~CompressedBody();
+    CompressedBody(CompressedBody&&) noexcept;
+    CompressedBody& operator=(CompressedBody&&) noexcept;
+
+    std::int64_t Size() const;
+    bool IsSpilled() const { return spilledBytes_ > 0; }
+    // Appends the whole body to out; false when reading or writing fails.
+    bool WriteTo(platform::File& out) const;
+    std::string ToString() const;
+
+private:
+    friend class SnapshotLinesWriter;
+    std::unique_ptr<platform::File> spill_;
+    std::int64_t spilledBytes_ = 0;
+    std::vector<std::string> pieces_;
+};
+
 // Builds a body: UTF-8 with byte-order mark, every line ended by CR LF,
-// compressed as one zlib stream (level 1, window bits 15).
+// compressed as one zlib stream (level 1, window bits 15). Beyond a few MB the
+// compressed bytes go to an unnamed file in the cache folder, so a big scan
+// does not hold its whole snapshot in memory.
 class SnapshotLinesWriter {
 public:
     SnapshotLinesWriter();
@@ -28,6 +54,8 @@ public:
     std::int64_t Count() const;
     // Ends the stream and hands over the compressed body; the writer is then empty.
     std::string TakeCompressed();
+    // The same without joining it into one block of memory.
+    CompressedBody TakeBody();
 
 private:
     struct Impl;

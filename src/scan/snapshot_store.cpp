@@ -101,7 +101,7 @@ void SaveTempSnapshot(ScanModel& model, const std::string& rootPath) {
     const std::string file = TempSnapshotFileName(folder, rootPath);
     const TStringList header =
         BuildSnapshotHeader(rootPath, FormatDateTimeMs(Now()), "temp snapshot", model.LastScanStats);
-    const std::string body = model.SnapshotLines.TakeCompressed();
+    const CompressedBody body = model.SnapshotLines.TakeBody();
     if (SaveExtendedVolume(file, LinesToText(header), body)) {
         model.TempSnapshotFn = file;
         model.TempSnapshotRootPath = rootPath;

@@ -49,6 +49,21 @@ TEST(FileIo, WritesReadsAndAppends) {
     EXPECT_NE(bytes.find("Pid:"), std::string::npos);
 }
 
+TEST(FileIo, TemporaryFileHasNoNameAndReadsBack) {
+    TempDir dir;
+    File file;
+    ASSERT_TRUE(file.OpenTemporary(dir.path()));
+    ASSERT_TRUE(file.Write(std::string_view("spilled bytes")));
+    ASSERT_TRUE(file.Seek(0));
+    char back[13] = {};
+    EXPECT_EQ(file.Read(back, sizeof back), 13);
+    EXPECT_EQ(std::string(back, 13), "spilled bytes");
+    FolderEnumerator entries(dir.path());
+    FindRecord record;
+    EXPECT_FALSE(entries.Next(record)) << record.name;  // nothing named is left behind
+    EXPECT_FALSE(File().OpenTemporary(dir.Path("missing")));
+}
+
 TEST(FileIo, RefusedOpensReportTheirError) {
     TempDir dir;
     struct Case {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -58,6 +59,26 @@ TEST(SnapshotLinesWriterTest, EqualsOneShotCompressionOfTheSameText) {
         ASSERT_TRUE(DecompressZlib(compressed, inflated));
         EXPECT_EQ(inflated, BodyText(lines));
     }
+}
+
+TEST(SnapshotLinesWriterTest, BigBodySpillsToDiskAndComesBackExactly) {
+    // Random hex barely compresses, so 24 MB of it passes what stays in memory.
+    std::mt19937_64 random(3);
+    TStringList lines;
+    char hex[65];
+    for (int i = 0; i < 300000; ++i) {
+        std::snprintf(hex, sizeof hex, "%016llx%016llx%016llx%016llx", static_cast<unsigned long long>(random()),
+                      static_cast<unsigned long long>(random()), static_cast<unsigned long long>(random()),
+                      static_cast<unsigned long long>(random()));
+        lines.emplace_back(hex);
+    }
+    SnapshotLinesWriter writer;
+    for (const auto& line : lines) writer.Add(line);
+    CompressedBody body = writer.TakeBody();
+    EXPECT_TRUE(body.IsSpilled());
+    const std::string compressed = body.ToString();
+    EXPECT_EQ(static_cast<std::int64_t>(compressed.size()), body.Size());
+    EXPECT_EQ(compressed, CompressZlib(BodyText(lines), 1));
 }
 
 TEST(SnapshotLinesWriterTest, CountsAndStartsOverAfterTakeAndClear) {

@@ -1,0 +1,115 @@
+#include "scan/folder_prefetch.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "common/compare.h"
+
+namespace tandrel {
+
+std::unique_ptr<FolderListing> ListFolder(const std::string& folderWithDelim) {
+    auto listing = std::make_unique<FolderListing>();
+    platform::FolderEnumerator folder(folderWithDelim);
+    listing->opened = folder.IsOpen();
+    platform::FindRecord record;
+    while (folder.Next(record)) {
+        if (record.IsDirectory() && !record.IsReparsePoint())
+            listing->sortedSubfolders.push_back(static_cast<std::uint32_t>(listing->entries.size()));
+        listing->entries.push_back(std::move(record));
+    }
+    auto& entries = listing->entries;
+    std::sort(listing->sortedSubfolders.begin(), listing->sortedSubfolders.end(),
+              [&entries](std::uint32_t a, std::uint32_t b) {
+                  return CompareTextLocale(entries[a].name, entries[b].name) < 0;
+              });
+    return listing;
+}
+
+FolderPrefetcher::FolderPrefetcher(const std::string& rootWithDelim, int threads, const std::atomic<bool>& stop,
+                                   const std::atomic<bool>& pause)
+    : stop_(stop), pause_(pause) {
+    pending_.push_back(rootWithDelim);
+    for (int i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
+}
+
+FolderPrefetcher::~FolderPrefetcher() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        closing_ = true;
+    }
+    workAvailable_.notify_all();
+    for (std::thread& worker : workers_) worker.join();
+}
+
+void FolderPrefetcher::Work() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        workAvailable_.wait(lock, [this] {
+            return closing_ || (!pending_.empty() && bufferedEntries_ < kMaxBufferedEntries);
+        });
+        if (closing_) return;
+        if (StopRequested()) {
+            pending_.clear();
+            listingReady_.notify_all();
+            continue;
+        }
+        if (pause_.load(std::memory_order_relaxed)) {
+            // The walk waits too; poll rather than list ahead while paused.
+            workAvailable_.wait_for(lock, std::chrono::milliseconds(100));
+            continue;
+        }
+        std::string folder = std::move(pending_.back());
+        pending_.pop_back();
+        inProgress_.insert(folder);
+        lock.unlock();
+        std::unique_ptr<FolderListing> listing = ListFolder(folder);
+        lock.lock();
+        inProgress_.erase(folder);
+        Publish(folder, std::move(listing));
+    }
+}
+
+// Called with mutex_ held.
+void FolderPrefetcher::Publish(const std::string& folder, std::unique_ptr<FolderListing> listing) {
+    // Children go on the stack last-first, so the first one in walk order is on top.
+    for (auto it = listing->sortedSubfolders.rbegin(); it != listing->sortedSubfolders.rend(); ++it) {
+        std::string child = folder;
+        child += listing->entries[*it].name;
+        child += platform::PathDelim;
+        pending_.push_back(std::move(child));
+    }
+    bufferedEntries_ += listing->entries.size();
+    ready_.emplace(folder, std::move(listing));
+    workAvailable_.notify_all();
+    listingReady_.notify_all();
+}
+
+std::unique_ptr<FolderListing> FolderPrefetcher::Take(const std::string& folderWithDelim) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        auto found = ready_.find(folderWithDelim);
+        if (found != ready_.end()) {
+            std::unique_ptr<FolderListing> listing = std::move(found->second);
+            ready_.erase(found);
+            bufferedEntries_ -= listing->entries.size();
+            workAvailable_.notify_all();
+            return listing;
+        }
+        if (inProgress_.count(folderWithDelim)) {
+            listingReady_.wait(lock);
+            continue;
+        }
+        // Not started yet (the workers are busy elsewhere or held back):
+        // list it here, and let the workers go on with its children.
+        auto pending = std::find(pending_.rbegin(), pending_.rend(), folderWithDelim);
+        if (pending != pending_.rend()) pending_.erase(std::next(pending).base());
+        inProgress_.insert(folderWithDelim);
+        lock.unlock();
+        std::unique_ptr<FolderListing> listing = ListFolder(folderWithDelim);
+        lock.lock();
+        inProgress_.erase(folderWithDelim);
+        Publish(folderWithDelim, std::move(listing));
+    }
+}
+
+}  // namespace tandrel
