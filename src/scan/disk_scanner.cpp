@@ -19,10 +19,13 @@ using platform::FindRecord;
 using platform::PathDelim;
 
 // Listing threads beside the walk: the kernel's directory reads and stats
-// are most of a scan, and they run in parallel on separate folders.
+// are most of a scan. The walk lists a folder itself whenever it gets ahead,
+// and the snapshot compressor has a thread of its own, so one lister fewer
+// than the cores keeps the machine busy without threads fighting over it
+// (measured: on two cores one lister beats two).
 int ListingThreads() {
-    const unsigned cores = std::thread::hardware_concurrency();
-    return static_cast<int>(std::clamp(cores, 1u, 4u));
+    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    return std::clamp(cores - 1, 1, 3);
 }
 
 std::string WithDelim(const std::string& path) {

@@ -44,13 +44,14 @@ FolderPrefetcher::~FolderPrefetcher() {
 void FolderPrefetcher::Work() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
+        ++idleWorkers_;
         workAvailable_.wait(lock, [this] {
             return closing_ || (!pending_.empty() && bufferedEntries_ < kMaxBufferedEntries);
         });
+        --idleWorkers_;
         if (closing_) return;
         if (StopRequested()) {
             pending_.clear();
-            listingReady_.notify_all();
             continue;
         }
         if (pause_.load(std::memory_order_relaxed)) {
@@ -69,7 +70,9 @@ void FolderPrefetcher::Work() {
     }
 }
 
-// Called with mutex_ held.
+// Called with mutex_ held. Wakes a thread only when one waits for this:
+// a scan publishes one listing per folder, and needless wake-ups cost more
+// than the listing.
 void FolderPrefetcher::Publish(const std::string& folder, std::unique_ptr<FolderListing> listing) {
     // Children go on the stack last-first, so the first one in walk order is on top.
     for (auto it = listing->sortedSubfolders.rbegin(); it != listing->sortedSubfolders.rend(); ++it) {
@@ -79,9 +82,10 @@ void FolderPrefetcher::Publish(const std::string& folder, std::unique_ptr<Folder
         pending_.push_back(std::move(child));
     }
     bufferedEntries_ += listing->entries.size();
+    const bool awaited = folder == awaited_;
     ready_.emplace(folder, std::move(listing));
-    workAvailable_.notify_all();
-    listingReady_.notify_all();
+    if (idleWorkers_ > 0 && !pending_.empty()) workAvailable_.notify_one();
+    if (awaited) listingReady_.notify_one();
 }
 
 std::unique_ptr<FolderListing> FolderPrefetcher::Take(const std::string& folderWithDelim) {
@@ -91,12 +95,15 @@ std::unique_ptr<FolderListing> FolderPrefetcher::Take(const std::string& folderW
         if (found != ready_.end()) {
             std::unique_ptr<FolderListing> listing = std::move(found->second);
             ready_.erase(found);
+            const bool wasFull = bufferedEntries_ >= kMaxBufferedEntries;
             bufferedEntries_ -= listing->entries.size();
-            workAvailable_.notify_all();
+            if (wasFull && idleWorkers_ > 0 && bufferedEntries_ < kMaxBufferedEntries) workAvailable_.notify_all();
             return listing;
         }
         if (inProgress_.count(folderWithDelim)) {
+            awaited_ = folderWithDelim;
             listingReady_.wait(lock);
+            awaited_.clear();
             continue;
         }
         // Not started yet (the workers are busy elsewhere or held back):

@@ -60,6 +60,8 @@ private:
     std::unordered_set<std::string> inProgress_;
     std::unordered_map<std::string, std::unique_ptr<FolderListing>> ready_;
     std::size_t bufferedEntries_ = 0;
+    int idleWorkers_ = 0;        // workers waiting for work: notify only them
+    std::string awaited_;        // the folder the walk waits for, if any
     bool closing_ = false;
     std::vector<std::thread> workers_;
 };
