@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 
 #include "platform/file_system.h"
@@ -150,6 +151,11 @@ bool CopyFile(const std::string& source, const std::string& target, bool failIfE
         return Fail(error);
     }
     return true;
+}
+
+bool ReplaceFile(const std::string& source, const std::string& target) {
+    if (::rename(source.c_str(), target.c_str()) == 0) return true;
+    return Fail(errno);
 }
 
 bool MoveFile(const std::string& source, const std::string& target) {

@@ -84,6 +84,9 @@ bool RemoveFolder(const std::string& path);   // rmdir of an empty folder
 bool CopyFile(const std::string& source, const std::string& target, bool failIfExists);
 // Renames; a file moved to another file system is copied, then deleted.
 bool MoveFile(const std::string& source, const std::string& target);
+// Renames within one file system, replacing the target in one step (a reader
+// sees the old file or the new one, never a mix).
+bool ReplaceFile(const std::string& source, const std::string& target);
 
 // Free bytes of the file system holding the path; -1 when it cannot be read.
 std::int64_t GetDiskFreeBytes(const std::string& path);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <filesystem>
 
 #include "common/compressed_text.h"
 #include "common/date_time.h"
@@ -185,11 +184,7 @@ bool WriteContainer(const std::string& file, std::string_view headerText, WriteB
     bool written = out.Open(temp, platform::File::Mode::CreateTruncate) && out.Write(head);
     written = written && writeBody(out);
     written = out.Close() && written;
-    if (written) {
-        std::error_code ec;
-        std::filesystem::rename(temp, file, ec);
-        if (!ec) return true;
-    }
+    if (written && platform::ReplaceFile(temp, file)) return true;
     platform::DeleteFile(temp);
     return false;
 }

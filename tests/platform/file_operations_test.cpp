@@ -148,6 +148,18 @@ TEST(MoveFile, RenamesWithoutReplacing) {
     EXPECT_EQ(LastError(), ENOENT);
 }
 
+TEST(ReplaceFile, ReplacesTheTargetInOneStep) {
+    TempDir dir;
+    std::string fresh = dir.WriteFile("new.tmp", "new");
+    std::string target = dir.WriteFile("kept.txt", "old");
+    ASSERT_TRUE(ReplaceFile(fresh, target));
+    EXPECT_EQ(ReadBytes(target), "new");
+    EXPECT_FALSE(PathExists(fresh));
+    EXPECT_FALSE(ReplaceFile(dir.Path("missing"), target));
+    EXPECT_EQ(LastError(), ENOENT);
+    EXPECT_EQ(ReadBytes(target), "new");
+}
+
 TEST(MoveFile, CopiesThenDeletesAcrossFileSystems) {
     TempDir dir;
     char shm[] = "/dev/shm/tandrel_move_XXXXXX";
