@@ -61,13 +61,18 @@ void FolderPrefetcher::Work() {
         }
         std::string folder = std::move(pending_.back());
         pending_.pop_back();
-        inProgress_.insert(folder);
-        lock.unlock();
-        std::unique_ptr<FolderListing> listing = ListFolder(folder);
-        lock.lock();
-        inProgress_.erase(folder);
-        Publish(folder, std::move(listing));
+        ListAndPublish(lock, folder);
     }
+}
+
+// Lists the folder without holding the lock, then publishes the listing.
+void FolderPrefetcher::ListAndPublish(std::unique_lock<std::mutex>& lock, const std::string& folder) {
+    inProgress_.insert(folder);
+    lock.unlock();
+    std::unique_ptr<FolderListing> listing = ListFolder(folder);
+    lock.lock();
+    inProgress_.erase(folder);
+    Publish(folder, std::move(listing));
 }
 
 // Called with mutex_ held. Wakes a thread only when one waits for this:
@@ -110,12 +115,7 @@ std::unique_ptr<FolderListing> FolderPrefetcher::Take(const std::string& folderW
         // list it here, and let the workers go on with its children.
         auto pending = std::find(pending_.rbegin(), pending_.rend(), folderWithDelim);
         if (pending != pending_.rend()) pending_.erase(std::next(pending).base());
-        inProgress_.insert(folderWithDelim);
-        lock.unlock();
-        std::unique_ptr<FolderListing> listing = ListFolder(folderWithDelim);
-        lock.lock();
-        inProgress_.erase(folderWithDelim);
-        Publish(folderWithDelim, std::move(listing));
+        ListAndPublish(lock, folderWithDelim);
     }
 }
 

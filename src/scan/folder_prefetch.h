@@ -45,6 +45,7 @@ public:
 
 private:
     void Work();
+    void ListAndPublish(std::unique_lock<std::mutex>& lock, const std::string& folder);
     void Publish(const std::string& folder, std::unique_ptr<FolderListing> listing);
     bool StopRequested() const { return stop_.load(std::memory_order_relaxed); }
 
