@@ -1,0 +1,76 @@
+#include "compare/file_compare_thread.h"
+
+#include <algorithm>
+#include <exception>
+
+#include "common/messages.h"
+#include "compare/file_content_compare.h"
+#include "platform/file_system.h"
+
+namespace tandrel {
+
+TThreadCompareFile::TThreadCompareFile(ScanModel& model, TCompareCache& cache) : model_(model), cache_(cache) {}
+
+TThreadCompareFile::~TThreadCompareFile() { WaitFor(); }
+
+void TThreadCompareFile::Init(const std::string& Afile1, const std::string& Afile2, bool AuseCache) {
+    file1 = Afile1;
+    file2 = Afile2;
+    useCache = AuseCache;
+    ProgressStr = std::make_unique<TThreadStringList>();
+}
+
+void TThreadCompareFile::Start() {
+    WaitFor();
+    if (!ProgressStr) ProgressStr = std::make_unique<TThreadStringList>();
+    threadRunning = true;
+    thread_ = std::thread([this] { Execute(); });
+}
+
+void TThreadCompareFile::WaitFor() {
+    if (thread_.joinable()) thread_.join();
+}
+
+void TThreadCompareFile::Execute() {
+    threadRunning = true;
+    try {
+        compareStatus = Run();
+    } catch (const std::exception& e) {
+        // Shown, and the run still ends normally so the caller's wait finishes.
+        GetMessages().ShowMessage(MessageKind::Info, "TThreadCompareFile: " + std::string(e.what()) + ", cp=" + exceptionCp);
+    } catch (...) {
+        GetMessages().ShowMessage(MessageKind::Info, "TThreadCompareFile: unknown error, cp=" + exceptionCp);
+    }
+    threadRunning = false;
+}
+
+TFileCompareResult TThreadCompareFile::Run() {
+    exceptionCp = "cp1";
+    cacheHit = false;
+    exceptionCp = "cp2";
+    if (useCache) {
+        exceptionCp = "cp3";
+        TFileCompareResult cached = cache_.Lookup(file1, file2);
+        exceptionCp = "cp4";
+        if (cached != FC_CACHE_MISS) {
+            cacheHit = true;
+            exceptionCp = "cp5";
+            return cached;
+        }
+    }
+    if (!platform::FileExists(file1) || !platform::FileExists(file2)) {
+        exceptionCp = "cp7";
+        return FC_FILE_MISSING;
+    }
+    exceptionCp = "cp6";
+    FileContentComparer comparer(model_);
+    comparer.SetProgress([this](std::int64_t done, std::int64_t size) {
+        totalBytesRead = static_cast<std::uint64_t>(done);
+        fileSize = static_cast<std::uint64_t>(size);
+        ProgressStr->SetText(BlockProgressInBytes(done, size));
+    });
+    fileSize = static_cast<std::uint64_t>(std::max<std::int64_t>(platform::GetFileSize(file1), 0));
+    return comparer.CompareContents(file1, file2);
+}
+
+}  // namespace tandrel
