@@ -38,38 +38,38 @@ std::string CollapseUnderscoresOnce(const std::string& text) {
     return result;
 }
 
-// The code points of a text as views (a stray byte counts as one).
-std::vector<std::string_view> CodePoints(std::string_view text) {
-    std::vector<std::string_view> points;
-    for (std::size_t i = 0; i < text.size();) {
-        auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 1;
-        if (i + length > text.size()) length = 1;
-        points.push_back(text.substr(i, length));
-        i += length;
-    }
-    return points;
+// Length of the UTF-8 sequence starting at text[i] (a stray byte counts as one).
+std::size_t CodePointLength(std::string_view text, std::size_t i) {
+    auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 1;
+    return i + length > text.size() ? 1 : length;
 }
 
-// Wildcard match with "*" and "?" over code points; "*" backtracks to the
-// last star only, which keeps it linear in practice.
-bool WildcardMatch(const std::vector<std::string_view>& name, const std::vector<std::string_view>& mask) {
+// Wildcard match of lower-cased UTF-8 texts: "?" takes one code point, "*"
+// backtracks to the last star only, which keeps it linear in practice. Literal
+// bytes compare directly: equal code points are equal byte sequences, and a
+// star advances a whole code point so a literal never starts mid-sequence.
+bool WildcardMatch(std::string_view name, std::string_view mask) {
     std::size_t n = 0, m = 0, starMask = std::string::npos, starName = 0;
     while (n < name.size()) {
-        if (m < mask.size() && mask[m] == "*") {
+        if (m < mask.size() && mask[m] == '*') {
             starMask = m++;
             starName = n;
-        } else if (m < mask.size() && (mask[m] == "?" || mask[m] == name[n])) {
+        } else if (m < mask.size() && mask[m] == '?') {
+            ++m;
+            n += CodePointLength(name, n);
+        } else if (m < mask.size() && mask[m] == name[n]) {
             ++m;
             ++n;
         } else if (starMask != std::string::npos) {
             m = starMask + 1;
-            n = ++starName;
+            starName += CodePointLength(name, starName);
+            n = starName;
         } else {
             return false;
         }
     }
-    while (m < mask.size() && mask[m] == "*") ++m;
+    while (m < mask.size() && mask[m] == '*') ++m;
     return m == mask.size();
 }
 
@@ -171,15 +171,19 @@ bool IsFolderWritable(const std::string& folder) {
     return platform::DeleteFile(probe);
 }
 
-bool MatchesMask(std::string_view name, std::string_view mask) {
-    if (mask.empty() || mask == "*.*" || mask == "*") return true;
+bool MatchesMask(std::string_view name, std::string_view mask) { return WildcardMask(mask).Matches(name); }
+
+WildcardMask::WildcardMask(std::string_view mask)
+    : matchesAll_(mask.empty() || mask == "*.*" || mask == "*"), lowerMask_(platform::LowerCase(mask)) {
+    hasDotStarTail_ = lowerMask_.size() >= 2 && lowerMask_.ends_with(".*");
+}
+
+bool WildcardMask::Matches(std::string_view name) const {
+    if (matchesAll_) return true;
     std::string lowerName = platform::LowerCase(name);
-    std::string lowerMask = platform::LowerCase(mask);
-    auto namePoints = CodePoints(lowerName);
-    if (WildcardMatch(namePoints, CodePoints(lowerMask))) return true;
-    // A final ".*" also matches a name without an extension ("a*.*" takes "abc").
-    if (lowerMask.size() >= 2 && lowerMask.ends_with(".*") && lowerName.find('.') == std::string::npos)
-        return WildcardMatch(namePoints, CodePoints(std::string_view(lowerMask).substr(0, lowerMask.size() - 2)));
+    if (WildcardMatch(lowerName, lowerMask_)) return true;
+    if (hasDotStarTail_ && lowerName.find('.') == std::string::npos)
+        return WildcardMatch(lowerName, std::string_view(lowerMask_).substr(0, lowerMask_.size() - 2));
     return false;
 }
 

@@ -26,6 +26,19 @@ bool IsFolderWritable(const std::string& folder);
 // "*" and "?" wildcards, ignoring case; "*.*" (and an empty mask) match
 // every name, with or without a dot.
 bool MatchesMask(std::string_view name, std::string_view mask);
+
+// The same rules, with the mask lower-cased once for matching many names.
+class WildcardMask {
+public:
+    explicit WildcardMask(std::string_view mask);
+    bool Matches(std::string_view name) const;
+
+private:
+    bool matchesAll_ = false;
+    std::string lowerMask_;
+    // The mask without its final ".*", tried on names without a dot ("a*.*" takes "abc").
+    bool hasDotStarTail_ = false;
+};
 // Names (no folder part) of the files, not folders, directly in the folder
 // matching the mask, in enumeration order.
 std::vector<std::string> ListFileNames(const std::string& folder, std::string_view mask = "*.*");
