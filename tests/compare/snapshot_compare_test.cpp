@@ -13,6 +13,7 @@
 #include "platform/text_collate.h"
 #include "scan/folder_records.h"
 #include "scan/snapshot_file.h"
+#include "support/comparison_sides.h"
 #include "support/recording_messages.h"
 #include "support/temp_dir.h"
 
@@ -30,26 +31,7 @@ std::string FileLine(const std::string& name, std::int64_t size, TDateTime modif
     return name + "|" + std::to_string(size) + "|" + FormatDateTimeMs(kT0) + "|" + FormatDateTimeMs(modified) + "|32";
 }
 
-// Builds one side of a comparison the way the loaders do: folders numbered in
-// load order, files pointing at their folder.
-struct Side {
-    TOwningStore<TDirectoryEntry>& folders;
-    TOwningStore<TFileEntry>& files;
-
-    TDirectoryEntry* Folder(TDirectoryEntry* parent, const std::string& name, std::int64_t totalSize = 0) {
-        TDirectoryEntry* folder = AddListFolderRecord(folders, parent, name);
-        folder->TotalSize = totalSize;
-        return folder;
-    }
-    TFileEntry* File(TDirectoryEntry* owner, const std::string& name, std::int64_t size, TDateTime modified) {
-        TFileEntry* file = files.Add();
-        file->FileName = name;
-        file->OwnerFolder = owner;
-        file->Size = size;
-        file->DateM = modified;
-        return file;
-    }
-};
+using Side = testing::ComparisonSide;
 
 std::string RowText(const TMergedFileEntry& row) {
     return std::to_string(row.Status) + " " + (row.FileLeft ? row.GetFileParentPath_Left() + "/" + row.FileLeft->FileName : "-") +
