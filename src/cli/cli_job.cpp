@@ -10,6 +10,7 @@
 #include "common/paths.h"
 #include "platform/current_folder.h"
 #include "platform/file_system.h"
+#include "scan/filtered_scan.h"
 #include "scan/scan_job.h"
 
 namespace tandrel::cli {
@@ -20,6 +21,7 @@ std::atomic<bool>* cancelFlag = nullptr;
 
 extern "C" void OnInterrupt(int) {
     if (cancelFlag) cancelFlag->store(true);
+    ScannerCancel = true;
     // A second Ctrl-C ends the program at once.
     std::signal(SIGINT, SIG_DFL);
 }
@@ -42,6 +44,20 @@ std::string AbsolutePath(const std::string& path) {
     return RemoveTrailingBackslash(NormalizePath(absolute));
 }
 
+void RunShowingProgress(ScanModel& model, const std::function<void()>& start, const std::atomic<bool>& running) {
+    cancelFlag = &model.CancelOperation;
+    auto previous = std::signal(SIGINT, OnInterrupt);
+    const bool showProgress = isatty(STDERR_FILENO);
+    start();
+    while (running.load()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (showProgress) std::fprintf(stderr, "\r\033[K%s", ProgressLine(model).c_str());
+    }
+    if (showProgress) std::fprintf(stderr, "\r\033[K");
+    std::signal(SIGINT, previous);
+    cancelFlag = nullptr;
+}
+
 JobOutcome RunScanJob(ScanModel& model, const std::string& path) {
     JobOutcome outcome;
     if (!platform::PathExists(path)) {
@@ -50,20 +66,11 @@ JobOutcome RunScanJob(ScanModel& model, const std::string& path) {
     }
     PrepareScan(model, path, false);
     TThreadDiskTreemap job(model);
-
-    cancelFlag = &model.CancelOperation;
-    auto previous = std::signal(SIGINT, OnInterrupt);
-    const bool showProgress = isatty(STDERR_FILENO);
-    job.Start();
-    outcome.liveScan = job.IsLiveScan();
-    while (job.threadRunning.load()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        if (showProgress) std::fprintf(stderr, "\r\033[K%s", ProgressLine(model).c_str());
-    }
+    RunShowingProgress(model, [&] {
+        job.Start();
+        outcome.liveScan = job.IsLiveScan();
+    }, job.threadRunning);
     job.WaitFor();
-    if (showProgress) std::fprintf(stderr, "\r\033[K");
-    std::signal(SIGINT, previous);
-    cancelFlag = nullptr;
 
     outcome.cancelled = model.CancelOperation.load();
     outcome.reported = job.Failed();

@@ -1,6 +1,8 @@
 #pragma once
 // Running a scan or snapshot load from the command line: progress on standard
 // error while it is a terminal, Ctrl-C cancels like the Cancel button.
+#include <atomic>
+#include <functional>
 #include <string>
 
 #include "scan/scan_model.h"
@@ -14,6 +16,11 @@ struct JobOutcome {
     std::string error;
     bool reported = false;  // the job has shown the error itself
 };
+
+// Calls start (which starts a worker), then waits while running is set,
+// showing the model's progress line; Ctrl-C sets CancelOperation and the
+// filtered scanner's cancel flag.
+void RunShowingProgress(ScanModel& model, const std::function<void()>& start, const std::atomic<bool>& running);
 
 // Scans the folder or loads the snapshot file at path into the model and waits.
 JobOutcome RunScanJob(ScanModel& model, const std::string& path);

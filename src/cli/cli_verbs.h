@@ -8,5 +8,8 @@ namespace tandrel::cli {
 int RunScan(const std::vector<std::string>& args);
 int RunSummary(const std::vector<std::string>& args);
 int RunSnapshots(const std::vector<std::string>& args);
+int RunCompareSnapshots(const std::vector<std::string>& args);
+int RunCompareDirs(const std::vector<std::string>& args);
+int RunCompareFiles(const std::vector<std::string>& args);
 
 }  // namespace tandrel::cli

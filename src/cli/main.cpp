@@ -24,6 +24,20 @@ const char* const kUsage =
     "  snapshots [FILTER]\n"
     "        list the stored snapshots, newest first; FILTER keeps those whose name,\n"
     "        path or description hold every word (\"-word\" excludes)\n"
+    "  compare-snapshots LEFT RIGHT [--tsv]\n"
+    "        compare the LEFT snapshot with the RIGHT snapshot or live folder: the\n"
+    "        overview, then the new, deleted, updated and renamed/moved files; with\n"
+    "        --tsv one line per file row (status, left path, right path, left size,\n"
+    "        right size; 0 identical, 1 new, 2 deleted, 3 renamed/moved, 4 updated),\n"
+    "        then one per folder row starting with F\n"
+    "  compare-dirs LEFT RIGHT [--filter MASKS] [--exclude MASKS] [--min-size BYTES]\n"
+    "               [--no-subdirs] [--tsv]\n"
+    "        compare every file under LEFT with the file at the same place under\n"
+    "        RIGHT, byte for byte (verdicts are cached); exit 0 when all are\n"
+    "        identical, 1 when any is not, 2 on an error\n"
+    "  compare-files A B\n"
+    "        compare two files byte for byte; exit 0 identical, 1 different or\n"
+    "        missing, 2 on an error\n"
     "  --help\n"
     "        show this text\n"
     "\n"
@@ -44,6 +58,9 @@ int main(int argc, char** argv) {
     if (command == "scan") code = tandrel::cli::RunScan(args);
     else if (command == "summary") code = tandrel::cli::RunSummary(args);
     else if (command == "snapshots") code = tandrel::cli::RunSnapshots(args);
+    else if (command == "compare-snapshots") code = tandrel::cli::RunCompareSnapshots(args);
+    else if (command == "compare-dirs") code = tandrel::cli::RunCompareDirs(args);
+    else if (command == "compare-files") code = tandrel::cli::RunCompareFiles(args);
     else {
         std::fprintf(stderr, "Unknown command: %s\n\n%s", command.c_str(), kUsage);
         return 2;

@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
 """tandrel-cli end to end on a fixture tree: the counts and sizes it prints
 must equal what this script computes from the files itself."""
+import filecmp
 import os
+import random
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -45,15 +48,42 @@ def grouped(n):
     return f"{n:,}"
 
 
+def isolated_env(base):
+    """The program's settings, caches and snapshots kept inside base."""
+    env = dict(os.environ)
+    for name in ("XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"):
+        os.makedirs(os.path.join(base, name))
+        env[name] = os.path.join(base, name)
+    env["HOME"] = base
+    return env
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def all_files(root):
+    for dirpath, _, filenames in os.walk(root):
+        for f in filenames:
+            yield os.path.join(dirpath, f)
+
+
+def expected_dir_status(left, right):
+    """What a byte-wise comparison must say about left's counterpart under right."""
+    if not os.path.isfile(right):
+        return "right-file not found"
+    if os.path.getsize(left) != os.path.getsize(right):
+        return "size is different"
+    return "IDENTICAL" if filecmp.cmp(left, right, shallow=False) else "loose copy"
+
+
 class CliEndToEnd(unittest.TestCase):
     def setUp(self):
         self.tmp = tempfile.TemporaryDirectory()
         base = self.tmp.name
-        self.env = dict(os.environ)
-        for name in ("XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"):
-            os.makedirs(os.path.join(base, name))
-            self.env[name] = os.path.join(base, name)
-        self.env["HOME"] = base
+        self.env = isolated_env(base)
         self.tree = os.path.join(base, "tree")
         for i, (rel, size) in enumerate([("a.txt", 10), ("Alpha/b.bin", 5000), ("Alpha/deep/c", 123456),
                                          ("beta/d e.dat", 0), ("beta/.hidden", 77), ("gamma/x|y", 9)]):
@@ -111,6 +141,132 @@ class CliEndToEnd(unittest.TestCase):
         self.assertTrue(bad.stderr.strip())
         self.assertNotEqual(run("scan", env=self.env).returncode, 0)
         self.assertNotEqual(run("frobnicate", env=self.env).returncode, 0)
+
+
+class CompareEndToEnd(unittest.TestCase):
+    def setUp(self):
+        self.tmp = tempfile.TemporaryDirectory()
+        base = self.tmp.name
+        self.env = isolated_env(base)
+        self.left = os.path.join(base, "left")
+        self.right = os.path.join(base, "right")
+        rnd = random.Random(7)
+        for i in range(40):
+            rel = os.path.join(f"d{i % 4}", f"sub{i % 3}" if i % 2 else "", f"f{i}.{'txt' if i % 3 else 'bin'}")
+            data = bytes(rnd.getrandbits(8) for _ in range(i * 37 + (5 << 20 if i == 7 else 0)))
+            write(os.path.join(self.left, rel), data)
+            kind = i % 5
+            if kind == 1:    # same size, last byte differs
+                data = data[:-1] + bytes([data[-1] ^ 1]) if data else data
+            elif kind == 2:  # another size
+                data += b"!"
+            elif kind == 3:  # missing on the right
+                continue
+            write(os.path.join(self.right, rel), data)
+        write(os.path.join(self.right, "right-only.txt"), b"r")
+        write(os.path.join(self.left, "odd | name.txt"), b"same")
+        write(os.path.join(self.right, "odd | name.txt"), b"same")
+
+    def tearDown(self):
+        self.tmp.cleanup()
+
+    def dir_report(self, *options):
+        done = run("compare-dirs", self.left, self.right, *options, env=self.env)
+        lines = done.stdout.splitlines()
+        statuses = dict(reversed(line.split("\t", 1)) for line in lines[:-1])
+        return done, statuses, lines[-1]
+
+    def expected(self, keep=lambda path: True):
+        return {p: expected_dir_status(p, os.path.join(self.right, os.path.relpath(p, self.left)))
+                for p in all_files(self.left) if keep(p)}
+
+    def test_compare_dirs_statuses_cache_and_filters(self):
+        done, statuses, totals = self.dir_report()
+        self.assertEqual(done.returncode, 1, done.stderr)
+        want = self.expected()
+        self.assertEqual(statuses, want)
+        self.assertEqual(set(want.values()), {"IDENTICAL", "loose copy", "size is different", "right-file not found"})
+        self.assertIn(f"IDENTICAL: {list(want.values()).count('IDENTICAL')},", totals)
+
+        # The second run answers from the cache; a file rewritten with other
+        # bytes of the same size (new time) is read again.
+        same = next(p for p, s in want.items() if s == "IDENTICAL" and os.path.getsize(p) > 0)
+        counterpart = os.path.join(self.right, os.path.relpath(same, self.left))
+        with open(counterpart, "r+b") as f:
+            f.write(bytes([f.read(1)[0] ^ 0xFF]))
+        os.utime(counterpart, (1, 1))
+        done, statuses, _ = self.dir_report()
+        self.assertEqual(statuses[same], "loose copy")
+        self.assertEqual(statuses, self.expected())
+
+        _, statuses, _ = self.dir_report("--filter", "*.txt", "--exclude", "f1*", "--min-size", "100")
+        self.assertEqual(statuses, self.expected(lambda p: p.endswith(".txt") and not os.path.basename(p).startswith("f1")
+                                                 and os.path.getsize(p) >= 100))
+        _, statuses, _ = self.dir_report("--no-subdirs")
+        self.assertEqual(statuses, self.expected(lambda p: os.path.dirname(p) == self.left))
+
+    def test_compare_dirs_identical_copy_and_errors(self):
+        shutil.rmtree(self.right)
+        shutil.copytree(self.left, self.right)
+        done, statuses, _ = self.dir_report("--tsv")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertTrue(all(s.startswith("1\t") for s in [line for line in done.stdout.splitlines()[:-1]]))
+        bad = run("compare-dirs", self.left, os.path.join(self.right, "nope"), env=self.env)
+        self.assertEqual(bad.returncode, 2)
+        self.assertIn("nope", bad.stderr)
+
+    def test_compare_files_exit_codes(self):
+        want = self.expected()
+        cases = {"IDENTICAL": 0, "loose copy": 1, "size is different": 1}
+        for status, code in cases.items():
+            left = next(p for p, s in want.items() if s == status)
+            done = run("compare-files", left, os.path.join(self.right, os.path.relpath(left, self.left)), env=self.env)
+            self.assertEqual((done.returncode, done.stdout.strip()), (code, status), left)
+        missing = run("compare-files", os.path.join(self.left, "odd | name.txt"), os.path.join(self.right, "nope"),
+                      env=self.env)
+        self.assertEqual(missing.returncode, 1)
+        self.assertIn("not found", missing.stderr)
+        self.assertEqual(run("compare-files", self.left, env=self.env).returncode, 2)
+
+    def snapshot_tsv(self, *sides):
+        done = run("compare-snapshots", *sides, "--tsv", env=self.env)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        files = {}
+        for line in done.stdout.splitlines():
+            fields = line.split("\t")
+            if fields[0] != "F":
+                files[fields[1] or fields[2]] = fields[0]
+        return files
+
+    def test_compare_snapshots_finds_every_change(self):
+        scanned = run("scan", self.left, env=self.env)
+        self.assertEqual(scanned.returncode, 0, scanned.stderr)
+        before = scanned.stdout.strip().splitlines()[-1]
+        files = sorted(all_files(self.left))
+        deleted, updated, moved_from = files[3], files[5], files[9]
+        moved_to = os.path.join(self.left, "d0", "renamed.bin")
+        added = os.path.join(self.left, "d9", "added.txt")
+        os.remove(deleted)
+        with open(updated, "ab") as f:
+            f.write(b"more")
+        os.rename(moved_from, moved_to)
+        write(added, b"brand new file")
+        want = {p: "0" for p in all_files(self.left)}
+        want.update({deleted: "2", updated: "4", moved_from: "3", moved_to: "3", added: "1"})
+
+        self.assertEqual(self.snapshot_tsv(before, self.left), want)
+        after = run("scan", self.left, env=self.env).stdout.strip().splitlines()[-1]
+        self.assertEqual(self.snapshot_tsv(before, after), want)
+
+        report = run("compare-snapshots", before, self.left, env=self.env)
+        self.assertEqual(report.returncode, 0, report.stderr)
+        section = report.stdout.split("Renamed/moved files:")[1]
+        self.assertIn(moved_from + "\t" + moved_to, section)
+        self.assertIn("Total files: 1, total size: 14b", report.stdout.split("Deleted files:")[0])
+
+        missing = run("compare-snapshots", os.path.join(self.left, "nope.snapshot"), self.left, env=self.env)
+        self.assertEqual(missing.returncode, 2)
+        self.assertIn("Snapshot not found", missing.stderr)
 
 
 if __name__ == "__main__":
