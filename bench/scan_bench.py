@@ -15,49 +15,22 @@ import argparse
 import os
 import shutil
 import subprocess
-import sys
 import tempfile
-import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-ROOT = os.path.dirname(HERE)
-
-
-def measure(cmd, env, runs):
-    """Best wall time and the largest peak RSS (bytes) over the runs."""
-    best, peak, out = None, 0, b""
-    for _ in range(runs):
-        start = time.perf_counter()
-        proc = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=env)
-        out = proc.stdout.read()
-        _, status, usage = os.wait4(proc.pid, 0)
-        elapsed = time.perf_counter() - start
-        if os.waitstatus_to_exitcode(status) != 0:
-            sys.exit(f"failed: {' '.join(cmd)}")
-        best = elapsed if best is None else min(best, elapsed)
-        peak = max(peak, usage.ru_maxrss * 1024)
-    return best, peak, out.decode(errors="replace")
+from bench_common import BENCH_DIR, DEFAULT_CLI, ensure_tree, isolated_env, measure
 
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--tree", default=os.path.join(tempfile.gettempdir(), "tandrel-bench", "tree1m"))
+    parser.add_argument("--tree", default=os.path.join(BENCH_DIR, "tree1m"))
     parser.add_argument("--files", type=int, default=1000000)
     parser.add_argument("--runs", type=int, default=3)
-    parser.add_argument("--cli", default=os.path.join(ROOT, "build", "src", "cli", "tandrel-cli"))
+    parser.add_argument("--cli", default=DEFAULT_CLI)
     args = parser.parse_args()
 
-    if not os.path.isdir(args.tree):
-        maker = os.path.join(ROOT, "..", "shared", "bench", "make_tree.py")
-        if not os.path.exists(maker):
-            maker = os.path.join(HERE, "make_tree.py")
-        subprocess.run([sys.executable, maker, args.tree, "--files", str(args.files)], check=True)
-
+    ensure_tree(args.tree, args.files)
     work = tempfile.mkdtemp(prefix="tandrel-bench-")
-    env = dict(os.environ)
-    for name in ("XDG_CONFIG_HOME", "XDG_CACHE_HOME"):
-        env[name] = os.path.join(work, name)
-        os.makedirs(env[name])
+    env = isolated_env(work)
     try:
         entries = sum(len(d) + len(f) for _, d, f in os.walk(args.tree)) + 1
         subprocess.run(["du", "-sb", "--apparent-size", args.tree], stdout=subprocess.DEVNULL, check=True)

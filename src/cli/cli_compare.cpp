@@ -115,20 +115,44 @@ struct DirCompareOptions {
     bool tsv = false;
 };
 
-TFileTypeList ListLeftFiles(ScanModel& model, const DirCompareOptions& options, bool& failed) {
+// Lists LEFT and compares every listed file with its counterpart under
+// RIGHT, the comparison starting on the files of each folder as soon as the
+// listing has moved on from it.
+TFileEntryCompareList ListAndCompare(ScanModel& model, const DirCompareOptions& options, bool& listingFailed) {
+    TFileEntryCompareList entries;
+    TThreadCompareX job(model, ComparisonCache());
+    job.Init({}, options.left, options.right);
+    job.OpenFeed();
     TThreadScanX scan;
-    scan.Init(options.left, options.recursive, options.filter, options.exclude, options.minSize, 0,
-              [&model](const std::string& dir) { model.ProgressText.SetText("Scanning " + dir); });
-    RunShowingProgress(model, [&] { scan.Start(); }, scan.threadRunning);
+    scan.Init(options.left, options.recursive, options.filter, options.exclude, options.minSize, 0, {});
+    scan.OnFilesListed = [&](const TFileTypeList& files, std::size_t from) {
+        std::vector<TFileEntryCompare*> batch;
+        for (std::size_t i = from; i < files.size(); ++i) {
+            entries.push_back(MakeCompareEntry(*files[i]));
+            batch.push_back(entries.back().get());
+        }
+        job.Feed(batch);
+    };
+    // The cache is read on the other core while the listing waits on the
+    // file system.
+    std::thread cacheLoader([] { ComparisonCache().Load(); });
+    RunShowingProgress(model, [&] {
+        job.Start();
+        scan.Start();
+    }, scan.threadRunning);
     scan.WaitFor();
-    failed = scan.Failed();
-    if (failed) std::fprintf(stderr, "%s\n", scan.ErrorText().c_str());
-    TFileTypeList files = std::move(scan.tempFilesAr);
+    job.CloseFeed();
+    RunShowingProgress(model, [] {}, job.threadRunning);
+    cacheLoader.join();
+    job.WaitFor();
+    SaveComparisonCache();
+    listingFailed = scan.Failed();
+    if (listingFailed) std::fprintf(stderr, "%s\n", scan.ErrorText().c_str());
     // Walk order depends on the file system; the report is in path order.
-    std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) {
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
         return a->Path != b->Path ? a->Path < b->Path : a->FileName < b->FileName;
     });
-    return files;
+    return entries;
 }
 
 int ReportDirComparison(const TFileEntryCompareList& entries, bool tsv) {
@@ -213,20 +237,8 @@ int RunCompareDirs(const std::vector<std::string>& args) {
 
     ScanModel& model = CurrentModel();
     bool listingFailed = false;
-    TFileEntryCompareList entries = MakeCompareEntries(ListLeftFiles(model, options, listingFailed));
-    if (model.StopRequested() || ScannerCancel) {
-        std::fprintf(stderr, "Cancelled.\n");
-        return kCancelledExit;
-    }
-    std::vector<TFileEntryCompare*> list;
-    list.reserve(entries.size());
-    for (auto& entry : entries) list.push_back(entry.get());
-    TThreadCompareX job(model, ComparisonCache());
-    job.Init(std::move(list), options.left, options.right);
-    RunShowingProgress(model, [&] { job.Start(); }, job.threadRunning);
-    job.WaitFor();
-    SaveComparisonCache();
-
+    TFileEntryCompareList entries = ListAndCompare(model, options, listingFailed);
+    if (ScannerCancel) model.CancelOperation = true;
     const int code = ReportDirComparison(entries, options.tsv);
     if (model.StopRequested()) {
         std::fprintf(stderr, "Cancelled.\n");

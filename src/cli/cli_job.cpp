@@ -49,9 +49,15 @@ void RunShowingProgress(ScanModel& model, const std::function<void()>& start, co
     auto previous = std::signal(SIGINT, OnInterrupt);
     const bool showProgress = isatty(STDERR_FILENO);
     start();
+    // Short naps, so the end of a quick job is not held up by the progress
+    // rate; the line itself is redrawn ten times a second.
+    auto nextDraw = std::chrono::steady_clock::now();
     while (running.load()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        if (showProgress) std::fprintf(stderr, "\r\033[K%s", ProgressLine(model).c_str());
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (showProgress && std::chrono::steady_clock::now() >= nextDraw) {
+            std::fprintf(stderr, "\r\033[K%s", ProgressLine(model).c_str());
+            nextDraw += std::chrono::milliseconds(100);
+        }
     }
     if (showProgress) std::fprintf(stderr, "\r\033[K");
     std::signal(SIGINT, previous);

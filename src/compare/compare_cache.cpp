@@ -83,13 +83,23 @@ std::string CacheFileKey(std::string_view path, TDateTime lastWrite) {
 }
 
 TComparePairKeys MakePairKeys(const std::string& fileA, const std::string& fileB) {
-    TComparePairKeys keys;
     platform::FileTime timeA = 0, timeB = 0;
     if (!platform::GetFileTimes(fileA, nullptr, &timeA) || !platform::GetFileTimes(fileB, nullptr, &timeB)) {
-        return keys;
+        return {};
     }
-    std::string keyA = CacheFileKey(fileA, FileTimeToLocalDateTime(timeA));
-    std::string keyB = CacheFileKey(fileB, FileTimeToLocalDateTime(timeB));
+    return MakePairKeys(fileA, timeA, fileB, timeB);
+}
+
+TComparePairKeys MakePairKeys(const std::string& fileA, platform::FileTime timeA, const std::string& fileB,
+                              platform::FileTime timeB) {
+    return MakePairKeysAt(fileA, FileTimeToLocalDateTime(timeA), fileB, FileTimeToLocalDateTime(timeB));
+}
+
+TComparePairKeys MakePairKeysAt(const std::string& fileA, TDateTime localTimeA, const std::string& fileB,
+                                TDateTime localTimeB) {
+    TComparePairKeys keys;
+    std::string keyA = CacheFileKey(fileA, localTimeA);
+    std::string keyB = CacheFileKey(fileB, localTimeB);
     keys.aThenB = keyA + '|' + keyB;
     keys.bThenA = keyB + '|' + keyA;
     keys.valid = true;

@@ -10,6 +10,7 @@
 
 #include "common/types.h"
 #include "compare/compare_result.h"
+#include "platform/file_system.h"
 
 namespace tandrel {
 
@@ -28,6 +29,12 @@ struct TComparePairKeys {
 // contents, so a file changed during the comparison is stored under its old
 // time, where no later lookup finds it.
 TComparePairKeys MakePairKeys(const std::string& fileA, const std::string& fileB);
+// The same from last-write times the caller has just read.
+TComparePairKeys MakePairKeys(const std::string& fileA, platform::FileTime timeA, const std::string& fileB,
+                              platform::FileTime timeB);
+// The same from local last-write times (as a listing reports them).
+TComparePairKeys MakePairKeysAt(const std::string& fileA, TDateTime localTimeA, const std::string& fileB,
+                                TDateTime localTimeB);
 
 class TCompareCache {
 public:

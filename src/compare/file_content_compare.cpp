@@ -49,7 +49,11 @@ TFileCompareResult FileContentComparer::CompareFiles(const std::string& fileA, c
                                                      TCompareCache& cache) {
     // Keys taken before reading: a file changed meanwhile gets a new time,
     // so the verdict stored under the old one is never found.
-    TComparePairKeys keys = MakePairKeys(fileA, fileB);
+    return CompareFiles(fileA, fileB, MakePairKeys(fileA, fileB), cache);
+}
+
+TFileCompareResult FileContentComparer::CompareFiles(const std::string& fileA, const std::string& fileB,
+                                                     const TComparePairKeys& keys, TCompareCache& cache) {
     TFileCompareResult cached = cache.Lookup(keys);
     if (cached != FC_CACHE_MISS) return cached;
     TFileCompareResult result = CompareContents(fileA, fileB);

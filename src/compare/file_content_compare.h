@@ -41,6 +41,9 @@ public:
     TFileCompareResult CompareContents(const std::string& fileA, const std::string& fileB);
     // The cache first; a verdict found by reading is stored in it.
     TFileCompareResult CompareFiles(const std::string& fileA, const std::string& fileB, TCompareCache& cache);
+    // The same with the pair's keys taken by the caller before reading.
+    TFileCompareResult CompareFiles(const std::string& fileA, const std::string& fileB,
+                                    const TComparePairKeys& keys, TCompareCache& cache);
 
 private:
     TFileCompareResult CompareOpened(platform::File& a, platform::File& b, std::int64_t size);

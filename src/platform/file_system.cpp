@@ -88,6 +88,15 @@ std::int64_t GetFileSize(const std::string& path) {
     return st.st_size;
 }
 
+bool GetFileSizeAndTime(const std::string& path, std::int64_t& size, FileTime& lastWriteTime) {
+    struct stat st;
+    if (!StatFollow(path, st)) return false;
+    if (S_ISDIR(st.st_mode)) return Fail(EISDIR);
+    size = st.st_size;
+    lastWriteTime = FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+    return true;
+}
+
 bool GetFileTimes(const std::string& path, FileTime* creationTime, FileTime* lastWriteTime) {
     detail::EntryStat st;
     if (int error = detail::StatEntry(AT_FDCWD, path.c_str(), false, st); error != 0) return Fail(error);

@@ -68,6 +68,9 @@ bool DirectoryExists(const std::string& path);  // exists (links followed) and i
 // Size in bytes of a file (links followed); -1 when it cannot be read.
 std::int64_t GetFileSize(const std::string& path);
 
+// Size and last-write time of a file (links followed) in one call; false
+// when it does not exist or is a folder.
+bool GetFileSizeAndTime(const std::string& path, std::int64_t& size, FileTime& lastWriteTime);
 // Creation and last-write time of a path (links followed). Either pointer may be null.
 bool GetFileTimes(const std::string& path, FileTime* creationTime, FileTime* lastWriteTime);
 bool SetLastWriteTime(const std::string& path, FileTime lastWriteTime);

@@ -40,13 +40,27 @@ void TThreadScanX::Execute() {
         scan.SetInclusions(FincludeStr, FexcludeStr);
         scan.UnitFsMinSize = FUnitFsMinSize;
         scan.UnitFsMaxSize = FUnitFsMaxSize;
-        scan.CallBack1 = FCallBack1;
+        std::size_t handed = 0;
+        auto handOver = [&] {
+            if (!OnFilesListed || handed == scan.tempFilesAr.size()) return;
+            OnFilesListed(scan.tempFilesAr, handed);
+            handed = scan.tempFilesAr.size();
+        };
+        scan.CallBack1 = [&](const std::string& dir) {
+            handOver();
+            if (FCallBack1) FCallBack1(dir);
+        };
         try {
             scan.ScanKeepingCancel();
         } catch (const std::exception& e) {
             error_ = std::string("Scan failed: ") + e.what();
         } catch (...) {
             error_ = "Scan failed: unknown error";
+        }
+        try {
+            handOver();
+        } catch (const std::exception& e) {
+            if (error_.empty()) error_ = std::string("Scan failed: ") + e.what();
         }
         tempFilesAr = std::move(scan.tempFilesAr);
         rootStatistics = scan.rootStatistics;

@@ -3,6 +3,7 @@
 // threadRunning and then owns tempFilesAr.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -23,6 +24,12 @@ public:
     // Clears the scanner cancel flag and starts the worker (once).
     void Start();
     void WaitFor();
+
+    // Optional, set before Start: called on the worker with the files listed
+    // since the call before (files[from] onwards) as each folder is entered,
+    // and once more at the end, so the files can be used while the listing
+    // goes on.
+    std::function<void(const TFileTypeList& files, std::size_t from)> OnFilesListed;
 
     // True from Start until the worker's last action.
     std::atomic<bool> threadRunning{false};

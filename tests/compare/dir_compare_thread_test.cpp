@@ -6,6 +6,7 @@
 
 #include "compare/file_content_compare.h"
 #include "platform/file_system.h"
+#include "scan/scan_thread_x.h"
 #include "support/temp_dir.h"
 
 namespace tandrel {
@@ -101,6 +102,36 @@ TEST_F(DirCompareThreadTest, CancelLeavesTheRemainingEntriesUncompared) {
     model.CancelOperation = true;
     Run();
     for (const auto& e : entries) EXPECT_EQ(FC_EMPTY, e->Status()) << e->FileName;
+}
+
+TEST_F(DirCompareThreadTest, ComparesWhileTheListingGoesOn) {
+    // The listing hands over each folder's files as it moves on; the worker
+    // waits for more until the feed is closed.
+    TThreadCompareX thread(model, cache);
+    thread.Init({}, dir.Path("left"), dir.Path("right"));
+    thread.OpenFeed();
+    thread.Start();
+    TThreadScanX scan;
+    scan.Init(dir.Path("left"), true, "", "", 0, 0, {});
+    scan.OnFilesListed = [&](const TFileTypeList& files, std::size_t from) {
+        std::vector<TFileEntryCompare*> batch;
+        for (std::size_t i = from; i < files.size(); ++i) {
+            entries.push_back(MakeCompareEntry(*files[i]));
+            batch.push_back(entries.back().get());
+        }
+        thread.Feed(batch);
+    };
+    scan.Start();
+    scan.WaitFor();
+    EXPECT_TRUE(thread.threadRunning) << "still waiting for the feed";
+    thread.CloseFeed();
+    thread.WaitFor();
+    EXPECT_FALSE(thread.threadRunning);
+    ASSERT_EQ(8u, entries.size());
+    ASSERT_EQ(8u, thread.fileIdxToCompareAr.size());
+    EXPECT_EQ(FC_LOOSE_COPY, StatusOf("sub/loose.bin"));
+    EXPECT_EQ(FC_RIGHT_MISSING, StatusOf("only-left.txt"));
+    for (const auto& e : entries) EXPECT_NE(FC_EMPTY, e->Status()) << e->FileName;
 }
 
 TEST(RightFileOf, JoinsTheRelativeFolderUnderTheRightRoot) {
