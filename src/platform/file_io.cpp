@@ -102,6 +102,12 @@ bool File::Seek(std::int64_t offset) {
     return true;
 }
 
+bool File::Sync() {
+    if (fd_ < 0) return Fail(EBADF);
+    if (::fsync(fd_) != 0) return Fail(errno);
+    return true;
+}
+
 bool File::Close() {
     if (fd_ < 0) return true;
     int fd = fd_;

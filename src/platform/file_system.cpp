@@ -129,6 +129,16 @@ bool SetAttributesNormal(const std::string& path) {
     return true;
 }
 
+bool SetExecutable(const std::string& path) {
+    struct stat st;
+    if (!StatFollow(path, st)) return false;
+    mode_t mode = st.st_mode & 07777;
+    mode_t wanted = mode | S_IXUSR | ((mode & S_IRGRP) ? S_IXGRP : 0) | ((mode & S_IROTH) ? S_IXOTH : 0);
+    if (wanted == mode) return true;
+    if (chmod(path.c_str(), wanted) != 0) return Fail(errno);
+    return true;
+}
+
 bool CreateFolder(const std::string& path) {
     if (mkdir(path.c_str(), 0777) != 0) return Fail(errno);
     return true;

@@ -76,6 +76,8 @@ bool GetFileTimes(const std::string& path, FileTime* creationTime, FileTime* las
 bool SetLastWriteTime(const std::string& path, FileTime lastWriteTime);
 // "Set attributes to normal": gives the owner write permission.
 bool SetAttributesNormal(const std::string& path);
+// Lets whoever may read the file run it too (the owner always), as "chmod +x".
+bool SetExecutable(const std::string& path);
 
 bool CreateFolder(const std::string& path);
 // Creates the folder and every missing parent; true when it exists afterwards.
@@ -127,6 +129,9 @@ public:
     bool Write(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
     std::int64_t Size() const;
     bool Seek(std::int64_t offset);
+    // Forces the written bytes onto the disk, so a rename after it never
+    // publishes an empty file after a power loss.
+    bool Sync();
     bool Close();  // false when the final flush failed
 
 private:

@@ -49,6 +49,16 @@ TEST(FileIo, WritesReadsAndAppends) {
     EXPECT_NE(bytes.find("Pid:"), std::string::npos);
 }
 
+TEST(FileIo, SyncNeedsAnOpenFile) {
+    TempDir dir;
+    File file;
+    EXPECT_FALSE(file.Sync());
+    EXPECT_EQ(LastError(), EBADF);
+    ASSERT_TRUE(file.Open(dir.Path("synced"), File::Mode::CreateTruncate));
+    EXPECT_TRUE(file.Write("abc") && file.Sync() && file.Close());
+    EXPECT_EQ(ReadBytes(dir.Path("synced")), "abc");
+}
+
 TEST(FileIo, TemporaryFileHasNoNameAndReadsBack) {
     TempDir dir;
     File file;
@@ -236,6 +246,23 @@ TEST(Files, SetAttributesNormalGivesWritePermission) {
     stat(file.c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0644u);
     EXPECT_FALSE(SetAttributesNormal(dir.Path("missing")));
+}
+
+TEST(Files, SetExecutableFollowsTheReadBits) {
+    TempDir dir;
+    std::string file = dir.WriteFile("script", "x");
+    const struct {
+        mode_t before, after;
+    } cases[] = {{0644, 0755}, {0600, 0700}, {0640, 0750}, {0755, 0755}, {0200, 0300}};
+    for (const auto& c : cases) {
+        chmod(file.c_str(), c.before);
+        EXPECT_TRUE(SetExecutable(file));
+        struct stat st;
+        stat(file.c_str(), &st);
+        EXPECT_EQ(st.st_mode & 0777, c.after) << std::oct << c.before;
+    }
+    EXPECT_FALSE(SetExecutable(dir.Path("missing")));
+    EXPECT_EQ(LastError(), ENOENT);
 }
 
 TEST(System, FreeSpaceAndExecutablePath) {
