@@ -49,6 +49,8 @@ std::string DataFile(std::string_view name) {
     return PathJoin(DataFolder(), name);
 }
 
+std::string UserDataHome() { return XdgFolder("XDG_DATA_HOME", ".local/share"); }
+
 std::string DebugFolder() { return ForcedFolder(DataFolder() + "debug"); }
 
 bool TransferSettingsFromProgramFilesToLocalSettings() {

@@ -21,6 +21,10 @@ std::string DataFile(std::string_view name);
 // DataFolder() + "debug/", created on demand.
 std::string DebugFolder();
 
+// Where desktop integration files of this user go: $XDG_DATA_HOME (default
+// ~/.local/share), without trailing "/". Not created here.
+std::string UserDataHome();
+
 // Runs once at start-up before anything reads settings: makes the settings
 // folder the current folder. Nothing is ever stored beside an installed
 // executable here, so there are no old settings to move. False when the

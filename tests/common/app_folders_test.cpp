@@ -38,12 +38,15 @@ TEST(AppFolders, SettingsAndDataFollowTheXdgFoldersAndAreCreated) {
     testing::TempDir dir;
     ScopedEnv config("XDG_CONFIG_HOME", dir.Path("config").c_str());
     ScopedEnv cache("XDG_CACHE_HOME", dir.Path("cache").c_str());
+    ScopedEnv data("XDG_DATA_HOME", dir.Path("data").c_str());
 
     EXPECT_EQ(AppSettingsFolder(), dir.Path("config/tandrel/"));
     EXPECT_TRUE(platform::DirectoryExists(dir.Path("config/tandrel")));
     EXPECT_EQ(DataFolder(), dir.Path("cache/tandrel/"));
     EXPECT_EQ(DebugFolder(), dir.Path("cache/tandrel/debug/"));
     EXPECT_TRUE(platform::DirectoryExists(dir.Path("cache/tandrel/debug")));
+    EXPECT_EQ(UserDataHome(), dir.Path("data"));
+    EXPECT_FALSE(platform::PathExists(dir.Path("data")));
 }
 
 TEST(AppFolders, DefaultsBelowHomeWhenXdgIsUnsetOrRelative) {
@@ -51,8 +54,10 @@ TEST(AppFolders, DefaultsBelowHomeWhenXdgIsUnsetOrRelative) {
     ScopedEnv home("HOME", dir.path().c_str());
     ScopedEnv config("XDG_CONFIG_HOME", nullptr);
     ScopedEnv cache("XDG_CACHE_HOME", "relative/cache");
+    ScopedEnv data("XDG_DATA_HOME", "");
     EXPECT_EQ(AppSettingsFolder(), dir.Path(".config/tandrel/"));
     EXPECT_EQ(DataFolder(), dir.Path(".cache/tandrel/"));
+    EXPECT_EQ(UserDataHome(), dir.Path(".local/share"));
 }
 
 TEST(AppFolders, FileNamesResolveUnlessAlreadyPaths) {
