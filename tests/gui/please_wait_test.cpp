@@ -1,0 +1,212 @@
+#include "gui/widgets/please_wait.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <atomic>
+#include <future>
+#include <thread>
+
+#include "scan/filtered_scan.h"
+#include "scan/scan_model.h"
+
+namespace tandrel {
+namespace {
+
+void Click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton); }
+
+class PleaseWait : public ::testing::Test {
+protected:
+    void SetUp() override {
+        mainWindow.resize(400, 300);
+        mainWindow.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&mainWindow));
+    }
+
+    ScanModel model;
+    QWidget mainWindow;
+};
+
+TEST_F(PleaseWait, CreationResetsTheFlagsAndHidesTheOptionalControls) {
+    model.CancelOperation = true;
+    model.PauseOperation = true;
+    ScannerCancel = true;
+    ScannerPause = true;
+    TFormPleaseWait form(model, &mainWindow);
+    EXPECT_FALSE(model.CancelOperation);
+    EXPECT_FALSE(model.PauseOperation);
+    EXPECT_FALSE(ScannerCancel);
+    EXPECT_FALSE(ScannerPause);
+
+    form.show();
+    EXPECT_EQ(form.windowTitle(), "Please wait");
+    EXPECT_EQ(form.Label1->text(), "Working");
+    EXPECT_EQ(form.bPause->text(), "Pause");
+    EXPECT_EQ(form.bCancel->text(), "Cancel");
+    EXPECT_EQ(form.cbAutoUpdate->text(), "Auto-update (experimental)");
+    EXPECT_EQ(form.bUpdateNow->text(), "update now");
+    EXPECT_TRUE(form.Label1->isVisible() && form.Label2->isVisible() && form.bPause->isVisible() &&
+                form.bCancel->isVisible());
+    for (QWidget* hidden : {static_cast<QWidget*>(form.Label3), static_cast<QWidget*>(form.cbAutoUpdate),
+                            static_cast<QWidget*>(form.bUpdateNow), static_cast<QWidget*>(form.bMinimize),
+                            static_cast<QWidget*>(form.bRestore)})
+        EXPECT_FALSE(hidden->isVisible()) << hidden->objectName().toStdString();
+    form.ShowTreemapControls(true);
+    EXPECT_TRUE(form.cbAutoUpdate->isVisible() && form.bUpdateNow->isVisible());
+    form.ShowTreemapControls(false);
+    EXPECT_FALSE(form.cbAutoUpdate->isVisible() || form.bUpdateNow->isVisible());
+    // The settings store and the views find the controls by name.
+    for (const char* name : {"Label1", "Label2", "Label3", "bPause", "bCancel", "cbAutoUpdate", "bUpdateNow",
+                             "bMinimize", "bRestore"})
+        EXPECT_NE(form.findChild<QWidget*>(name), nullptr) << name;
+    EXPECT_NE(form.findChild<QTimer*>("Timer1"), nullptr);
+}
+
+TEST_F(PleaseWait, SpinnerCyclesAndHoldsWhilePaused) {
+    TFormPleaseWait form(model, &mainWindow);
+    form.show();
+    auto steps = [&](int count) {
+        std::string shown;
+        for (int i = 0; i < count; ++i) {
+            form.Step();
+            shown += form.Label2->text().toStdString() + " ";
+        }
+        return shown;
+    };
+    EXPECT_EQ(steps(5), "/ -- \\ | / ");
+    Click(form.bPause);
+    EXPECT_EQ(steps(3), "-- -- -- ");
+    Click(form.bPause);
+    EXPECT_EQ(steps(3), "-- \\ | ");
+}
+
+TEST_F(PleaseWait, PauseTogglesBothFlagsAndTheCaption) {
+    TFormPleaseWait form(model, &mainWindow);
+    form.show();
+    Click(form.bPause);
+    EXPECT_EQ(form.bPause->text(), "Resume");
+    EXPECT_TRUE(model.PauseOperation);
+    EXPECT_TRUE(ScannerPause);
+    Click(form.bPause);
+    EXPECT_EQ(form.bPause->text(), "Pause");
+    EXPECT_FALSE(model.PauseOperation);
+    EXPECT_FALSE(ScannerPause);
+}
+
+TEST_F(PleaseWait, PauseWaitsForTheModelLock) {
+    TFormPleaseWait form(model, &mainWindow);
+    form.show();
+    std::atomic<bool> locked{false}, released{false};
+    std::thread worker([&] {
+        std::lock_guard<std::recursive_mutex> lock(model.csTreemap);
+        locked = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        released = true;
+    });
+    while (!locked) std::this_thread::yield();
+    Click(form.bPause);
+    // The flag turned only after the worker let go of the model.
+    EXPECT_TRUE(released);
+    EXPECT_TRUE(model.PauseOperation);
+    worker.join();
+}
+
+TEST_F(PleaseWait, CancelSetsBothFlagsOnce) {
+    TFormPleaseWait form(model, &mainWindow);
+    form.show();
+    Click(form.bPause);
+    Click(form.bCancel);
+    EXPECT_TRUE(model.CancelOperation);
+    EXPECT_TRUE(ScannerCancel);
+    EXPECT_FALSE(form.bCancel->isEnabled());
+    // A paused worker still learns of the cancel: it checks the flag while it sleeps.
+    EXPECT_TRUE(model.StopRequested());
+}
+
+TEST_F(PleaseWait, StartTimerRunsTheOperationOfItsModeOnce) {
+    for (int mode : {0, 1, 2, 3, 4, 5}) {
+        int treemap = 0, snapshots = 0, directories = 0;
+        TFormPleaseWait form(model, &mainWindow);
+        form.Mode = mode;
+        form.SetStarter(TFormPleaseWait::ModeTreemapScan, [&] { ++treemap; });
+        form.SetStarter(TFormPleaseWait::ModeSnapshotComparison, [&] { ++snapshots; });
+        form.SetStarter(TFormPleaseWait::ModeDirectoryComparison, [&] { ++directories; });
+        form.SetStarter(3, [&] { ADD_FAILURE() << "mode 3 starts nothing"; });
+        EXPECT_EQ(treemap + snapshots + directories, 0);
+        form.show();
+        QTest::qWait(150);
+        // Shown again: nothing starts a second time.
+        form.hide();
+        form.show();
+        QTest::qWait(150);
+        EXPECT_EQ(treemap, mode == 1 ? 1 : 0) << mode;
+        EXPECT_EQ(snapshots, mode == 2 ? 1 : 0) << mode;
+        EXPECT_EQ(directories, mode == 4 ? 1 : 0) << mode;
+    }
+}
+
+TEST_F(PleaseWait, UpdateNowRefreshesUnderTheModelLock) {
+    TFormPleaseWait form(model, &mainWindow);
+    form.ShowTreemapControls(true);
+    form.show();
+    Click(form.bUpdateNow);  // no refresh given: nothing happens
+    int refreshes = 0;
+    bool lockedMeanwhile = false;
+    form.SetUpdateNow([&] {
+        ++refreshes;
+        lockedMeanwhile = !std::async(std::launch::async, [&] {
+                               bool free = model.csTreemap.try_lock();
+                               if (free) model.csTreemap.unlock();
+                               return free;
+                           }).get();
+    });
+    Click(form.bUpdateNow);
+    EXPECT_EQ(refreshes, 1);
+    EXPECT_TRUE(lockedMeanwhile);
+}
+
+TEST_F(PleaseWait, MinimizeHidesTheMainWindowAndRestoreBringsItBack) {
+    TFormPleaseWait form(model, &mainWindow);
+    form.bMinimize->show();
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+
+    Click(form.bMinimize);
+    EXPECT_FALSE(mainWindow.isVisible());
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(form.bMinimize->isVisible());
+    EXPECT_TRUE(form.bRestore->isVisible());
+    QRect area = form.screen()->availableGeometry();
+    EXPECT_EQ(form.frameGeometry().bottomRight(), area.bottomRight());
+
+    Click(form.bRestore);
+    EXPECT_TRUE(mainWindow.isVisible());
+    EXPECT_TRUE(form.bMinimize->isVisible());
+    EXPECT_FALSE(form.bRestore->isVisible());
+}
+
+TEST_F(PleaseWait, ClosingWhileMinimizedRestoresTheMainWindowFirst) {
+    TFormPleaseWait form(model, &mainWindow);
+    form.bMinimize->show();
+    form.show();
+    Click(form.bMinimize);
+    ASSERT_FALSE(mainWindow.isVisible());
+    EXPECT_TRUE(form.close());
+    EXPECT_TRUE(mainWindow.isVisible());
+    EXPECT_FALSE(form.isVisible());
+
+    // A main window hidden on purpose (an unattended run) is not shown by closing.
+    mainWindow.hide();
+    TFormPleaseWait second(model, &mainWindow);
+    second.show();
+    EXPECT_TRUE(second.close());
+    EXPECT_FALSE(mainWindow.isVisible());
+}
+
+}  // namespace
+}  // namespace tandrel
