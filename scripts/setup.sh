@@ -8,7 +8,7 @@ PACKAGES=(
   g++ clang cmake ninja-build pkg-config
   libicu-dev zlib1g-dev qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth hyperfine python3
+  xvfb xauth x11-apps netpbm hyperfine python3
 )
 
 missing=()

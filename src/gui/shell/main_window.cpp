@@ -1,0 +1,834 @@
+#include "gui/shell/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+
+#include "common/app_folders.h"
+#include "common/command_line.h"
+#include "common/date_time.h"
+#include "common/files.h"
+#include "common/message_routines.h"
+#include "common/paths.h"
+#include "common/strings.h"
+#include "compare/compare_cache.h"
+#include "gui/disk/disk_treemap_view.h"
+#include "gui/shell/save_snapshot_panel.h"
+#include "gui/shell/settings_panel.h"
+#include "gui/shell/settings_store.h"
+#include "gui/shell/window_messages.h"
+#include "gui/tools/compare_files_page.h"
+#include "gui/widgets/caption_panel.h"
+#include "gui/widgets/please_wait.h"
+#include "platform/file_system.h"
+#include "platform/text_collate.h"
+#include "platform/user_home.h"
+#include "scan/scan_model.h"
+#include "scan/snapshot_store.h"
+
+namespace tandrel {
+
+namespace {
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+constexpr int kMenuCollapsedExtra = 24;
+constexpr int kMenuExpandedHeight = 341;
+
+}  // namespace
+
+TFormMain::TFormMain(ScanModel& model, StartRequest start, QWidget* parent)
+    : QMainWindow(parent), model_(model), start_(std::move(start)) {
+    setObjectName("FormMain");
+    setWindowTitle(Q(AppId()));
+    FormCreate();
+}
+
+TFormMain::~TFormMain() { FormDestroy(); }
+
+// ---- creation ----
+
+void TFormMain::FormCreate() {
+    // At most 80 % of the work area.
+    if (QScreen* screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        resize(std::min(1100, static_cast<int>(0.8 * area.width())), std::min(760, static_cast<int>(0.8 * area.height())));
+    }
+    messages_ = std::make_unique<WindowMessages>(this, [this](const std::string& line) { AddErrorLine(line); });
+    SetMessages(messages_.get());
+
+    CreatePages();
+    CreateActions();
+    CreateMenus();
+    CreateStatusPanel();
+    CreateFloatingPanels();
+    CreateNavigationPanel();
+
+    TimerInit = new QTimer(this);
+    TimerInit->setObjectName("TimerInit");
+    TimerInit->setInterval(200);
+    TimerInit->setSingleShot(true);
+    connect(TimerInit, &QTimer::timeout, this, &TFormMain::TimerInitTimer);
+    TimerHandleMenu = new QTimer(this);
+    TimerHandleMenu->setObjectName("TimerHandleMenu");
+    TimerHandleMenu->setInterval(100);
+    connect(TimerHandleMenu, &QTimer::timeout, this, &TFormMain::TimerHandleMenuTimer);
+    TimerQueryShellStatus = new QTimer(this);
+    TimerQueryShellStatus->setObjectName("TimerQueryShellStatus");
+    TimerQueryShellStatus->setInterval(200);
+    connect(TimerQueryShellStatus, &QTimer::timeout, this, [this] {
+        TimerQueryShellStatus->stop();
+        if (panelSettings->isVisible()) {
+            panelSettings->QueryShellStatus();
+            TimerQueryShellStatus->start();
+        }
+    });
+    panelSettings->OnRegistrationChanged = [this] { TimerQueryShellStatus->start(); };
+
+    CreateSettingsStore();
+    HandleCommandLine(false);
+}
+
+QWidget* TFormMain::AddPage(QStackedWidget* control, const char* name, const QString& caption) {
+    auto* page = new QWidget(control);
+    page->setObjectName(name);
+    page->setWindowTitle(caption);
+    control->addWidget(page);
+    return page;
+}
+
+QWidget* TFormMain::AddToolPage(const char* name, const QString& caption, const char* backButton) {
+    QWidget* page = AddPage(pcMain, name, caption);
+    auto* layout = new QVBoxLayout(page);
+    auto* header = new QHBoxLayout;
+    auto* back = new QPushButton(" << Back", page);
+    back->setObjectName(backButton);
+    connect(back, &QPushButton::clicked, this, [this] { miToolsMenuGenericClick(miTreeMap); });
+    auto* title = new QLabel("<b>" + caption + "</b>", page);
+    header->addWidget(back);
+    header->addWidget(title, 1);
+    layout->addLayout(header);
+    return page;
+}
+
+void TFormMain::CreatePages() {
+    pcMain = new QStackedWidget(this);
+    pcMain->setObjectName("pcMain");
+    setCentralWidget(pcMain);
+
+    tsDiskX = AddPage(pcMain, "tsDiskX", "Disk Tree Map");
+    auto* diskLayout = new QVBoxLayout(tsDiskX);
+    diskLayout->setContentsMargins(0, 0, 0, 0);
+    panelTreemapHeaderHost = new QWidget(tsDiskX);
+    panelTreemapHeaderHost->setObjectName("panelTreemapHeaderHost");
+    diskLayout->addWidget(panelTreemapHeaderHost);
+    panelMainSwitch = new QWidget(tsDiskX);
+    panelMainSwitch->setObjectName("panelMainSwitch");
+    diskLayout->addWidget(panelMainSwitch);
+    pcTreeMapTreeSize = new QStackedWidget(tsDiskX);
+    pcTreeMapTreeSize->setObjectName("pcTreeMapTreeSize");
+    diskLayout->addWidget(pcTreeMapTreeSize, 1);
+    tsTreeMap = AddPage(pcTreeMapTreeSize, "tsTreeMap", "Tree Map");
+    tsTreeSize = AddPage(pcTreeMapTreeSize, "tsTreeSize", "Tree Size");
+    tsDirectoryStatistics = AddPage(pcTreeMapTreeSize, "tsDirectoryStatistics", "Folder Statistics");
+    tsFileStatistics = AddPage(pcTreeMapTreeSize, "tsFileStatistics", "File Statistics");
+    tsVolumeStatistics = AddPage(pcTreeMapTreeSize, "tsVolumeStatistics", "Overview");
+
+    tsCompareSnapshots = AddToolPage("tsCompareSnapshots", "Compare Snapshots", "bBackCompareSnapshots");
+    tsCompareDirectories = AddToolPage("tsCompareDirectories", "Compare Directories", "bBackCompareDirectories");
+    tsDuplicates = AddToolPage("tsDuplicates", "Duplicates", "bBackDuplicates");
+    tsMultipleRename = AddToolPage("tsMultipleRename", "Multi-Rename", "bBackMultipleRename");
+    tsCompareFiles = AddToolPage("tsCompareFiles", "Compare files", "bBackCompareFiles");
+    tsBrenixRCS_Check = AddToolPage("tsBrenixRCS_Check", "BrenixRCS", "bBackBrenixRCS");
+    tsDebug = AddToolPage("tsDebug", "_Debug", "bBackDebug");
+    tsPanels = AddPage(pcMain, "tsPanels", "_Panels");
+    tsSettingsCache = AddPage(pcMain, "tsSettingsCache", "_Settings_Cache");
+    tsFileOperations = AddToolPage("tsFileOperations", "_tsFileOperations", "bBackFileOperations");
+    CreateSettingsCache();
+
+    CreateMainSwitch(panelMainSwitch);
+
+    FormDiskTreeMap = new TFormDiskTreeMap(*this, tsTreeMap, panelTreemapHeaderHost);
+    FormCompareFiles = new TFormCompareFiles(*this, tsCompareFiles);
+
+    connect(pcMain, &QStackedWidget::currentChanged, this, [this] { pcMainChangeX(); });
+    connect(pcTreeMapTreeSize, &QStackedWidget::currentChanged, this, [this] { pcMainChangeX(); });
+}
+
+void TFormMain::CreateMainSwitch(QWidget* host) {
+    auto* layout = new QHBoxLayout(host);
+    layout->setContentsMargins(4, 2, 4, 2);
+    auto speed = [&](const char* name, const QString& text) {
+        auto* button = new QToolButton(host);
+        button->setObjectName(name);
+        button->setText(text);
+        button->setCheckable(true);
+        button->setAutoExclusive(true);
+        layout->addWidget(button);
+        return button;
+    };
+    btnTreeSize = speed("btnTreeSize", " TreeSize");
+    btnTreeMap = speed("btnTreeMap", " TreeMap");
+    btnDirectoryStatistics = speed("btnDirectoryStatistics", " Folder Statistics");
+    btnFileStatistics = speed("btnFileStatistics", " File Statistics");
+    btnOverview = speed("btnOverview", " Overview");
+    layout->addStretch(1);
+    bTreeMap_SaveAsSnapshot3 = new QPushButton("Save as snapshot", host);
+    bTreeMap_SaveAsSnapshot3->setObjectName("bTreeMap_SaveAsSnapshot3");
+    bTreeMap_SaveAsSnapshot3->setEnabled(false);
+    bTreeMap_CompareSnapshotWith = new QPushButton("Compare with snapshot", host);
+    bTreeMap_CompareSnapshotWith->setObjectName("bTreeMap_CompareSnapshotWith");
+    bTreeMap_CompareSnapshotWith->setEnabled(false);
+    layout->addWidget(bTreeMap_SaveAsSnapshot3);
+    layout->addWidget(bTreeMap_CompareSnapshotWith);
+    connect(bTreeMap_SaveAsSnapshot3, &QPushButton::clicked, this, [this] { panelSaveSnapshot->bTreeMap_SaveAsSnapshotClick(); });
+    connect(bTreeMap_CompareSnapshotWith, &QPushButton::clicked, this, [this] {
+        edLastTreeMapTab->text();  // the comparison page picks the inputs up itself
+        miToolsMenuGenericClick(miCompareSnapshots);
+    });
+    connect(btnTreeSize, &QToolButton::clicked, this, [this] { miToolsMenuGenericClick(miTreeSize); });
+    connect(btnTreeMap, &QToolButton::clicked, this, [this] { miToolsMenuGenericClick(miTreeMap); });
+    connect(btnDirectoryStatistics, &QToolButton::clicked, this, [this] { miToolsMenuGenericClick(miDirectoryStatistics); });
+    connect(btnFileStatistics, &QToolButton::clicked, this, [this] { miToolsMenuGenericClick(miFileStatistics); });
+    connect(btnOverview, &QToolButton::clicked, this, [this] { miToolsMenuGenericClick(miOverview); });
+}
+
+void TFormMain::CreateActions() {
+    ActionSelectAll = new QAction("Select all", this);
+    ActionSelectAll->setObjectName("ActionSelectAll");
+    ActionSelectAll->setShortcut(QKeySequence("Ctrl+A"));
+    ActionSelectAll->setShortcutContext(Qt::WindowShortcut);
+    connect(ActionSelectAll, &QAction::triggered, this, [] {
+        QWidget* focused = QApplication::focusWidget();
+        if (auto* edit = qobject_cast<QLineEdit*>(focused)) edit->selectAll();
+        else if (auto* memo = qobject_cast<QPlainTextEdit*>(focused)) memo->selectAll();
+    });
+    ActionDebug = new QAction("Debug", this);
+    ActionDebug->setObjectName("ActionDebug");
+    ActionDebug->setShortcut(QKeySequence("Ctrl+Shift+D"));
+    connect(ActionDebug, &QAction::triggered, this, [this] {
+        if (IsPageVisible(tsTreeMap)) FormDiskTreeMap->ShowDebugPanels();
+        else ShowPage(tsDebug);
+    });
+    ActionF5 = new QAction("Refresh", this);
+    ActionF5->setObjectName("ActionF5");
+    ActionF5->setShortcut(QKeySequence(Qt::Key_F5));
+    // F5 re-runs the pending check-ins check while its page is shown; that
+    // page's view connects to PageChanged and this action.
+    addAction(ActionSelectAll);
+    addAction(ActionDebug);
+    addAction(ActionF5);
+}
+
+void TFormMain::CreateMenus() {
+    auto item = [this](QMenu* menu, QAction*& action, const char* name, const QString& text) {
+        action = menu->addAction(text);
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, [this, action] {
+            if (action == miExit) close();
+            else if (action == miTreemapSettings || action == miShellOptions || action == miFileComparisonSettings ||
+                     action == miGeneralSettings)
+                miShellOptionsClick(action);
+            else if (action == miFeedback || action == miSupport || action == miCheckUpdates || action == miAbout)
+                QMessageBox::about(this, "About Tandrel", "Tandrel\nDisk usage and file management.");
+            else
+                miToolsMenuGenericClick(action);
+        });
+    };
+    QMenu* file = menuBar()->addMenu("&File");
+    item(file, miTreeMap, "miTreeMap", "Disk Tree Map");
+    item(file, miTreeSize, "miTreeSize", "Disk Tree Size");
+    item(file, miDirectoryStatistics, "miDirectoryStatistics", "Directory Statistics");
+    item(file, miFileStatistics, "miFileStatistics", "File Statistics");
+    item(file, miOverview, "miOverview", "Overview");
+    file->addSeparator();
+    item(file, miExit, "miExit", "Exit");
+    QMenu* tools = menuBar()->addMenu("&Tools");
+    item(tools, miCompareSnapshots, "miCompareSnapshots", "Compare snapshots");
+    item(tools, miCompareDirectories, "miCompareDirectories", "Compare directories");
+    item(tools, miDuplicateFiles, "miDuplicateFiles", "Locate Duplicate Files");
+    item(tools, miRenameFiles, "miRenameFiles", "Rename files");
+    QMenu* options = menuBar()->addMenu("Options");
+    item(options, miTreemapSettings, "miTreemapSettings", "Treemap settings");
+    item(options, miShellOptions, "miShellOptions", "Shell Options");
+    item(options, miFileComparisonSettings, "miFileComparisonSettings", "File Comparison settings");
+    item(options, miGeneralSettings, "miGeneralSettings", "External applications settings");
+    QMenu* help = menuBar()->addMenu("&Help");
+    item(help, miFeedback, "miFeedback", "Feedback");
+    item(help, miSupport, "miSupport", "Support forums");
+    item(help, miCheckUpdates, "miCheckUpdates", "Check for Updates...");
+    item(help, miAbout, "miAbout", "About");
+}
+
+void TFormMain::CreateStatusPanel() {
+    panelBottomStatus = new QWidget(this);
+    panelBottomStatus->setObjectName("panelBottomStatus");
+    auto* layout = new QHBoxLayout(panelBottomStatus);
+    layout->setContentsMargins(6, 2, 6, 2);
+    auto* lines = new QVBoxLayout;
+    LabelStatus = new QLabel(panelBottomStatus);
+    LabelStatus->setObjectName("LabelStatus");
+    LabelStatus->setTextFormat(Qt::PlainText);
+    LabelStatus2 = new QLabel(panelBottomStatus);
+    LabelStatus2->setObjectName("LabelStatus2");
+    LabelStatus2->setTextFormat(Qt::PlainText);
+    LabelStatus2->hide();
+    lines->addWidget(LabelStatus);
+    lines->addWidget(LabelStatus2);
+    layout->addLayout(lines, 1);
+    bCancelBottom = new QPushButton("Cancel", panelBottomStatus);
+    bCancelBottom->setObjectName("bCancelBottom");
+    connect(bCancelBottom, &QPushButton::clicked, this, [this] { model_.CancelOperation = true; });
+    layout->addWidget(bCancelBottom);
+    statusBar()->addWidget(panelBottomStatus, 1);
+    statusBar()->hide();
+}
+
+void TFormMain::CreateFloatingPanels() {
+    cpanelErrorLog = new TCaptionPanelK("Messages", this);
+    cpanelErrorLog->setObjectName("cpanelErrorLog");
+    edErrorLog = new QPlainTextEdit(cpanelErrorLog);
+    edErrorLog->setObjectName("edErrorLog");
+    edErrorLog->setReadOnly(true);
+    edErrorLog->setMinimumSize(420, 140);
+    auto* clear = new QPushButton("clear", cpanelErrorLog);
+    clear->setObjectName("bClearLog");
+    connect(clear, &QPushButton::clicked, edErrorLog, &QPlainTextEdit::clear);
+    cpanelErrorLog->Body()->addWidget(edErrorLog, 1);
+    cpanelErrorLog->Body()->addWidget(clear, 0, Qt::AlignRight);
+    cpanelErrorLog->OnCaptionButton = [this] {
+        cpanelErrorLog->hide();
+        edErrorLog->clear();
+    };
+    cpanelErrorLog->resize(460, 220);
+
+    panelSaveSnapshot = new TSaveSnapshotPanel(*this);
+    panelSettings = new TSettingsPanel(*this);
+    connect(panelSettings, &TSettingsPanel::Closed, this, [this] {
+        FormDiskTreeMap->TakeSettings(*panelSettings);
+        if (applicationSettings_ && applicationSettings_->Active) applicationSettings_->SaveProjectX();
+    });
+    connect(panelSettings, &TSettingsPanel::ShowDynamicMenuChanged, this, [this](bool on) {
+        panelMenu->setVisible(on);
+        if (on) panelMenu->raise();
+    });
+}
+
+void TFormMain::CreateSettingsCache() {
+    // Values of views that are persisted here rather than in a control of
+    // their own; the views read them at load and write them before a save.
+    // Scrolled, so that the many edits never dictate the window's smallest size.
+    auto* scroll = new QScrollArea(tsSettingsCache);
+    scroll->setWidgetResizable(true);
+    (new QVBoxLayout(tsSettingsCache))->addWidget(scroll);
+    auto* holder = new QWidget(scroll);
+    scroll->setWidget(holder);
+    auto* layout = new QVBoxLayout(holder);
+    auto edit = [&](const char* name, const QString& value) {
+        auto* e = new QLineEdit(value, holder);
+        e->setObjectName(name);
+        layout->addWidget(e);
+        return e;
+    };
+    edit("edLeftCompareDirectory", "");
+    edit("edRightCompareDirectory", "");
+    edit("edDuplicatesPathList", "");
+    edit("edCompareFilter", "*.*");
+    edit("edEditorFilename", "");
+    edit("edRenameFilter", "*.*");
+    edit("edRenameDirectory", "");
+    edit("edBrenixRCSPath", Q(PathJoin(platform::UserHomeFolder(), "backups/rcs/")));
+    edit("edBrenixRCS_Extensions", "*.php; *.pas; *.dfm; *.dpr; *.cs; *.cpp; *.aspx; *.js; *.css; *.config; *.php");
+    edit("edBrenixRCSFilter_exclude", "webwork;/lz");
+    edit("edBrenixRCSFilter_include", "");
+    edit("edDirectoryToAnalyze", "");
+    edSnapshotsDirectory = edit("edSnapshotsDirectory", "");
+    edit("edCompareVolumes1", "");
+    edit("edCompareVolumes2", "");
+    edLastTreeMapTab = edit("edLastTreeMapTab", "0");
+    auto* history = new QListWidget(holder);
+    history->setObjectName("lbHistory");
+    layout->addWidget(history);
+    auto* sessions = new QListWidget(holder);
+    sessions->setObjectName("lbDuplicateSessions");
+    layout->addWidget(sessions);
+    auto* closeOnSelect = new QCheckBox("Close on select", holder);
+    closeOnSelect->setObjectName("cbCloseOnSelect");
+    layout->addWidget(closeOnSelect);
+    auto* extraColumns = new QCheckBox("Show extra columns", holder);
+    extraColumns->setObjectName("cbShowExtraDirectoryStatisticsColumns");
+    layout->addWidget(extraColumns);
+    layout->addStretch(1);
+}
+
+void TFormMain::CreateSettingsStore() {
+    applicationSettings_ = new TBrenixProject(this);
+    applicationSettings_->setObjectName("ApplicationSettings");
+    applicationSettings_->PropertiesList = {
+        "edLeftCompareDirectory.Text", "edRightCompareDirectory.Text", "edDuplicatesPathList.Text",
+        "edDuplicatesMinSize.Value", "edCompareFilter.Text", "edEditorFilename.Text", "edRenameFilter.Text",
+        "edRenameDirectory.Text", "edBrenixRCSPath.Text", "edBrenixRCS_Extensions.Text",
+        "edBrenixRCSFilter_exclude.Text", "edBrenixRCSFilter_include.Text", "edTreemapDirectory.Text",
+        "edDirectoryToAnalyze.Text", "edSnapshotsDirectory.Text", "edCompareVolumes1.Text",
+        "edCompareVolumes2.Text", "edLastTreeMapTab.Text", "panelSearchResults.Left", "panelSearchResults.Top",
+        "panelSearchResults.Width", "panelSearchResults.Height", "lbHistory.Items", "rgFolderColors.ItemIndex",
+        "cbCloseOnSelect.Checked", "cbShowDynamicMenu.Checked", "cbShowExtraDirectoryStatisticsColumns.Checked",
+        "lbDuplicateSessions.Items", "cbAutoUpdateTreemap.Checked", "cbIncludeFreeSpace.Checked",
+        "edWinMergePath.Text", "cbMonitorChanges.Checked"};
+    applicationSettings_->OnProjectLoad = [this] { ApplicationSettingsProjectLoad(); };
+    applicationSettings_->OnProjectBeforeSave = [this] { ApplicationSettingsProjectBeforeSave(); };
+}
+
+void TFormMain::ApplicationSettingsProjectLoad() {
+    // The views that keep their persisted values on this window read them
+    // when they are built; the treemap's own controls are persisted directly.
+    FormDiskTreeMap->TakeSettings(*panelSettings);
+}
+
+void TFormMain::ApplicationSettingsProjectBeforeSave() {}
+
+// ---- status, log and the busy guard ----
+
+void TFormMain::SetStatus(TFormPleaseWait* wait, const std::string& text) {
+    std::lock_guard lock(model_.csTreemap);
+    std::string shown = text.starts_with(">") ? "processing folder\r\n" + text : text;
+    const QString label = Q(shown).replace("&", "&&");
+    if (wait) {
+        wait->Label1->setText(label);
+        wait->Label1->repaint();
+        return;
+    }
+    LabelStatus->setVisible(true);
+    QPalette palette = LabelStatus->palette();
+    palette.setColor(QPalette::WindowText, Qt::black);
+    LabelStatus->setPalette(palette);
+    LabelStatus->setText(label);
+    LabelStatus->repaint();
+    bCancelBottom->setVisible(OperationInProgress());
+    if (!statusBar()->isVisible()) statusBar()->show();
+}
+
+void TFormMain::SetStatus2(TFormPleaseWait* wait, const std::string& text) {
+    if (wait) {
+        wait->Label3->setVisible(true);
+        wait->Label3->setText(Q(text));
+        return;
+    }
+    LabelStatus2->setVisible(true);
+    LabelStatus2->setText(Q(text));
+    if (!statusBar()->isVisible()) statusBar()->show();
+}
+
+void TFormMain::SetStatusError(const std::string& text) {
+    LabelStatus->setVisible(true);
+    QPalette palette = LabelStatus->palette();
+    palette.setColor(QPalette::WindowText, Qt::red);
+    LabelStatus->setPalette(palette);
+    LabelStatus->setText(Q(text));
+    if (!statusBar()->isVisible()) statusBar()->show();
+}
+
+void TFormMain::AddErrorLine(const std::string& text) {
+    QTextCursor cursor(edErrorLog->document());
+    cursor.movePosition(QTextCursor::Start);
+    cursor.insertText(Q(text) + (edErrorLog->document()->isEmpty() ? "" : "\n"));
+    if (!cpanelErrorLog->isVisible()) {
+        QWidget* focused = QApplication::focusWidget();
+        if (cpanelErrorLog->pos() == QPoint(0, 0)) {
+            cpanelErrorLog->move(std::max(0, width() - cpanelErrorLog->width() - 12),
+                                 std::max(0, height() - cpanelErrorLog->height() - 40));
+        }
+        cpanelErrorLog->show();
+        cpanelErrorLog->raise();
+        if (focused) focused->setFocus();
+    }
+}
+
+QPointer<TFormPleaseWait>& TFormMain::PleaseWaitSlot(int slot) {
+    return pleaseWait_.at(static_cast<std::size_t>(std::clamp(slot, 1, 3) - 1));
+}
+
+bool TFormMain::OperationInProgress() const {
+    return std::any_of(pleaseWait_.begin(), pleaseWait_.end(), [](const auto& slot) { return !slot.isNull(); });
+}
+
+std::string TFormMain::SnapshotsPath() const { return model_.SnapshotsPath; }
+
+// ---- pages ----
+
+QWidget* TFormMain::VisiblePage() const { return pcMain->currentWidget(); }
+
+bool TFormMain::IsPageVisible(const QWidget* page) const {
+    if (!page) return false;
+    if (page->parentWidget() == pcTreeMapTreeSize)
+        return pcMain->currentWidget() == tsDiskX && pcTreeMapTreeSize->currentWidget() == page;
+    return pcMain->currentWidget() == page;
+}
+
+void TFormMain::ShowPage(QWidget* page) {
+    if (page->parentWidget() == pcTreeMapTreeSize) {
+        pcTreeMapTreeSize->setCurrentWidget(page);
+        pcMain->setCurrentWidget(tsDiskX);
+    } else {
+        pcMain->setCurrentWidget(page);
+    }
+    pcMainChangeX();
+}
+
+void TFormMain::miToolsMenuGenericClick(QObject* sender) {
+    panelMainSwitch->setVisible(pcMain->currentWidget() == tsDiskX);
+    struct Target {
+        QAction* item;
+        QWidget* page;
+        QToolButton* button;
+    };
+    const Target targets[] = {
+        {miTreeMap, tsTreeMap, btnTreeMap},
+        {miTreeSize, tsTreeSize, btnTreeSize},
+        {miDirectoryStatistics, tsDirectoryStatistics, btnDirectoryStatistics},
+        {miFileStatistics, tsFileStatistics, btnFileStatistics},
+        {miOverview, tsVolumeStatistics, btnOverview},
+        {miCompareSnapshots, tsCompareSnapshots, nullptr},
+        {miCompareDirectories, tsCompareDirectories, nullptr},
+        {miDuplicateFiles, tsDuplicates, nullptr},
+        {miRenameFiles, tsMultipleRename, nullptr},
+    };
+    for (const Target& target : targets) {
+        if (sender != target.item) continue;
+        ShowPage(target.page);
+        if (target.button) target.button->setChecked(true);
+        return;
+    }
+    GetMessages().ShowMessage(MessageKind::Info, "Unknown sender");
+}
+
+void TFormMain::miShellOptionsClick(QObject* sender) {
+    const char* page = sender == miGeneralSettings          ? "External apps"
+                       : sender == miShellOptions           ? "Shell options"
+                       : sender == miTreemapSettings        ? "Treemap"
+                       : sender == miFileComparisonSettings ? "Duplicate Files"
+                                                            : nullptr;
+    if (!page) {
+        GetMessages().ShowMessage(MessageKind::Info, "Unknown sender");
+        return;
+    }
+    panelSettings->QueryShellStatus();
+    panelSettings->ShowCentred();
+    panelSettings->SelectPage(page);
+}
+
+void TFormMain::pcMainChangeX() {
+    const bool disk = pcMain->currentWidget() == tsDiskX;
+    panelMainSwitch->setVisible(disk);
+    panelTreemapHeaderHost->setVisible(disk && pcTreeMapTreeSize->currentWidget() == tsTreeMap);
+    if (disk) {
+        QWidget* inner = pcTreeMapTreeSize->currentWidget();
+        if (inner == tsTreeMap) {
+            btnTreeMap->setChecked(true);
+            edLastTreeMapTab->setText("0");
+        } else if (inner == tsTreeSize) {
+            btnTreeSize->setChecked(true);
+            edLastTreeMapTab->setText("1");
+        } else if (inner == tsDirectoryStatistics) {
+            btnDirectoryStatistics->setChecked(true);
+        } else if (inner == tsFileStatistics) {
+            btnFileStatistics->setChecked(true);
+        } else if (inner == tsVolumeStatistics) {
+            btnOverview->setChecked(true);
+        }
+    }
+    // Keep the navigation bar's selection on the page shown.
+    if (BrenixNavBar1) {
+        for (int i = 0; i < BrenixNavBar1->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* entry = BrenixNavBar1->topLevelItem(i);
+            if (entry->data(0, Qt::UserRole).value<QWidget*>() == pcMain->currentWidget()) {
+                QSignalBlocker block(BrenixNavBar1);
+                BrenixNavBar1->setCurrentItem(entry);
+            }
+        }
+    }
+    emit PageChanged(VisiblePage());
+}
+
+// ---- navigation panel ----
+
+void TFormMain::CreateNavigationPanel() {
+    panelMenu = new QWidget(this);
+    panelMenu->setObjectName("panelMenu");
+    panelMenu->setAutoFillBackground(true);
+    auto* layout = new QVBoxLayout(panelMenu);
+    layout->setContentsMargins(1, 1, 1, 1);
+    layout->setSpacing(0);
+    auto* header = new QLabel("menu", panelMenu);
+    header->setObjectName("panelMainMenu");
+    header->setAlignment(Qt::AlignCenter);
+    header->setFixedHeight(20);
+    layout->addWidget(header);
+    BrenixNavBar1 = new QTreeWidget(panelMenu);
+    BrenixNavBar1->setObjectName("BrenixNavBar1");
+    BrenixNavBar1->setHeaderHidden(true);
+    BrenixNavBar1->setRootIsDecorated(false);
+    layout->addWidget(BrenixNavBar1, 1);
+    FillNavigationBar();
+    connect(BrenixNavBar1, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+        if (!item) return;
+        if (auto* page = item->data(0, Qt::UserRole).value<QWidget*>()) {
+            pcMain->setCurrentWidget(page);
+            panelMainSwitch->setVisible(pcMain->currentWidget() == tsDiskX);
+        }
+    });
+    for (QWidget* w : std::initializer_list<QWidget*>{panelMenu, header, BrenixNavBar1, BrenixNavBar1->viewport()})
+        w->installEventFilter(this);
+    panelMenu->setFixedWidth(180);
+    panelMenu->resize(180, header->height() + kMenuCollapsedExtra);
+    panelMenu->hide();
+}
+
+void TFormMain::FillNavigationBar() {
+    auto* title = new QTreeWidgetItem(BrenixNavBar1, QStringList{"Tandrel"});
+    title->setFlags(Qt::ItemIsEnabled);
+    for (int i = 0; i < pcMain->count(); ++i) {
+        QWidget* page = pcMain->widget(i);
+        if (page->windowTitle().startsWith("_")) continue;
+        auto* entry = new QTreeWidgetItem(BrenixNavBar1, QStringList{page->windowTitle()});
+        entry->setData(0, Qt::UserRole, QVariant::fromValue(page));
+    }
+}
+
+void TFormMain::NavigationEnter() {
+    ++flagMenuCount;
+    flagMenuShow = true;
+    TimerHandleMenu->start();
+}
+
+void TFormMain::NavigationLeave() {
+    --flagMenuCount;
+    if (flagMenuCount <= 0) {
+        flagMenuShow = false;
+        flagMenuHideDt = Now() + 1.0 / (3 * 86400.0);
+        TimerHandleMenu->start();
+    }
+}
+
+void TFormMain::TimerHandleMenuTimer() {
+    const int collapsed = 20 + kMenuCollapsedExtra;
+    if (flagMenuShow) {
+        TimerHandleMenu->stop();
+        panelMenu->resize(panelMenu->width(), kMenuExpandedHeight);
+        panelMenu->raise();
+    } else if (Now() >= flagMenuHideDt) {
+        TimerHandleMenu->stop();
+        panelMenu->resize(panelMenu->width(), collapsed);
+        if (QTreeWidgetItem* current = BrenixNavBar1->currentItem())
+            BrenixNavBar1->scrollToItem(current, QAbstractItemView::PositionAtTop);
+    }
+}
+
+void TFormMain::RegisterSizeUnitEdit(QWidget* sizeEdit, QComboBox* unitBox) {
+    sizeUnitEdits_.emplace_back(sizeEdit, unitBox);
+    sizeEdit->installEventFilter(this);
+}
+
+bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        for (auto [edit, unitBox] : sizeUnitEdits_) {
+            if (watched != edit) continue;
+            const QString key = static_cast<QKeyEvent*>(event)->text().toLower();
+            const int unit = key == "b" ? 0 : key == "k" ? 1 : key == "m" ? 2 : key == "g" ? 3 : -1;
+            if (unit >= 0) {
+                unitBox->setCurrentIndex(unit);
+                return true;
+            }
+        }
+        return QMainWindow::eventFilter(watched, event);
+    }
+    const bool navigation = watched == panelMenu || (BrenixNavBar1 && (watched == BrenixNavBar1 ||
+                                                                      watched == BrenixNavBar1->viewport())) ||
+                            (panelMenu && watched->parent() == panelMenu);
+    if (navigation && event->type() == QEvent::Enter) NavigationEnter();
+    else if (navigation && event->type() == QEvent::Leave) NavigationLeave();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- start-up ----
+
+void TFormMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!programInitialized) FormShowOnce();
+}
+
+void TFormMain::FormShowOnce() {
+    programInitialized = true;
+    FormDiskTreeMap->TakeSettings(*panelSettings);
+    if (panelSettings->ShowDynamicMenu()) {
+        panelMenu->move(width() - 114 - panelMenu->width(), 0);
+        panelMenu->show();
+        panelMenu->raise();
+    }
+    const std::string folder = AppSettingsFolder();
+    if (platform::FileExists(folder + "compare_lose.ini")) {
+        platform::MoveFile(folder + "compare_lose.ini", folder + "compare_loose.ini");
+    }
+    if (HasSwitch("debug_treemap")) FormDiskTreeMap->ShowDebugPanels();
+    const std::string snapshots = Trim(edSnapshotsDirectory->text().toStdString());
+    if (snapshots.empty() || !platform::DirectoryExists(snapshots)) edSnapshotsDirectory->setText(Q(folder));
+    model_.SnapshotsPath = edSnapshotsDirectory->text().toStdString();
+    connect(edSnapshotsDirectory, &QLineEdit::textChanged, this,
+            [this](const QString& text) { model_.SnapshotsPath = text.toStdString(); });
+    ComparisonCache().SelectThoroughMethod();
+    TimerInit->start();
+    if (!autoCompareMode && !HasSwitch("keepdesigntab")) ShowPage(tsTreeMap);
+}
+
+void TFormMain::HandleCommandLine(bool act) {
+    autoCompareMode = false;
+    if (start_.mode == StartMode::Ordinary) return;
+    autoCompareMode = true;
+    switch (start_.mode) {
+        case StartMode::FileCompare: {
+            // A fixed 600 x 400 window: the remembered geometry is neither read nor written.
+            if (applicationSettings_) {
+                applicationSettings_->Active = false;
+                applicationSettings_->SaveFormSize = false;
+            }
+            panelMenu->hide();
+            menuBar()->hide();
+            FormCompareFiles->SetStandalone(start_.a, start_.b);
+            if (QScreen* screen = this->screen()) {
+                const QRect area = screen->availableGeometry();
+                setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, QSize(600, 400), area));
+            }
+            setMaximumSize(600, 400);
+            setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+            ShowPage(tsCompareFiles);
+            if (act) FormCompareFiles->bCompareFilesClick();
+            break;
+        }
+        case StartMode::FolderCompare: {
+            if (applicationSettings_) applicationSettings_->Active = false;
+            panelMenu->hide();
+            menuBar()->hide();
+            if (auto* back = tsCompareDirectories->findChild<QPushButton*>("bBackCompareDirectories")) back->hide();
+            if (auto* left = findChild<QLineEdit*>("edLeftCompareDirectory")) left->setText(Q(start_.a));
+            if (auto* right = findChild<QLineEdit*>("edRightCompareDirectory")) right->setText(Q(start_.b));
+            ShowPage(tsCompareDirectories);
+            if (act) {
+                show();
+                repaint();
+                emit PageChanged(tsCompareDirectories);
+            }
+            break;
+        }
+        case StartMode::FolderScan: {
+            FormDiskTreeMap->SetFolder(start_.a);
+            if (auto* rename = findChild<QLineEdit*>("edRenameDirectory")) rename->setText(Q(start_.a));
+            autoSaveFn = start_.autoSaveFn;
+            if (start_.showTreemap) ShowPage(tsTreeMap);
+            else ShowPage(edLastTreeMapTab->text() == "1" ? tsTreeSize : tsTreeMap);
+            if (!autoSaveFn.empty()) {
+                resize(0, 0);
+                if (applicationSettings_) applicationSettings_->Active = false;
+            }
+            if (act) {
+                if (autoSaveFn.empty()) {
+                    show();
+                    repaint();
+                    FormDiskTreeMap->bStartTreemapClick();
+                } else {
+                    RunSaveAndExitScan();
+                }
+            }
+            break;
+        }
+        case StartMode::Ordinary:
+            break;
+    }
+}
+
+void TFormMain::RunSaveAndExitScan() {
+    hide();
+    FormDiskTreeMap->bStartTreemapClick([this] {
+        if (model_.CancelOperation.load() || model_.AppClosing.load()) {
+            exitCode_ = 130;
+        } else if (!SaveSnapshot(model_, autoSaveFn, true)) {
+            exitCode_ = 1;
+        }
+        QApplication::exit(exitCode_);
+    });
+}
+
+void TFormMain::TimerInitTimer() {
+    TimerInit->stop();
+    HandleCommandLine(true);
+    const std::vector<std::string>& params = CommandLineArgs();
+    const std::string first = params.empty() ? "" : params[0];
+    if (Contains(platform::LowerCase(first), ".snapshot")) {
+        FormDiskTreeMap->SetFolder(first);
+        FormDiskTreeMap->bStartTreemapClick();
+    } else if (start_.mode == StartMode::Ordinary && FormDiskTreeMap->Folder().empty()) {
+        FormDiskTreeMap->SetFolder("/");
+        FormDiskTreeMap->bStartTreemapClick();
+    }
+    panelMainSwitch->setVisible(pcMain->currentWidget() == tsDiskX);
+}
+
+// ---- window events ----
+
+void TFormMain::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (panelMenu && panelMenu->isVisible()) panelMenu->move(width() - 114 - panelMenu->width(), 0);
+    for (auto& slot : pleaseWait_) {
+        if (slot) slot->move(geometry().center() - slot->rect().center());
+    }
+    if (panelSettings && panelSettings->isVisible()) {
+        panelSettings->move((width() - panelSettings->width()) / 2, (height() - panelSettings->height()) / 2);
+    }
+    if (cpanelErrorLog) cpanelErrorLog->KeepInsideParent();
+}
+
+void TFormMain::keyPressEvent(QKeyEvent* event) { QMainWindow::keyPressEvent(event); }
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+    // Closing is never refused: every job sees the flag and ends.
+    model_.AppClosing = true;
+    messages_->SetClosing(true);
+    event->accept();
+}
+
+void TFormMain::FormDestroy() {
+    if (destroyed_) return;
+    destroyed_ = true;
+    model_.AppClosing = true;
+    messages_->SetClosing(true);
+    // The treemap's job (if any) ends first: it may still write the model.
+    delete FormDiskTreeMap;
+    FormDiskTreeMap = nullptr;
+    SaveComparisonCache();
+    DeleteTempSnapshots(model_);
+    SetMessages(nullptr);
+}
+
+}  // namespace tandrel

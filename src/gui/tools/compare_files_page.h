@@ -1,0 +1,63 @@
+#pragma once
+// The "Compare files" page: two files compared byte for byte on a worker,
+// with Pause, Cancel, a progress bar and the verdict in green or red. In the
+// file-compare start mode the page is the whole window.
+#include <QObject>
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "compare/compare_result.h"
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class QWidget;
+
+namespace tandrel {
+
+class TFormMain;
+
+class TFormCompareFiles : public QObject {
+    Q_OBJECT
+public:
+    TFormCompareFiles(TFormMain& main, QWidget* page);
+    // Stops a running comparison and waits for it.
+    ~TFormCompareFiles() override;
+
+    // The two files, the page as the whole window: no way back, no close button.
+    void SetStandalone(const std::string& file1, const std::string& file2);
+    void bCompareFilesClick();
+    bool Running() const { return running_.load(); }
+    TFileCompareResult LastResult() const { return result_.load(); }
+
+    QLineEdit* FilenameEditA1 = nullptr;
+    QLineEdit* FilenameEditA2 = nullptr;
+    QPushButton* bCompareFiles = nullptr;
+    QPushButton* bPauseCompareFiles = nullptr;
+    QPushButton* bCancelCompareFiles = nullptr;
+    QProgressBar* progressBarCompareFile = nullptr;
+    QLabel* labelCompareStatus = nullptr;
+    QLineEdit* edFileCompareResult = nullptr;
+
+signals:
+    void Finished(int result);
+
+private:
+    void Poll();
+    void Finish();
+    void ShowResult(TFileCompareResult result);
+
+    TFormMain& main_;
+    QTimer* poll_ = nullptr;
+    std::thread worker_;
+    std::atomic<bool> running_{false};
+    std::atomic<TFileCompareResult> result_{FC_EMPTY};
+    std::atomic<std::int64_t> done_{0};
+    std::atomic<std::int64_t> size_{0};
+};
+
+}  // namespace tandrel

@@ -1,0 +1,215 @@
+#include "gui/shell/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <filesystem>
+#include <memory>
+
+#include "common/app_folders.h"
+#include "gui/disk/disk_treemap_view.h"
+#include "gui/shell/save_snapshot_panel.h"
+#include "gui/shell/settings_panel.h"
+#include "gui/tools/compare_files_page.h"
+#include "gui/widgets/please_wait.h"
+#include "platform/file_system.h"
+#include "scan/scan_model.h"
+#include "support/recording_messages.h"
+#include "support/temp_dir.h"
+
+namespace tandrel {
+namespace {
+
+using testing::RecordingMessages;
+using testing::TempDir;
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Every test starts without the settings another one saved.
+        std::filesystem::remove_all(AppSettingsFolder());
+        dir.WriteFile("tree/a.txt", "hello");
+        dir.WriteFile("tree/sub/b.bin", std::string(5000, 'b'));
+    }
+
+    // An ordinary run whose treemap folder is remembered, so nothing is
+    // scanned until asked.
+    TFormMain& Open(StartRequest start = {}) {
+        window = std::make_unique<TFormMain>(model, start);
+        window->FormDiskTreeMap->SetFolder(dir.Path("tree"));
+        messages = std::make_unique<RecordingMessages>();
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        return *window;
+    }
+
+    // Runs the event loop until the condition holds (at most 10 s).
+    template <typename Condition>
+    bool WaitFor(Condition condition) {
+        for (int i = 0; i < 1000 && !condition(); ++i) QTest::qWait(10);
+        return condition();
+    }
+
+    void TearDown() override {
+        if (window) window->close();
+        window.reset();
+        messages.reset();
+    }
+
+    TempDir dir;
+    ScanModel model;
+    std::unique_ptr<TFormMain> window;
+    std::unique_ptr<RecordingMessages> messages;
+};
+
+TEST_F(MainWindowTest, StartsOnTheTreemapWithoutScanningARememberedFolder) {
+    TFormMain& w = Open();
+    QTest::qWait(400);  // past the start timer
+    EXPECT_TRUE(w.IsPageVisible(w.tsTreeMap));
+    EXPECT_TRUE(w.panelMainSwitch->isVisible());
+    EXPECT_FALSE(w.OperationInProgress());
+    EXPECT_TRUE(w.FormDiskTreeMap->bStartTreemap->isEnabled());
+    EXPECT_EQ(AppSettingsFolder(), model.SnapshotsPath) << "an empty snapshots folder falls back";
+}
+
+TEST_F(MainWindowTest, EveryPageIsReachableByMenuAndButtons) {
+    TFormMain& w = Open();
+    const struct {
+        QAction* item;
+        QWidget* page;
+    } menu[] = {
+        {w.miTreeSize, w.tsTreeSize},           {w.miDirectoryStatistics, w.tsDirectoryStatistics},
+        {w.miFileStatistics, w.tsFileStatistics}, {w.miOverview, w.tsVolumeStatistics},
+        {w.miCompareSnapshots, w.tsCompareSnapshots}, {w.miCompareDirectories, w.tsCompareDirectories},
+        {w.miDuplicateFiles, w.tsDuplicates},   {w.miRenameFiles, w.tsMultipleRename},
+        {w.miTreeMap, w.tsTreeMap},
+    };
+    for (const auto& m : menu) {
+        m.item->trigger();
+        EXPECT_TRUE(w.IsPageVisible(m.page)) << m.item->objectName().toStdString();
+        EXPECT_EQ(w.panelMainSwitch->isVisible(), w.VisiblePage() == w.tsDiskX);
+    }
+    const struct {
+        QToolButton* button;
+        QWidget* page;
+    } buttons[] = {
+        {w.btnTreeSize, w.tsTreeSize},       {w.btnDirectoryStatistics, w.tsDirectoryStatistics},
+        {w.btnFileStatistics, w.tsFileStatistics}, {w.btnOverview, w.tsVolumeStatistics},
+        {w.btnTreeMap, w.tsTreeMap},
+    };
+    for (const auto& b : buttons) {
+        QTest::mouseClick(b.button, Qt::LeftButton);
+        EXPECT_TRUE(w.IsPageVisible(b.page)) << b.button->objectName().toStdString();
+        EXPECT_TRUE(b.button->isChecked());
+    }
+    w.miTreeSize->trigger();
+    EXPECT_EQ("1", w.edLastTreeMapTab->text().toStdString());
+    w.miTreeMap->trigger();
+    EXPECT_EQ("0", w.edLastTreeMapTab->text().toStdString());
+
+    // Each tool page leads back to the treemap.
+    w.miDuplicateFiles->trigger();
+    QTest::mouseClick(w.tsDuplicates->findChild<QPushButton*>("bBackDuplicates"), Qt::LeftButton);
+    EXPECT_TRUE(w.IsPageVisible(w.tsTreeMap));
+
+    // The navigation bar lists the visible pages and shows the one chosen.
+    QStringList entries;
+    for (int i = 0; i < w.BrenixNavBar1->topLevelItemCount(); ++i) entries << w.BrenixNavBar1->topLevelItem(i)->text(0);
+    EXPECT_EQ((QStringList{"Tandrel", "Disk Tree Map", "Compare Snapshots", "Compare Directories", "Duplicates",
+                           "Multi-Rename", "Compare files", "BrenixRCS"}),
+              entries);
+    w.BrenixNavBar1->setCurrentItem(w.BrenixNavBar1->topLevelItem(6));
+    EXPECT_TRUE(w.IsPageVisible(w.tsCompareFiles));
+
+    // The settings panel opens on the page of its menu entry.
+    w.miShellOptions->trigger();
+    EXPECT_TRUE(w.panelSettings->isVisible());
+    EXPECT_EQ("Shell options", w.panelSettings->pages->tabText(w.panelSettings->pages->currentIndex()).toStdString());
+    w.miFileComparisonSettings->trigger();
+    EXPECT_EQ("Duplicate Files", w.panelSettings->pages->tabText(w.panelSettings->pages->currentIndex()).toStdString());
+    QTest::mouseClick(w.panelSettings->bCloseSettings, Qt::LeftButton);
+    EXPECT_FALSE(w.panelSettings->isVisible());
+}
+
+TEST_F(MainWindowTest, ForeignSenderIsRefused) {
+    TFormMain& w = Open();
+    w.miCompareSnapshots->trigger();
+    QObject stranger;
+    w.miToolsMenuGenericClick(&stranger);
+    w.miShellOptionsClick(&stranger);
+    EXPECT_EQ((std::vector<std::string>{"Unknown sender", "Unknown sender"}), messages->shown);
+    EXPECT_TRUE(w.IsPageVisible(w.tsCompareSnapshots));
+    EXPECT_FALSE(w.panelSettings->isVisible());
+}
+
+TEST_F(MainWindowTest, BusyGuardRefusesASecondOperation) {
+    TFormMain& w = Open();
+    auto* other = new TFormPleaseWait(model, &w);
+    w.PleaseWaitSlot(3) = other;
+    EXPECT_TRUE(w.OperationInProgress());
+    QTest::mouseClick(w.FormDiskTreeMap->bStartTreemap, Qt::LeftButton);
+    EXPECT_EQ((std::vector<std::string>{"Another operation is in progress"}), messages->notifications);
+    EXPECT_FALSE(w.FormDiskTreeMap->Running());
+    delete other;  // the slot empties itself
+    EXPECT_FALSE(w.OperationInProgress());
+}
+
+TEST_F(MainWindowTest, MessagesLogOpensItselfNewestFirst) {
+    TFormMain& w = Open();
+    EXPECT_FALSE(w.cpanelErrorLog->isVisible());
+    w.AddErrorLine("first");
+    w.AddErrorLine("second");
+    EXPECT_TRUE(w.cpanelErrorLog->isVisible());
+    EXPECT_EQ("second\nfirst", w.edErrorLog->toPlainText().toStdString());
+    QTest::mouseClick(w.cpanelErrorLog->findChild<QPushButton*>("bClearLog"), Qt::LeftButton);
+    EXPECT_EQ("", w.edErrorLog->toPlainText().toStdString());
+}
+
+TEST_F(MainWindowTest, ScanRunFillsTheModelAndItsSnapshotCanBeSaved) {
+    TFormMain& w = Open();
+    QTest::mouseClick(w.FormDiskTreeMap->bStartTreemap, Qt::LeftButton);
+    EXPECT_TRUE(w.OperationInProgress());
+    ASSERT_TRUE(WaitFor([&] { return !w.FormDiskTreeMap->Running(); }));
+    EXPECT_FALSE(w.OperationInProgress());
+    EXPECT_TRUE(w.FormDiskTreeMap->imgTreeMap->text().contains(QString::fromStdString(dir.Path("tree"))));
+    ASSERT_TRUE(platform::FileExists(model.TempSnapshotFn));
+    ASSERT_TRUE(w.bTreeMap_SaveAsSnapshot3->isEnabled());
+
+    QTest::mouseClick(w.bTreeMap_SaveAsSnapshot3, Qt::LeftButton);
+    ASSERT_TRUE(w.panelSaveSnapshot->isVisible());
+    EXPECT_TRUE(w.panelSaveSnapshot->Edit1->text().endsWith(".snapshot"));
+    QTest::keyClicks(w.panelSaveSnapshot->edSaveSnapshotComment, "kept");
+    QTest::mouseClick(w.panelSaveSnapshot->btnSaveSnapshotNow, Qt::LeftButton);
+    EXPECT_FALSE(w.panelSaveSnapshot->isVisible());
+    EXPECT_FALSE(w.bTreeMap_SaveAsSnapshot3->isEnabled());
+    EXPECT_TRUE(model.TempSnapshotFn.find(" - kept.snapshot") != std::string::npos) << model.TempSnapshotFn;
+    EXPECT_TRUE(platform::FileExists(model.TempSnapshotFn));
+}
+
+TEST_F(MainWindowTest, TwoFilesOpenTheCompareWindow) {
+    const std::string a = dir.WriteFile("one.bin", "same bytes");
+    const std::string b = dir.WriteFile("two.bin", "same bytes");
+    StartRequest start;
+    start.mode = StartMode::FileCompare;
+    start.a = a;
+    start.b = b;
+    TFormMain& w = Open(start);
+    EXPECT_EQ(QSize(600, 400), w.size());
+    EXPECT_TRUE(w.IsPageVisible(w.tsCompareFiles));
+    EXPECT_FALSE(w.tsCompareFiles->findChild<QPushButton*>("bBackCompareFiles")->isVisible());
+    // The comparison starts by itself shortly after the first show.
+    ASSERT_TRUE(WaitFor([&] { return w.FormCompareFiles->edFileCompareResult->text() == "IDENTICAL"; }));
+    EXPECT_EQ(a, w.FormCompareFiles->FilenameEditA1->text().toStdString());
+}
+
+}  // namespace
+}  // namespace tandrel
