@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -14,8 +15,10 @@
 #include <QTreeWidget>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include "common/app_folders.h"
+#include "common/messages.h"
 #include "gui/disk/disk_treemap_view.h"
 #include "gui/shell/save_snapshot_panel.h"
 #include "gui/shell/settings_panel.h"
@@ -43,10 +46,11 @@ protected:
 
     // An ordinary run whose treemap folder is remembered, so nothing is
     // scanned until asked.
-    TFormMain& Open(StartRequest start = {}) {
+    // record: messages go to a recording sink instead of the window's own.
+    TFormMain& Open(StartRequest start = {}, bool record = true) {
         window = std::make_unique<TFormMain>(model, start);
         window->FormDiskTreeMap->SetFolder(dir.Path("tree"));
-        messages = std::make_unique<RecordingMessages>();
+        if (record) messages = std::make_unique<RecordingMessages>();
         window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         return *window;
@@ -172,6 +176,35 @@ TEST_F(MainWindowTest, MessagesLogOpensItselfNewestFirst) {
     EXPECT_EQ("second\nfirst", w.edErrorLog->toPlainText().toStdString());
     QTest::mouseClick(w.cpanelErrorLog->findChild<QPushButton*>("bClearLog"), Qt::LeftButton);
     EXPECT_EQ("", w.edErrorLog->toPlainText().toStdString());
+}
+
+TEST_F(MainWindowTest, WorkerMessagesArriveOnTheWindowThread) {
+    TFormMain& w = Open({}, false);
+    std::thread worker([] { GetMessages().AddErrorLine("from a worker"); });
+    worker.join();
+    ASSERT_TRUE(WaitFor([&] { return w.cpanelErrorLog->isVisible(); }));
+    EXPECT_EQ("from a worker", w.edErrorLog->toPlainText().toStdString());
+}
+
+TEST_F(MainWindowTest, SettingsAreSavedWhenTheSettingsPanelCloses) {
+    const std::string ini = AppSettingsFolder() + "main_window_test.ini";
+    {
+        TFormMain& w = Open();
+        w.findChild<QLineEdit*>("edCompareVolumes1")->setText("  [kept] value  ");
+        w.miTreemapSettings->trigger();
+        w.panelSettings->cbAutoUpdateTreemap->setChecked(false);
+        QTest::mouseClick(w.panelSettings->bCloseSettings, Qt::LeftButton);
+        ASSERT_TRUE(platform::FileExists(ini));
+        // Changed afterwards without closing the panel: not kept.
+        w.findChild<QLineEdit*>("edCompareVolumes2")->setText("lost");
+        window->close();
+        window.reset();
+    }
+    TFormMain& w = Open();
+    EXPECT_EQ("[kept] value", w.findChild<QLineEdit*>("edCompareVolumes1")->text().toStdString());
+    EXPECT_EQ("", w.findChild<QLineEdit*>("edCompareVolumes2")->text().toStdString());
+    EXPECT_FALSE(w.panelSettings->cbAutoUpdateTreemap->isChecked());
+    EXPECT_EQ(dir.Path("tree"), w.FormDiskTreeMap->Folder()) << "the treemap folder is persisted too";
 }
 
 TEST_F(MainWindowTest, ScanRunFillsTheModelAndItsSnapshotCanBeSaved) {
