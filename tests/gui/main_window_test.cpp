@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -226,6 +228,43 @@ TEST_F(MainWindowTest, ScanRunFillsTheModelAndItsSnapshotCanBeSaved) {
     EXPECT_FALSE(w.bTreeMap_SaveAsSnapshot3->isEnabled());
     EXPECT_TRUE(model.TempSnapshotFn.find(" - kept.snapshot") != std::string::npos) << model.TempSnapshotFn;
     EXPECT_TRUE(platform::FileExists(model.TempSnapshotFn));
+}
+
+TEST_F(MainWindowTest, ClosingDuringAScanEndsItWithoutWaitingForTheWalk) {
+    for (int i = 0; i < 3000; ++i) dir.WriteFile("big/d" + std::to_string(i % 50) + "/f" + std::to_string(i), "x");
+    TFormMain& w = Open();
+    w.FormDiskTreeMap->SetFolder(dir.Path("big"));
+    QTest::mouseClick(w.FormDiskTreeMap->bStartTreemap, Qt::LeftButton);
+    ASSERT_TRUE(w.FormDiskTreeMap->Running());
+    w.close();
+    window.reset();  // waits for the worker, which sees the closing flag
+    EXPECT_TRUE(model.AppClosing.load());
+}
+
+TEST_F(MainWindowTest, NavigationPanelStaysOpenWhileThePointerIsInsideIt) {
+    TFormMain& w = Open();
+    w.panelSettings->cbShowDynamicMenu->setChecked(true);
+    ASSERT_TRUE(w.panelMenu->isVisible());
+    QTest::qWait(50);
+    w.flagMenuCount = 0;  // whatever the platform's pointer did when the panel appeared
+    QEvent enter(QEvent::Enter), leave(QEvent::Leave);
+    QApplication::sendEvent(w.panelMenu, &enter);
+    QApplication::sendEvent(w.BrenixNavBar1, &enter);  // into a child
+    QApplication::sendEvent(w.panelMenu, &leave);      // the panel reports leaving
+    EXPECT_TRUE(w.flagMenuShow);
+    EXPECT_TRUE(WaitFor([&] { return w.panelMenu->height() == 341; }));
+    QApplication::sendEvent(w.BrenixNavBar1, &leave);
+    EXPECT_FALSE(w.flagMenuShow);
+    EXPECT_TRUE(WaitFor([&] { return w.panelMenu->height() < 100; })) << "collapses a third of a second later";
+}
+
+TEST_F(MainWindowTest, LettersTypedIntoASizeEditPickItsUnit) {
+    TFormMain& w = Open();
+    w.miFileComparisonSettings->trigger();
+    for (auto [key, unit] : {std::pair{'k', 1}, std::pair{'G', 3}, std::pair{'b', 0}}) {
+        QTest::keyClick(w.panelSettings->edDuplicatesMinSize, key);
+        EXPECT_EQ(unit, w.panelSettings->cbDuplicatesMinSizeUnit->currentIndex());
+    }
 }
 
 TEST_F(MainWindowTest, TwoFilesOpenTheCompareWindow) {
