@@ -9,6 +9,6 @@ scripts/setup.sh build
 ctest --test-dir build --output-on-failure -j "$jobs"
 
 scripts/setup.sh build-asan -DTANDREL_SANITIZE=ON -DTANDREL_BENCH=OFF
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp" \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 echo "All tests passed."

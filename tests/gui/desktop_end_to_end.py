@@ -33,6 +33,11 @@ def write(path, data):
         f.write(data)
 
 
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
 class DesktopEndToEnd(unittest.TestCase):
     def setUp(self):
         self.tmp = tempfile.TemporaryDirectory()
@@ -55,13 +60,13 @@ class DesktopEndToEnd(unittest.TestCase):
     def test_save_and_exit_scan_needs_no_display(self):
         self.remember_folder()
         ini = os.path.join(self.settings, "tandrel.ini")
-        before = open(ini, "rb").read()
+        before = read_bytes(ini)
         done = subprocess.run([TANDREL, self.tree, "out_[yyyy]-[mm]-[dd].snapshot", "date=20240131"],
                               env=self.env, capture_output=True, text=True, timeout=120)
         self.assertEqual(done.returncode, 0, done.stderr)
         snapshot = os.path.join(self.settings, "out_2024-01-31.snapshot")
         self.assertTrue(os.path.isfile(snapshot), os.listdir(self.settings))
-        self.assertEqual(open(ini, "rb").read(), before, "the settings file is not rewritten")
+        self.assertEqual(read_bytes(ini), before, "the settings file is not rewritten")
         self.assertFalse(os.path.exists(os.path.join(self.settings, "tandrel.Session.ini")))
         self.assertEqual([f for f in os.listdir(self.settings) if f.endswith(".temp_snapshot")], [])
 
@@ -76,7 +81,7 @@ class DesktopEndToEnd(unittest.TestCase):
         done = subprocess.run([TANDREL, "/shell_register"], env=self.env, capture_output=True, text=True, timeout=30)
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertTrue(os.path.isfile(entry))
-        self.assertIn(os.path.realpath(TANDREL), open(entry).read())
+        self.assertIn(os.path.realpath(TANDREL), read_bytes(entry).decode())
         done = subprocess.run([TANDREL, "shell_unregister"], env=self.env, capture_output=True, text=True, timeout=30)
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertFalse(os.path.exists(entry))

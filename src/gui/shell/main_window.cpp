@@ -826,6 +826,8 @@ void TFormMain::FormDestroy() {
     // The treemap's job (if any) ends first: it may still write the model.
     delete FormDiskTreeMap;
     FormDiskTreeMap = nullptr;
+    delete FormCompareFiles;
+    FormCompareFiles = nullptr;
     SaveComparisonCache();
     DeleteTempSnapshots(model_);
     SetMessages(nullptr);

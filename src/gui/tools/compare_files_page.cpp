@@ -33,7 +33,8 @@ void Colour(QLineEdit* edit, const QColor& background, const QColor& text) {
 
 }  // namespace
 
-TFormCompareFiles::TFormCompareFiles(TFormMain& main, QWidget* page) : QObject(&main), main_(main) {
+TFormCompareFiles::TFormCompareFiles(TFormMain& main, QWidget* page)
+    : QObject(&main), main_(main), model_(main.Model()) {
     setObjectName("FormCompareFiles");
     auto* grid = new QGridLayout;
     FilenameEditA1 = new QLineEdit(page);
@@ -93,7 +94,7 @@ TFormCompareFiles::TFormCompareFiles(TFormMain& main, QWidget* page) : QObject(&
 }
 
 TFormCompareFiles::~TFormCompareFiles() {
-    main_.Model().CancelOperation = true;
+    model_.CancelOperation = true;
     if (worker_.joinable()) worker_.join();
 }
 

@@ -20,6 +20,7 @@ class QWidget;
 namespace tandrel {
 
 class TFormMain;
+class ScanModel;
 
 class TFormCompareFiles : public QObject {
     Q_OBJECT
@@ -52,6 +53,7 @@ private:
     void ShowResult(TFileCompareResult result);
 
     TFormMain& main_;
+    ScanModel& model_;  // also reached while the window is being destroyed
     QTimer* poll_ = nullptr;
     std::thread worker_;
     std::atomic<bool> running_{false};
