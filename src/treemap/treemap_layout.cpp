@@ -46,23 +46,21 @@ void ClearGeometry(const Children& children, int from, int to) {
 struct Middle {
     int index;           // first child of the second group, -1 for none
     std::int64_t first;  // bytes of the first group
-    std::int64_t total;  // bytes of the whole range
 };
 
-Middle FindMiddle(const Children& children, int from, int to) {
-    std::int64_t total = 0;
-    for (int i = from; i <= to; ++i) total += children[i]->SizeTotal;
+// The median search over children from..to whose sizes add up to total.
+Middle FindMiddle(const Children& children, int from, int to, std::int64_t total) {
     const std::int64_t half = total / 2;
     std::int64_t sum = 0;
     for (int i = from; i <= to; ++i) {
         const std::int64_t before = sum;
         sum += children[i]->SizeTotal;
         if (sum >= half) {
-            if (i == from) return {from + 1, sum, total};
-            return {i, before, total};
+            if (i == from) return {from + 1, sum};
+            return {i, before};
         }
     }
-    return {-1, 0, total};
+    return {-1, 0};
 }
 
 }  // namespace
@@ -70,7 +68,7 @@ Middle FindMiddle(const Children& children, int from, int to) {
 int FindMiddleChildrenIdxBasedOnSize(const TDiskTreeMapEntry& node, int childFrom, int childTo) {
     const int from = std::max(childFrom, 0);
     const int to = std::min(childTo, static_cast<int>(node.ChildrenEntries.size()) - 1);
-    const Middle middle = FindMiddle(node.ChildrenEntries, from, to);
+    const Middle middle = FindMiddle(node.ChildrenEntries, from, to, node.GetChildrenBytesSize(from, to));
     if (middle.index < 0) GetMessages().ShowMessage(MessageKind::InfoForeground, kNoMiddleMessage);
     return middle.index;
 }
@@ -91,7 +89,9 @@ void TreemapLayout::DiskTreeMap_Relayout(bool resetView) {
     TDiskTreeMapEntry* root = model_.Root();
     if (!root) return;
 
-    model_.DiskTreeMapEntries.ForEach([](TDiskTreeMapEntry& node) { node.SortDiskTreeMapChildren(); });
+    model_.DiskTreeMapEntries.ForEach([](TDiskTreeMapEntry& node) {
+        if (node._Modified && node.ChildrenEntries.size() > 1) node.SortDiskTreeMapChildren();
+    });
 
     // The root gets the surface's aspect ratio and an area of its byte count.
     const double w = SurfaceWidth, h = SurfaceHeight;
@@ -182,6 +182,9 @@ bool TreemapLayout::LayoutStep(TDiskTreeMapEntry* node, const TLayoutRange& rang
     }
 
     const int n = last - first + 1;
+    // Bytes of the children passed over unplaced: remaining still counts
+    // them, so remaining - skipped is what the children from i on hold.
+    std::int64_t skipped = 0;
     for (int i = first; i <= last; ++i) {
         TDiskTreeMapEntry* child = children[i];
         if (remaining == 0) {
@@ -196,6 +199,7 @@ bool TreemapLayout::LayoutStep(TDiskTreeMapEntry* node, const TLayoutRange& rang
         const float stripH = tall ? static_cast<float>(part * h) : h;
         if (!(stripW > 1 && stripH > 1)) {
             ClearGeometry(*child);
+            skipped += child->SizeTotal;
             continue;
         }
 
@@ -204,14 +208,15 @@ bool TreemapLayout::LayoutStep(TDiskTreeMapEntry* node, const TLayoutRange& rang
              static_cast<double>(stripH) / stripW > SquarifyFactor)) {
             // Too elongated: cut the range at its byte median into two groups
             // that share the region in proportion to their bytes.
-            const Middle middle = FindMiddle(children, i, last);
+            const std::int64_t rangeBytes = remaining - skipped;
+            const Middle middle = FindMiddle(children, i, last, rangeBytes);
             if (middle.index < 0) {
                 // Only inconsistent (negative) sizes get here: the child is
                 // placed as a plain slice instead.
                 GetMessages().ShowMessage(MessageKind::InfoForeground, kNoMiddleMessage);
             } else {
                 const std::int64_t firstBytes = middle.first;
-                const std::int64_t secondBytes = middle.total - middle.first;
+                const std::int64_t secondBytes = rangeBytes - middle.first;
                 TLayoutRange a{x, y, w, h, i, middle.index - 1, firstBytes};
                 TLayoutRange b{x, y, w, h, middle.index, last, secondBytes};
                 if (tall) {
@@ -269,7 +274,13 @@ bool TreemapLayout::LayoutStep(TDiskTreeMapEntry* node, const TLayoutRange& rang
     // The node's own step: every child is placed, now each lays out its own.
     if (SplitDepth < 1) {
         ++LayoutLevel;
-        for (TDiskTreeMapEntry* child : children) LayoutStep(child, TLayoutRange{});
+        for (TDiskTreeMapEntry* child : children) {
+            if (child->ChildrenEntries.empty() && child->SizeTotal > 0) {
+                child->_Modified = false;  // a file's whole step, without the call
+            } else {
+                LayoutStep(child, TLayoutRange{});
+            }
+        }
         --LayoutLevel;
     }
     return true;
@@ -293,16 +304,23 @@ void TreemapLayout::DiskTreeMap_CalcPixels(TDiskTreeMapEntry* node, bool takeLoc
 }
 
 void TreemapLayout::CalcPixels(TDiskTreeMapEntry* node) {
+    PixelPass(node, TruncToInt(CalcNodeAbsoluteX_in_px(node)), TruncToInt(CalcNodeAbsoluteY_in_px(node)));
+}
+
+// The box of node at (left, top) on the canvas, then its children's. The
+// children's corners are worked out here as CalcNodeAbsoluteX_in_px and
+// CalcNodeAbsoluteY_in_px would, without walking back to the parent.
+void TreemapLayout::PixelPass(TDiskTreeMapEntry* node, int left, int top) {
     TBoxInfo& box = *node->_BoxInfo;
     box._BoxPixelsX = kBoxMarginLeft;
     box._BoxPixelsY = kBoxCaptionHeight;
     box._BoxPixelsW = box._PixelsW - kBoxMarginLeft - kBoxMarginRight;
     box._BoxPixelsH = box._PixelsH - kBoxCaptionHeight - kBoxMarginBottom;
     TRect& r = box._AbsRect;
-    r.Left = TruncToInt(CalcNodeAbsoluteX_in_px(node));
-    r.Top = TruncToInt(CalcNodeAbsoluteY_in_px(node));
-    r.Right = TruncToInt(static_cast<double>(r.Left) + box._PixelsW);
-    r.Bottom = TruncToInt(static_cast<double>(r.Top) + box._PixelsH);
+    r.Left = left;
+    r.Top = top;
+    r.Right = TruncToInt(static_cast<double>(left) + box._PixelsW);
+    r.Bottom = TruncToInt(static_cast<double>(top) + box._PixelsH);
 
     const Children& children = node->ChildrenEntries;
     if (r.Right <= r.Left || r.Bottom <= r.Top) {
@@ -311,12 +329,14 @@ void TreemapLayout::CalcPixels(TDiskTreeMapEntry* node) {
     }
     const double innerW = box._BoxPixelsW;
     const double innerH = box._BoxPixelsH;
+    const float innerLeft = static_cast<float>(left) + kBoxMarginLeft;
+    const float innerTop = static_cast<float>(top) + kBoxCaptionHeight;
     for (TDiskTreeMapEntry* child : children) {
         // One pixel of gap to the right of and below every child.
         const float childW = static_cast<float>(child->_PercW * innerW - 1);
         const float childH = static_cast<float>(child->_PercH * innerH - 1);
         if (!(childW >= kMinBoxPixels && childH >= kMinBoxPixels)) {
-            FreeBoxes(child);
+            if (child->_BoxInfo) FreeBoxes(child);
             continue;
         }
         if (!child->_BoxInfo) child->_BoxInfo = std::make_unique<TBoxInfo>();
@@ -325,7 +345,7 @@ void TreemapLayout::CalcPixels(TDiskTreeMapEntry* node) {
         childBox._PixelsY = static_cast<float>(child->_PercY * innerH);
         childBox._PixelsW = childW;
         childBox._PixelsH = childH;
-        CalcPixels(child);
+        PixelPass(child, TruncToInt(innerLeft + childBox._PixelsX), TruncToInt(innerTop + childBox._PixelsY));
     }
 }
 

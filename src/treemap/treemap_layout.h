@@ -21,7 +21,8 @@ namespace tandrel {
 struct TLayoutRange {
     float x = 0, y = 0, w = 0, h = 0;  // layout units, relative to the node's corner
     int first = 0, last = 0;           // child indexes, both included
-    std::int64_t remaining = 0;        // bytes of the range still to be placed
+    std::int64_t remaining = 0;        // bytes of the range still to be placed: at the
+                                       // start of a step, the sum of children first..last
 };
 
 // Where a child range divides into two groups of about equal bytes: the
@@ -88,6 +89,7 @@ private:
     // height collapsed), which also stops the steps that called it.
     bool LayoutStep(TDiskTreeMapEntry* node, const TLayoutRange& range);
     void CalcPixels(TDiskTreeMapEntry* node);
+    void PixelPass(TDiskTreeMapEntry* node, int left, int top);
 
     ScanModel& model_;
 };
