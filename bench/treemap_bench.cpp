@@ -18,6 +18,9 @@
 // walk summing the sizes of every node (Relayout) or of every node the pixel
 // pass visits, i.e. the boxed nodes and their children (PixelPass, ZoomStep,
 // HitTest); `x_ref` is our time divided by it.
+//
+// Run: build/bench/treemap_bench [--benchmark_filter=Relayout]
+//      TANDREL_TREEMAP_SNAPSHOT=FILE build/bench/treemap_bench   (a stored scan)
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
