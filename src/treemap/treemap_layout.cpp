@@ -74,11 +74,13 @@ int FindMiddleChildrenIdxBasedOnSize(const TDiskTreeMapEntry& node, int childFro
 }
 
 float TreemapLayout::CanvasWidth() {
+    std::lock_guard<std::recursive_mutex> lock(model_.csTreemap);
     TDiskTreeMapEntry* root = model_.Root();
     return root && root->_BoxInfo ? root->_BoxInfo->_PixelsW : 0;
 }
 
 float TreemapLayout::CanvasHeight() {
+    std::lock_guard<std::recursive_mutex> lock(model_.csTreemap);
     TDiskTreeMapEntry* root = model_.Root();
     return root && root->_BoxInfo ? root->_BoxInfo->_PixelsH : 0;
 }
@@ -129,7 +131,9 @@ void TreemapLayout::DiskTreeMap_LayoutTree() {
 }
 
 void TreemapLayout::DiskTreeMap_LayoutNode(TDiskTreeMapEntry* node, const TLayoutRange& range) {
-    if (node) LayoutStep(node, range);
+    if (!node) return;
+    std::lock_guard<std::recursive_mutex> lock(model_.csTreemap);
+    LayoutStep(node, range);
 }
 
 bool TreemapLayout::LayoutStep(TDiskTreeMapEntry* node, const TLayoutRange& range) {
@@ -350,13 +354,17 @@ void TreemapLayout::PixelPass(TDiskTreeMapEntry* node, int left, int top) {
 }
 
 bool TreemapLayout::IsNodeVisible(const TDiskTreeMapEntry* node) const {
-    if (!node || !node->_BoxInfo) return false;
+    if (!node) return false;
+    std::lock_guard<std::recursive_mutex> lock(model_.csTreemap);
+    if (!node->_BoxInfo) return false;
     const double cx = CalcNodeAbsoluteX_in_px_even_if_invisible(node) + node->_BoxInfo->_PixelsW / 2.0;
     const double cy = CalcNodeAbsoluteY_in_px_even_if_invisible(node) + node->_BoxInfo->_PixelsH / 2.0;
     return View.left < cx && cx < View.right && View.top < cy && cy < View.bottom;
 }
 
 TDiskTreeMapEntry* TreemapLayout::GetInnermostRectangleAt(float x, float y) {
+    // The scan job may be adding nodes meanwhile.
+    std::lock_guard<std::recursive_mutex> lock(model_.csTreemap);
     return tandrel::GetInnermostRectangleAt(model_.Root(), x, y);
 }
 

@@ -76,11 +76,14 @@ public:
     // root: the canvas). With takeLock it holds the model lock itself.
     void DiskTreeMap_CalcPixels(TDiskTreeMapEntry* node, bool takeLock);
 
-    // True when the centre of node's box lies strictly inside the view window.
+    // True when the centre of node's box lies strictly inside the view
+    // window. Takes the model lock.
     bool IsNodeVisible(const TDiskTreeMapEntry* node) const;
     // Hit test from the root at a canvas point; null when nothing is there.
+    // Takes the model lock.
     TDiskTreeMapEntry* GetInnermostRectangleAt(float x, float y);
 
+    // The root's box; 0 before the first layout.
     float CanvasWidth();
     float CanvasHeight();
 

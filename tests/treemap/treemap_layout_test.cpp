@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <functional>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "support/recording_messages.h"
@@ -325,6 +327,36 @@ TEST(TreemapLayoutTest, EmptyOrFlatSurfacesLayOutNothingAndStillRedraw) {
             EXPECT_EQ(f->_BoxInfo, nullptr);
         }
     }
+}
+
+TEST(TreemapLayoutTest, RelayoutsAndHitTestsWhileTheScanAddsNodes) {
+    // The scan job adds nodes under the model lock while the window lays
+    // out and hit-tests: every pass must see a whole tree.
+    TreemapTree t(1024, 768);
+    std::vector<TDiskTreeMapEntry*> folders{t.Folder(t.root, "a"), t.Folder(t.root, "b")};
+    folders.push_back(t.Folder(folders[0], "c"));
+    std::atomic<bool> done{false};
+    std::thread scanner([&] {
+        for (int i = 0; i < 20000; ++i) {
+            std::lock_guard<std::recursive_mutex> lock(t.model.csTreemap);
+            if (i % 500 == 0) folders.push_back(t.Folder(folders[i % folders.size()], "d" + std::to_string(i)));
+            t.File(folders[(i * 7) % folders.size()], "f" + std::to_string(i), 1000 + i % 5000);
+        }
+        done = true;
+    });
+    int passes = 0;
+    while (!done || passes == 0) {
+        t.layout.DiskTreeMap_Relayout(true);
+        EXPECT_NE(t.layout.GetInnermostRectangleAt(512, 400), nullptr);
+        ++passes;
+    }
+    scanner.join();
+    t.layout.DiskTreeMap_Relayout(true);
+    std::int64_t placedBytes = 0;
+    for (const TDiskTreeMapEntry* c : t.root->ChildrenEntries) placedBytes += c->SizeTotal;
+    EXPECT_EQ(placedBytes, t.root->SizeTotal);
+    EXPECT_NEAR(static_cast<double>(folders[0]->_BigW) * folders[0]->_BigH,
+                static_cast<double>(folders[0]->SizeTotal), folders[0]->SizeTotal * 1e-3);
 }
 
 // Random trees of consistent sizes: every placed child has the area of its
