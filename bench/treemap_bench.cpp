@@ -326,8 +326,8 @@ void BM_HitTest(benchmark::State& state) {
 
 BENCHMARK(BM_Relayout_AfterLoad)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_Relayout_Unchanged)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_PixelPass)->Arg(1)->Arg(2)->Arg(16)->Arg(256)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ZoomStep)->Arg(2)->Arg(16)->Arg(256)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PixelPass)->Arg(1)->Arg(2)->Arg(16)->Arg(256)->Arg(4096)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ZoomStep)->Arg(2)->Arg(16)->Arg(256)->Arg(4096)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HitTest)->Arg(1)->Arg(16)->Arg(256)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
