@@ -22,6 +22,7 @@
 #include "common/app_folders.h"
 #include "common/messages.h"
 #include "gui/disk/disk_treemap_view.h"
+#include "gui/disk/treemap_painter.h"
 #include "gui/shell/save_snapshot_panel.h"
 #include "gui/shell/settings_panel.h"
 #include "gui/tools/compare_files_page.h"
@@ -215,7 +216,12 @@ TEST_F(MainWindowTest, ScanRunFillsTheModelAndItsSnapshotCanBeSaved) {
     EXPECT_TRUE(w.OperationInProgress());
     ASSERT_TRUE(WaitFor([&] { return !w.FormDiskTreeMap->Running(); }));
     EXPECT_FALSE(w.OperationInProgress());
-    EXPECT_TRUE(w.FormDiskTreeMap->imgTreeMap->text().contains(QString::fromStdString(dir.Path("tree"))));
+    // The map is drawn: the root box covers the surface in its level colour.
+    ASSERT_FALSE(model.DiskTreeMapEntries.Empty());
+    ASSERT_TRUE(model.DiskTreeMapEntries[0]->_BoxInfo);
+    const QImage& map = w.FormDiskTreeMap->Painter().Image();
+    ASSERT_FALSE(map.isNull());
+    EXPECT_NE(TTreemapPainter::kBackgroundColor, map.pixel(map.width() / 2, map.height() - 3));
     ASSERT_TRUE(platform::FileExists(model.TempSnapshotFn));
     ASSERT_TRUE(w.bTreeMap_SaveAsSnapshot3->isEnabled());
 
