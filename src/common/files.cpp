@@ -1,6 +1,7 @@
 #include "common/files.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 
 #include "common/message_routines.h"
@@ -259,6 +260,30 @@ bool CopyFileTime(const std::string& source, const std::string& target) {
     platform::FileTime lastWrite = 0;
     if (!platform::GetFileTimes(source, nullptr, &lastWrite)) return false;
     return platform::SetLastWriteTime(target, lastWrite);
+}
+
+}  // namespace tandrel
+
+namespace tandrel {
+
+bool WriteFileReplacing(const std::string& file, const std::function<bool(platform::File&)>& write,
+                        ReplaceOptions options) {
+    static std::atomic<unsigned> counter{0};
+    const std::string folder = ExtractFilePath(file);
+    std::string temp;
+    try {
+        // Hidden, so no file manager or listing shows it while it is written or after a crash.
+        temp = MakeUniqueFileName(folder + "." + ExtractFileName(file) + ".partial" + std::to_string(counter.fetch_add(1)));
+    } catch (const TandrelError&) {
+        return false;
+    }
+    platform::File out;
+    bool written = out.Open(temp, platform::File::Mode::CreateTruncate) && write(out) && (!options.sync || out.Sync());
+    written = out.Close() && written;
+    if (written && options.executable) written = platform::SetExecutable(temp);
+    if (written && platform::ReplaceFile(temp, file)) return true;
+    platform::DeleteFile(temp);
+    return false;
 }
 
 }  // namespace tandrel

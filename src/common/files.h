@@ -1,9 +1,12 @@
 #pragma once
 // Safe and unique file names, listing, deleting with read-only handling,
 // copying and moving single files.
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/file_system.h"
 
 namespace tandrel {
 
@@ -20,6 +23,18 @@ std::string MakeUniqueFileName(const std::string& path);
 
 // Creates the file's folder with all missing parents; true when it exists.
 bool ForceFileFolder(const std::string& file);
+
+// How WriteFileReplacing finishes the new file before it takes the name.
+struct ReplaceOptions {
+    bool sync = false;        // on the disk before the rename
+    bool executable = false;  // made executable before the rename
+};
+// Writes the file under a hidden temporary name beside it, then renames it
+// over the target in one step: a reader sees
+// the old file or the new one, never part of one. write fills the open file.
+// False, with the target untouched and no temporary file left, on failure.
+bool WriteFileReplacing(const std::string& file, const std::function<bool(platform::File&)>& write,
+                        ReplaceOptions options = {});
 // Writes and deletes a small probe file; never raises.
 bool IsFolderWritable(const std::string& folder);
 

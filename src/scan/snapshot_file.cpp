@@ -1,7 +1,6 @@
 #include "scan/snapshot_file.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 
 #include "common/compressed_text.h"
@@ -140,11 +139,6 @@ bool LoadOlderForm(std::string_view bytes, SnapshotLineReader& reader, std::stri
     return false;
 }
 
-std::string TempNameBeside(const std::string& file) {
-    static std::atomic<unsigned> counter{0};
-    return MakeUniqueFileName(file + ".partial" + std::to_string(counter.fetch_add(1)));
-}
-
 // Header values are single lines without NUL (a NUL could fake the separator).
 std::string SingleLine(std::string_view text) {
     std::string out;
@@ -174,19 +168,7 @@ bool WriteContainer(const std::string& file, std::string_view headerText, WriteB
     }
     head += kSeparator;
 
-    std::string temp;
-    try {
-        temp = TempNameBeside(file);
-    } catch (const TandrelError&) {
-        return false;
-    }
-    platform::File out;
-    bool written = out.Open(temp, platform::File::Mode::CreateTruncate) && out.Write(head);
-    written = written && writeBody(out);
-    written = out.Close() && written;
-    if (written && platform::ReplaceFile(temp, file)) return true;
-    platform::DeleteFile(temp);
-    return false;
+    return WriteFileReplacing(file, [&](platform::File& out) { return out.Write(head) && writeBody(out); });
 }
 
 }  // namespace

@@ -10,6 +10,9 @@ import sys
 import tempfile
 import unittest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from e2e_support import isolated_env, write  # noqa: E402
+
 CLI = sys.argv.pop(1)
 
 
@@ -46,22 +49,6 @@ def rows(output):
 
 def grouped(n):
     return f"{n:,}"
-
-
-def isolated_env(base):
-    """The program's settings, caches and snapshots kept inside base."""
-    env = dict(os.environ)
-    for name in ("XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"):
-        os.makedirs(os.path.join(base, name))
-        env[name] = os.path.join(base, name)
-    env["HOME"] = base
-    return env
-
-
-def write(path, data):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as f:
-        f.write(data)
 
 
 def all_files(root):

@@ -72,6 +72,31 @@ TEST(ForceFileFolder, CreatesMissingParents) {
     EXPECT_FALSE(platform::PathExists(dir.Path("a/b/c/file.txt")));
 }
 
+TEST(WriteFileReplacing, NewContentAppearsInOneStepAndFailuresLeaveNothing) {
+    TempDir dir;
+    const std::string file = dir.WriteFile("entry", "old");
+    ASSERT_TRUE(WriteFileReplacing(file, [](platform::File& out) { return out.Write("new"); },
+                                   ReplaceOptions{.sync = true, .executable = true}));
+    EXPECT_EQ("new", ReadBytes(file));
+    struct stat st {};
+    ASSERT_EQ(0, stat(file.c_str(), &st));
+    EXPECT_TRUE(st.st_mode & S_IXUSR);
+
+    // A writer that fails, and a target that is a folder: the old state stays
+    // and no temporary file is left beside it.
+    EXPECT_FALSE(WriteFileReplacing(file, [](platform::File& out) { return out.Write("half") && false; }));
+    EXPECT_EQ("new", ReadBytes(file));
+    dir.MakeFolder("folder");
+    EXPECT_FALSE(WriteFileReplacing(dir.Path("folder"), [](platform::File& out) { return out.Write("x"); }));
+    EXPECT_FALSE(WriteFileReplacing(dir.Path("missing/file"), [](platform::File& out) { return out.Write("x"); }));
+    std::vector<std::string> names;
+    platform::FolderEnumerator list(dir.path());
+    platform::FindRecord record;
+    while (list.Next(record)) names.push_back(record.name);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ((std::vector<std::string>{"entry", "folder"}), names);
+}
+
 TEST(IsFolderWritable, ProbesWithoutLeavingOrHarmingFiles) {
     TempDir dir;
     EXPECT_TRUE(IsFolderWritable(dir.path()));

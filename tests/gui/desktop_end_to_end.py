@@ -14,35 +14,18 @@ import tempfile
 import time
 import unittest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from e2e_support import isolated_env, read_bytes, write  # noqa: E402
+
 TANDREL = sys.argv.pop(1)
 ARTIFACTS = sys.argv.pop(1)
-
-
-def isolated_env(base, display=False):
-    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
-    for name in ("XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"):
-        env[name] = os.path.join(base, name)
-        os.makedirs(env[name], exist_ok=True)
-    env["HOME"] = base
-    return env
-
-
-def write(path, data):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as f:
-        f.write(data)
-
-
-def read_bytes(path):
-    with open(path, "rb") as f:
-        return f.read()
 
 
 class DesktopEndToEnd(unittest.TestCase):
     def setUp(self):
         self.tmp = tempfile.TemporaryDirectory()
         self.base = self.tmp.name
-        self.env = isolated_env(self.base)
+        self.env = isolated_env(self.base, keep_display=False)
         self.settings = os.path.join(self.env["XDG_CONFIG_HOME"], "tandrel")
         self.tree = os.path.join(self.base, "tree")
         for rel, size in [("a.txt", 10), ("docs/b.pdf", 40000), ("docs/old/c.log", 900), ("media/d.mkv", 250000)]:

@@ -1,6 +1,5 @@
 #include "gui/shell/shell_registration.h"
 
-#include <atomic>
 
 #include "common/app_folders.h"
 #include "common/files.h"
@@ -80,32 +79,13 @@ std::string NautilusScriptText(const std::string& executable) {
            "wait\n";
 }
 
-// A hidden name beside the file: no file manager lists it as an entry while
-// it is being written, nor after a crash.
-std::string TempNameBeside(const std::string& file) {
-    static std::atomic<unsigned> counter{0};
-    return MakeUniqueFileName(ExtractFilePath(file) + "." + ExtractFileName(file) + ".partial" +
-                              std::to_string(counter.fetch_add(1)));
-}
-
-// Written beside the target and renamed over it, so a reader sees the old
-// entry or the new one, never half of one.
+// Replaced in one step, so a file manager reads the old entry or the new
+// one, never half of one.
 bool WriteEntryFile(const std::string& file, const std::string& text, bool executable) {
-    std::string folder = ExtractFilePath(file);
+    const std::string folder = ExtractFilePath(file);
     if (!platform::DirectoryExists(folder) && !platform::ForceFolders(folder)) return false;
-    std::string temp;
-    try {
-        temp = TempNameBeside(file);
-    } catch (const TandrelError&) {
-        return false;
-    }
-    platform::File out;
-    bool written = out.Open(temp, platform::File::Mode::CreateTruncate) && out.Write(text) && out.Sync();
-    written = out.Close() && written;
-    if (written && executable) written = platform::SetExecutable(temp);
-    if (written && platform::ReplaceFile(temp, file)) return true;
-    platform::DeleteFile(temp);
-    return false;
+    return WriteFileReplacing(file, [&](platform::File& out) { return out.Write(text); },
+                              ReplaceOptions{.sync = true, .executable = executable});
 }
 
 // The value of the key in the group "[Desktop Entry]"; false when absent.
