@@ -228,6 +228,8 @@ void TFrameNavTool::NavigationTick() {
         const float half = kPadSide / 2;
         const float dy = navigator_.ViewWidth() * (padPointer_.y() - half) / 600;
         const float dx = navigator_.ViewHeight() * (padPointer_.x() - half) / 600;
+        // A knob held at the middle leaves the view alone: no redraw.
+        if (dx == 0 && dy == 0) return;
         navigator_.PanBy(dx, dy);
     }
     if (OnViewMoved) OnViewMoved();
