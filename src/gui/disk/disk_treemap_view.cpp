@@ -10,9 +10,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSlider>
 #include <QTimer>
+#include <charconv>
+#include <cmath>
+#include <limits>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -20,8 +25,10 @@
 #include "common/date_time.h"
 #include "common/format_numbers.h"
 #include "common/message_routines.h"
+#include "common/messages.h"
 #include "common/paths.h"
 #include "common/strings.h"
+#include "gui/disk/nav_tool.h"
 #include "gui/disk/treemap_painter.h"
 #include "gui/disk/treemap_surface.h"
 #include "gui/shell/main_window.h"
@@ -31,6 +38,7 @@
 #include "platform/file_system.h"
 #include "platform/mounts.h"
 #include "scan/scan_job.h"
+#include "treemap/treemap_geometry.h"
 
 namespace tandrel {
 
@@ -39,6 +47,17 @@ namespace {
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 constexpr double kSecond = 1.0 / 86400;
+constexpr std::int64_t kMiB = 1048576;
+
+// A sample tree's line: its number of MiB, 1 when it is not a usable number.
+std::int64_t TestTreeSize(std::string line) {
+    line = Trim(line);
+    std::int64_t n = 0;
+    const auto [end, error] = std::from_chars(line.data(), line.data() + line.size(), n);
+    const bool usable = error == std::errc() && end == line.data() + line.size() && n >= 0 &&
+                        n <= std::numeric_limits<std::int64_t>::max() / kMiB;
+    return (usable ? n : 1) * kMiB;
+}
 
 }  // namespace
 
@@ -78,7 +97,11 @@ TFormDiskTreeMap::TFormDiskTreeMap(TFormMain& main, QWidget* page, QWidget* head
         header->addWidget(button);
     }
 
+    lbDiskTreeMapHistory = new QListWidget(page);
+    lbDiskTreeMapHistory->setObjectName("lbDiskTreeMapHistory");
+    lbDiskTreeMapHistory->hide();
     CreateMap(page);
+    CreateNavigation();
     CreateDebugPanel(page);
 
     poll_ = new QTimer(this);
@@ -88,6 +111,7 @@ TFormDiskTreeMap::TFormDiskTreeMap(TFormMain& main, QWidget* page, QWidget* head
     connect(edTreemapDirectory, &QLineEdit::returnPressed, this, [this] { bStartTreemapClick(); });
     connect(bCancelTreemap, &QPushButton::clicked, this, &TFormDiskTreeMap::bCancelTreemapClick);
     connect(edTreemapDirectory, &QLineEdit::textChanged, this, &TFormDiskTreeMap::edTreemapDirectoryChange);
+    connect(cbIncludeFreeSpace, &QCheckBox::toggled, this, &TFormDiskTreeMap::cbIncludeFreeSpaceClick);
     connect(bGoBack2, &QPushButton::clicked, this, [this] {
         DiskTreeMap_StopZoomAnimation();
         std::lock_guard lock(main_.Model().csTreemap);
@@ -130,7 +154,10 @@ void TFormDiskTreeMap::CreateMap(QWidget* page) {
     };
     navigator_.OnRedraw = [this] { DiskTreeMap_UpdateScreen(); };
 
-    connect(imageDiskTreemap, &TTreemapSurface::surfaceResized, this, [this] { ResizeTreeMapToCurrentScreen(); });
+    connect(imageDiskTreemap, &TTreemapSurface::surfaceResized, this, [this] {
+        PlaceNavigation();
+        ResizeTreeMapToCurrentScreen();
+    });
     connect(imageDiskTreemap, &TTreemapSurface::surfaceMouseDown, this,
             [this](QPoint pos, Qt::MouseButton, Qt::KeyboardModifiers) { MouseDown(pos); });
     connect(imageDiskTreemap, &TTreemapSurface::surfaceMouseMove, this,
@@ -161,6 +188,34 @@ void TFormDiskTreeMap::CreateMap(QWidget* page) {
     panelSearchResults->hide();
 }
 
+void TFormDiskTreeMap::CreateNavigation() {
+    // Over the map's top-right corner: the pad, and the zoom bar beside it.
+    panelNavigation = new QWidget(imageDiskTreemap);
+    panelNavigation->setObjectName("panelNavigation");
+    const int gap = 4;
+    panelNavigation->resize(TFrameNavTool::kPadSide + gap + TFrameNavTool::kBarWidth, TFrameNavTool::kPadSide);
+    frame1 = new TFrameNavTool(main_.Model(), navigator_, panelNavigation, QPoint(0, 0),
+                               QPoint(TFrameNavTool::kPadSide + gap, 1));
+    frame1->OnShowPage = [this] {
+        if (!main_.IsPageVisible(main_.tsTreeMap)) main_.miToolsMenuGenericClick(main_.miTreeMap);
+    };
+    frame1->OnViewMoved = [this] {
+        DiskTreeMap_StopZoomAnimation();
+        std::lock_guard lock(main_.Model().csTreemap);
+        SyncScrollbars();
+    };
+    frame1->OnPushState = [this] { PushState(); };
+    frame1->OnElevationReleased = [this] {
+        if (trackbarElevation2) trackbarElevation2->setValue(trackbarElevation2->maximum() / 2);
+    };
+    PlaceNavigation();
+}
+
+void TFormDiskTreeMap::PlaceNavigation() {
+    panelNavigation->move(std::max(0, imageDiskTreemap->width() - panelNavigation->width() - 8), 8);
+    panelNavigation->raise();
+}
+
 void TFormDiskTreeMap::CreateDebugPanel(QWidget* page) {
     panelDebug = new QFrame(page);
     panelDebug->setObjectName("panelDebug");
@@ -177,7 +232,8 @@ void TFormDiskTreeMap::CreateDebugPanel(QWidget* page) {
     cbTreeMapShowFiles = new QCheckBox("Show Files", panelDebug);
     cbTreeMapShowFiles->setObjectName("cbTreeMapShowFiles");
     cbTreeMapShowFiles->setChecked(true);
-    auto* buttons = new QHBoxLayout;
+    auto* buttons1 = new QHBoxLayout;
+    QHBoxLayout* buttons = buttons1;
     auto button = [&](const char* text, std::function<void()> action) {
         auto* b = new QPushButton(text, panelDebug);
         buttons->addWidget(b);
@@ -191,6 +247,61 @@ void TFormDiskTreeMap::CreateDebugPanel(QWidget* page) {
     button("Z-out", [this] { navigator_.ZoomCentre = TZoomCentre::ViewCentre; navigator_.ZoomStep(false); PushState(); });
     button("Z-reset", [this] { navigator_.ResetZoom(); PushState(); });
     button("Refresh graph", [this] { DiskTreeMap_Relayout(false); });
+    auto* buttons2 = new QHBoxLayout;
+    buttons = buttons2;
+    button("^", [this] { navigator_.ScrollStep(TScrollDirection::Up); SyncScrollbars(); });
+    button("<", [this] { navigator_.ScrollStep(TScrollDirection::Left); SyncScrollbars(); });
+    button("v", [this] { navigator_.ScrollStep(TScrollDirection::Down); SyncScrollbars(); });
+    button(">", [this] { navigator_.ScrollStep(TScrollDirection::Right); SyncScrollbars(); });
+    button("zoom up", [this] { ZoomUp(); });
+    button("Zoom Up", [this] { ZoomUp(); });
+    auto* buttons3 = new QHBoxLayout;
+    buttons = buttons3;
+    button("Update Graph", [this] {
+        // The pixel pass alone: the layout stays as it is.
+        if (Root() && Root()->_BoxInfo && navigator_.HasTree()) layout_.DiskTreeMap_CalcPixels(Root(), true);
+    });
+    // These start a scan run, which takes the lock itself.
+    for (auto [text, action] : {std::pair<const char*, std::function<void()>>{"Back", [this] { FolderHistoryBack(); }},
+                                {"Forward", [this] { FolderHistoryForward(); }},
+                                {"Up", [this] { FolderUp(); }}}) {
+        auto* b = new QPushButton(text, panelDebug);
+        b->setObjectName(QString("bFolder") + text);
+        buttons->addWidget(b);
+        connect(b, &QPushButton::clicked, this, action);
+    }
+    auto* buttons4 = new QHBoxLayout;
+    buttons = buttons4;
+    edZoomToFolder = new QLineEdit(panelDebug);
+    edZoomToFolder->setObjectName("edZoomToFolder");
+    buttons4->addWidget(edZoomToFolder, 1);
+    button("Zoom here", [this] { ZoomHere(edZoomToFolder->text().toStdString()); });
+    edTestDiskTreeMap = new QPlainTextEdit(panelDebug);
+    edTestDiskTreeMap->setObjectName("edTestDiskTreeMap");
+    edTestDiskTreeMap->setPlainText("100\n50\n20\n10\n5\n1");
+    edTestDiskTreeMap->setMaximumHeight(60);
+    button("Test tree", [this] { BuildTestTree(edTestDiskTreeMap->toPlainText().toStdString()); });
+    trackbarElevation = new QSlider(Qt::Horizontal, panelDebug);
+    trackbarElevation->setObjectName("trackbarElevation");
+    trackbarElevation->setRange(1, 1000);
+    connect(trackbarElevation, &QSlider::valueChanged, this, &TFormDiskTreeMap::trackbarElevationChange);
+    connect(trackbarElevation, &QSlider::sliderReleased, this, [this] { PushState(); });
+    trackbarElevation2 = new QSlider(Qt::Horizontal, panelDebug);
+    trackbarElevation2->setObjectName("trackbarElevation2");
+    trackbarElevation2->setRange(1, 1000);
+    trackbarElevation2->setValue(500);
+    // Held down, the second slider works the zoom knob from its position.
+    auto knobFromSlider = [this] {
+        const int range = trackbarElevation2->maximum() - trackbarElevation2->minimum();
+        frame1->StartElevation((trackbarElevation2->value() - trackbarElevation2->minimum()) *
+                               TFrameNavTool::kKnobTravel / std::max(1, range));
+    };
+    connect(trackbarElevation2, &QSlider::sliderPressed, this, knobFromSlider);
+    connect(trackbarElevation2, &QSlider::sliderMoved, this, knobFromSlider);
+    connect(trackbarElevation2, &QSlider::sliderReleased, this, [this] {
+        frame1->ReleaseElevation();
+        PushState();
+    });
     edDebugTreemapTiming = new QLabel(panelDebug);
     edDebugTreemapTiming->setObjectName("edDebugTreemapTiming");
     lbDiskTreeMapHistory2 = new QListWidget(panelDebug);
@@ -202,11 +313,17 @@ void TFormDiskTreeMap::CreateDebugPanel(QWidget* page) {
     layout->addWidget(cbDiskTreeMapSquarify);
     layout->addWidget(edDiskTreeMapSquareFactor);
     layout->addWidget(cbTreeMapShowFiles);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons1);
+    layout->addLayout(buttons2);
+    layout->addLayout(buttons3);
+    layout->addLayout(buttons4);
+    layout->addWidget(edTestDiskTreeMap);
+    layout->addWidget(trackbarElevation);
+    layout->addWidget(trackbarElevation2);
     layout->addWidget(edDebugTreemapTiming);
     layout->addWidget(edMouseoverFilename);
     layout->addWidget(lbDiskTreeMapHistory2);
-    panelDebug->setGeometry(8, 8, 360, 260);
+    panelDebug->setGeometry(8, 8, 400, 460);
     panelDebug->hide();
     connect(cbDiskTreeMapSquarify, &QCheckBox::toggled, this, [this](bool on) {
         layout_.Squarify = on;
@@ -225,6 +342,8 @@ void TFormDiskTreeMap::CreateDebugPanel(QWidget* page) {
 TFormDiskTreeMap::~TFormDiskTreeMap() {
     poll_->stop();
     timerZoomToFile->stop();
+    frame1->timerNavigation->stop();
+    frame1->timerElevation->stop();
     main_.Model().AppClosing = true;
     job_.reset();  // waits for the worker
     if (wait_) wait_->deleteLater();
@@ -287,6 +406,11 @@ void TFormDiskTreeMap::DiskTreeMap_UpdateScreen() {
 }
 
 void TFormDiskTreeMap::DiskTreeMap_NewScan() {
+    ResetView();
+    AddToFolderHistory(Folder());
+}
+
+void TFormDiskTreeMap::ResetView() {
     std::lock_guard lock(main_.Model().csTreemap);
     DiskTreeMap_StopZoomAnimation();
     navigator_.Reset();
@@ -296,6 +420,178 @@ void TFormDiskTreeMap::DiskTreeMap_NewScan() {
     layout_.SplitDepth = 0;
     layout_.LayoutLevel = 1;
     UpdateHistoryControls();
+}
+
+void TFormDiskTreeMap::AddToFolderHistory(const std::string& folder) {
+    if (folder.empty()) return;
+    QListWidget* list = lbDiskTreeMapHistory;
+    // "/a/b" and "/a/b/" are one folder.
+    auto same = [&](int row) {
+        return RemoveTrailingBackslash(list->item(row)->text().toStdString()) == RemoveTrailingBackslash(folder);
+    };
+    const int selected = list->currentRow();
+    // A scan run started from the history itself keeps the entries after
+    // it, so that "Forward" still leads back.
+    if (selected >= 0 && same(selected)) return;
+    while (list->count() > selected + 1) delete list->takeItem(list->count() - 1);
+    if (list->count() == 0 || !same(list->count() - 1)) list->addItem(Q(folder));
+    list->setCurrentRow(list->count() - 1);
+}
+
+void TFormDiskTreeMap::MoveInFolderHistory(int step) {
+    const int row = lbDiskTreeMapHistory->currentRow() + step;
+    if (row < 0 || row >= lbDiskTreeMapHistory->count()) return;
+    if (main_.OperationInProgress()) {
+        Notify("Another operation is in progress");
+        return;
+    }
+    lbDiskTreeMapHistory->setCurrentRow(row);
+    edTreemapDirectory->setText(lbDiskTreeMapHistory->item(row)->text());
+    bStartTreemapClick();
+}
+
+void TFormDiskTreeMap::FolderHistoryBack() { MoveInFolderHistory(-1); }
+
+void TFormDiskTreeMap::FolderHistoryForward() { MoveInFolderHistory(1); }
+
+void TFormDiskTreeMap::FolderUp() {
+    const std::string folder = Folder();
+    const std::string parent = ParentFolder(folder);
+    if (folder.empty() || parent == folder) return;
+    SetFolder(parent);
+    bStartTreemapClick();
+}
+
+void TFormDiskTreeMap::UpdateNow() {
+    if (main_.Model().DiskTreeMapEntries.Empty()) return;
+    std::lock_guard lock(main_.Model().csTreemap);
+    DiskTreeMap_Relayout(false);
+}
+
+void TFormDiskTreeMap::cbIncludeFreeSpaceClick() {
+    ScanModel& model = main_.Model();
+    {
+        std::lock_guard lock(model.csTreemap);
+        if (model.DiskTreeMapEntries.Count() <= 1) return;
+        if (cbIncludeFreeSpace->isChecked()) {
+            // The free bytes belong to the whole file system: never added to
+            // the scan of a folder inside it, whatever the field says now.
+            if (!ScanModel::CanIncludeFreeSpace(model.ScanPath)) return;
+            model.IncludeFreeSpace();
+        } else {
+            model.ExcludeFreeSpace();
+        }
+    }
+    UpdateNow();
+}
+
+// ---- developer tools ----
+
+void TFormDiskTreeMap::trackbarElevationChange(int position) {
+    if (mutedTrackbar_ || !Root()) return;
+    DiskTreeMap_StopZoomAnimation();
+    std::lock_guard lock(main_.Model().csTreemap);
+    if (!navigator_.HasTree()) return;
+    const double oldZx = navigator_.ZoomX(), oldZy = navigator_.ZoomY();
+    if (std::fabs(oldZy) < 1e-5) return;
+    const double q = oldZx / oldZy;
+    const int maximum = trackbarElevation->maximum();
+    const double zx = static_cast<double>(maximum) / (maximum - position + 1);
+    double zy = zx / q;
+    // Axes that drifted apart come together a third of the way per change.
+    if (std::fabs(zx - zy) > 1) zy += (zx - zy) / 3;
+    navigator_.ZoomCentre = TZoomCentre::Node;
+    navigator_.ZoomInward = zx > oldZx;
+    navigator_.ZoomTo(zy, zx);
+}
+
+void TFormDiskTreeMap::ZoomUp() {
+    std::lock_guard lock(main_.Model().csTreemap);
+    TDiskTreeMapEntry* target = Root();
+    if (!target || !navigator_.HasTree()) return;
+    for (TDiskTreeMapEntry* node = navigator_.SelectedFolder; node; node = node->ParentNodeIdx) {
+        if (!node->_BoxInfo) {
+            GetMessages().ShowMessage(MessageKind::Info, "_box_info = nil");
+            return;
+        }
+        if (CalcNodeAbsoluteX_in_px_even_if_invisible(node) < layout_.View.left + 39) {
+            target = node;
+            break;
+        }
+    }
+    navigator_.ZoomToNode(target);
+    StartZoomAnimation();
+}
+
+TDiskTreeMapEntry* TFormDiskTreeMap::FindNode(const std::string& path) {
+    std::lock_guard lock(main_.Model().csTreemap);
+    TDiskTreeMapEntry* node = Root();
+    if (!node) return nullptr;
+    const std::string wanted = RemoveTrailingBackslash(Trim(path));
+    const std::string rootPath = RemoveTrailingBackslash(GetNodeFullPath(node));
+    if (wanted == rootPath) return node;
+    const std::string prefix = AddTrailingBackslash(rootPath);
+    if (wanted.size() <= prefix.size() || wanted.compare(0, prefix.size(), prefix) != 0) return nullptr;
+    std::size_t start = prefix.size();
+    while (node && start <= wanted.size()) {
+        std::size_t end = wanted.find(platform::PathDelim, start);
+        if (end == std::string::npos) end = wanted.size();
+        const std::string name = wanted.substr(start, end - start);
+        TDiskTreeMapEntry* next = nullptr;
+        for (TDiskTreeMapEntry* child : node->ChildrenEntries)
+            if (child->Name == name) next = child;
+        node = next;
+        start = end + 1;
+    }
+    return node;
+}
+
+void TFormDiskTreeMap::ZoomHere(const std::string& path) {
+    std::lock_guard lock(main_.Model().csTreemap);
+    TDiskTreeMapEntry* node = FindNode(path);
+    if (!node || !navigator_.HasTree()) return;
+    navigator_.ZoomToNode(node);
+    StartZoomAnimation();
+}
+
+void TFormDiskTreeMap::BuildTestTree(const std::string& lines) {
+    if (Running() || main_.OperationInProgress()) {
+        Notify("Another operation is in progress");
+        return;
+    }
+    ScanModel& model = main_.Model();
+    {
+        std::lock_guard lock(model.csTreemap);
+        ResetView();
+        model.ScanPath.clear();
+        model.ResetTreemap("", false);
+        model.ResetDirectoryEntries();
+        TDiskTreeMapEntry* root = Root();
+        root->Name = "test";
+        std::vector<std::string> texts;
+        std::size_t start = 0;
+        while (start <= lines.size()) {
+            std::size_t end = lines.find('\n', start);
+            if (end == std::string::npos) end = lines.size();
+            texts.push_back(lines.substr(start, end - start));
+            start = end + 1;
+        }
+        // A final line break makes no extra child.
+        if (texts.size() > 1 && Trim(texts.back()).empty()) texts.pop_back();
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            TDiskTreeMapEntry* child = model.DiskTreeMapEntries.Add();
+            child->Name = "file" + std::to_string(i + 1);
+            child->EntryType = EntryType_File;
+            child->SizeTotal = child->SizeRoot = TestTreeSize(texts[i]);
+            child->ParentNodeIdx = root;
+            child->_Modified = true;
+            root->ChildrenEntries.push_back(child);
+            root->SizeTotal += child->SizeTotal;
+            root->SizeRoot += child->SizeTotal;
+        }
+        root->_Modified = true;
+    }
+    DiskTreeMap_Relayout(true);
 }
 
 void TFormDiskTreeMap::ResizeTreeMapToCurrentScreen() {
@@ -325,6 +621,9 @@ void TFormDiskTreeMap::SyncScrollbars() {
         bar->setValue(state.position);
     }
     mutedScrollbars_ = false;
+    mutedTrackbar_ = true;
+    trackbarElevation->setValue(navigator_.ZoomSliderPosition(trackbarElevation->maximum()));
+    mutedTrackbar_ = false;
 }
 
 void TFormDiskTreeMap::ScrollbarChanged(bool horizontal) {
@@ -453,6 +752,7 @@ void TFormDiskTreeMap::bStartTreemapClick(std::function<void()> finished, bool s
         Notify("Another operation is in progress");
         return;
     }
+    if (OnStopChangeWatcher) OnStopChangeWatcher();
     DiskTreeMap_StopZoomAnimation();
     model.CancelOperation = false;
     model.PauseOperation = false;
@@ -480,7 +780,7 @@ void TFormDiskTreeMap::bStartTreemapClick(std::function<void()> finished, bool s
     wait->ShowTreemapControls(!snapshotRun_);
     if (auto* autoUpdate = main_.findChild<QCheckBox*>("cbAutoUpdateTreemap"))
         wait->cbAutoUpdate->setChecked(autoUpdate->isChecked());
-    wait->SetUpdateNow([this] { DiskTreeMap_Relayout(false); });
+    wait->SetUpdateNow([this] { UpdateNow(); });
     wait_ = wait;
     main_.PleaseWaitSlot(1) = wait;
     if (showProgress) {
@@ -534,6 +834,7 @@ void TFormDiskTreeMap::EndRun() {
         main_.bTreeMap_CompareSnapshotWith->setEnabled(true);
         main_.bTreeMap_SaveAsSnapshot3->setEnabled(platform::DirectoryExists(scanPath_) && !model.TempSnapshotFn.empty());
         DiskTreeMap_Relayout(true);
+        if (OnScanRunEnded) OnScanRunEnded(scanPath_, cbMonitorChanges->isChecked());
         main_.SetStatus(nullptr, "");
     }
     bStartTreemap->setEnabled(true);

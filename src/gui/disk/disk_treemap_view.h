@@ -18,8 +18,10 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
+class QSlider;
 class QTimer;
 class QWidget;
 
@@ -27,6 +29,7 @@ namespace tandrel {
 
 class TFormMain;
 class TFormPleaseWait;
+class TFrameNavTool;
 class TSettingsPanel;
 class TThreadDiskTreemap;
 class TTreemapPainter;
@@ -65,6 +68,32 @@ public:
     void DiskTreeMap_StopZoomAnimation();
     // Follows the size of the drawing surface.
     void ResizeTreeMapToCurrentScreen();
+    // One refresh of the map from the model as it stands: layout without
+    // a view reset and a full redraw.
+    void UpdateNow();
+    // "Include Free Space" ticked or unticked: the free space of the
+    // scanned file system joins or leaves the root.
+    void cbIncludeFreeSpaceClick();
+
+    // The folder history of past scan runs: back, forward and to the parent
+    // folder, each starting a scan run.
+    void FolderHistoryBack();
+    void FolderHistoryForward();
+    void FolderUp();
+
+    // Developer tools: zoom up from the selected folder, zoom to the node of
+    // a path, a sample tree of n MiB files from the lines of text.
+    void ZoomUp();
+    void ZoomHere(const std::string& path);
+    void BuildTestTree(const std::string& lines);
+    // The node of a full path in the scanned tree, or nullptr.
+    TDiskTreeMapEntry* FindNode(const std::string& path);
+
+    // The change watcher of a scan run: stopped when the next run starts,
+    // created when a run ends with the scanned path and whether
+    // "Monitor changes (experimental)" is ticked.
+    std::function<void()> OnStopChangeWatcher;
+    std::function<void(const std::string& scanPath, bool monitor)> OnScanRunEnded;
 
     TreemapLayout& Layout() { return layout_; }
     TreemapNavigator& Navigator() { return navigator_; }
@@ -91,6 +120,13 @@ public:
     QLineEdit* edMouseoverFilename = nullptr;
     QTimer* timerZoomToFile = nullptr;
     QTimer* timerPushZoomState_IdleMouseWheel = nullptr;
+    QWidget* panelNavigation = nullptr;
+    TFrameNavTool* frame1 = nullptr;
+    QSlider* trackbarElevation = nullptr;
+    QSlider* trackbarElevation2 = nullptr;
+    QLineEdit* edZoomToFolder = nullptr;
+    QPlainTextEdit* edTestDiskTreeMap = nullptr;
+    QListWidget* lbDiskTreeMapHistory = nullptr;
 
 private:
     void CreateMap(QWidget* page);
@@ -99,6 +135,12 @@ private:
     void EndRun();
     void edTreemapDirectoryChange();
     void RefreshDuringScan();
+    void CreateNavigation();
+    void PlaceNavigation();
+    void ResetView();
+    void AddToFolderHistory(const std::string& folder);
+    void MoveInFolderHistory(int step);
+    void trackbarElevationChange(int position);
 
     // Pointer on the surface.
     void MouseDown(QPoint pos);
@@ -131,6 +173,7 @@ private:
     bool mouseDown_ = false;
     bool doubleClick_ = false;
     bool mutedScrollbars_ = false;
+    bool mutedTrackbar_ = false;
 };
 
 }  // namespace tandrel
