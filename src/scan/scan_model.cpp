@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
-#include <utility>
-#include <vector>
 
 #include "common/compare.h"
 #include "common/messages.h"
@@ -53,34 +51,10 @@ void TDiskTreeMapEntry::IncreaseSizeOfParents(std::int64_t diff) {
 
 void TDiskTreeMapEntry::SortDiskTreeMapChildren() {
     if (!_Modified) return;
-    // The order of CompareTreeMapChildren in two steps: sizes alone, which
-    // decide almost every pair, then the locale comparison only inside runs
-    // of equal sizes. The sizes are sorted beside their nodes so that the
-    // sort does not reach into every child again for each comparison.
-    thread_local std::vector<std::pair<std::int64_t, TDiskTreeMapEntry*>> keyed;
-    keyed.clear();
-    bool inOrder = true;
-    for (TDiskTreeMapEntry* child : ChildrenEntries) {
-        if (!keyed.empty() && keyed.back().first < child->SizeTotal) inOrder = false;
-        keyed.emplace_back(child->SizeTotal, child);
-    }
-    if (!inOrder) {
-        std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-        for (std::size_t i = 0; i < keyed.size(); ++i) ChildrenEntries[i] = keyed[i].second;
-    }
-    const std::size_t count = keyed.size();
-    for (std::size_t run = 0; run < count;) {
-        std::size_t next = run + 1;
-        while (next < count && keyed[next].first == keyed[run].first) ++next;
-        if (next - run > 1) {
-            std::sort(ChildrenEntries.begin() + static_cast<std::ptrdiff_t>(run),
-                      ChildrenEntries.begin() + static_cast<std::ptrdiff_t>(next),
-                      [](const TDiskTreeMapEntry* a, const TDiskTreeMapEntry* b) {
-                          return CompareTextLocale(a->Name, b->Name) > 0;  // names descending
-                      });
-        }
-        run = next;
-    }
+    std::sort(ChildrenEntries.begin(), ChildrenEntries.end(),
+              [](const TDiskTreeMapEntry* a, const TDiskTreeMapEntry* b) {
+                  return CompareTreeMapChildren(a, b) < 0;
+              });
 }
 
 int CompareTreeMapChildren(const TDiskTreeMapEntry* a, const TDiskTreeMapEntry* b) {
