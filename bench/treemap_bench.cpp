@@ -5,11 +5,17 @@
 //
 //   Relayout/after_load   sort + layout + pixel pass, every node modified and
 //                         every folder's children in load order, no boxes yet
+//                         (sort_ms: the same sort timed alone)
 //   Relayout/unchanged    the periodic relayout when nothing changed
 //   PixelPass/Z           the pixel pass alone on a 1920 x 1080 surface
 //                         zoomed Z times, boxes already there
 //   ZoomStep/Z            one wheel-like step (canvas x1.1 in and out again)
 //                         around zoom Z: boxes appear and are freed
+//   ZoomStepDense/Z       the zoom step where the view shows the most boxes
+//                         (the densest of 64 random view positions)
+//   PanDense/Z            a scroll step (6 % of the view) there and back
+//   Relayout/ScanSlice    the refresh while a scan runs: 1 % of the nodes
+//                         changed, relayout without reset (sort_ms: the sort)
 //   HitTest/Z             1000 hit tests at random points of the view
 //                         (us_per_hit: one of them)
 //
@@ -17,7 +23,8 @@
 // the same run, so figures compare across machines: `ref_ms` is a recursive
 // walk summing the sizes of every node (Relayout) or of every node the pixel
 // pass visits, i.e. the boxed nodes and their children (PixelPass, ZoomStep,
-// HitTest); `x_ref` is our time divided by it.
+// PanDense, HitTest); `x_ref` is our time divided by it. The pixel pass makes
+// boxes only in and around the view, so its figures follow what is visible.
 //
 // Run: build/bench/treemap_bench [--benchmark_filter=Relayout]
 //      TANDREL_TREEMAP_SNAPSHOT=FILE build/bench/treemap_bench   (a stored scan)
@@ -169,13 +176,48 @@ struct Bench {
         for (TDiskTreeMapEntry* child : model.Root()->ChildrenEntries) FreeBoxes(child);
     }
 
+    // The relayout's first step alone.
+    void SortModified() {
+        model.DiskTreeMapEntries.ForEach([](TDiskTreeMapEntry& node) {
+            if (node._Modified && node.ChildrenEntries.size() > 1) node.SortDiskTreeMapChildren();
+        });
+    }
+
     // Canvas zoom x the surface, the view centred on it.
-    void Zoom(double zoom) {
+    void Zoom(double zoom) { ZoomAt(zoom, 0.5, 0.5); }
+    // The same with the view's centre at (fx, fy) of the canvas, kept on it.
+    void ZoomAt(double zoom, double fx, double fy) {
         TBoxInfo& canvas = *model.Root()->_BoxInfo;
         canvas._PixelsW = static_cast<float>(kSurfaceW * zoom);
         canvas._PixelsH = static_cast<float>(kSurfaceH * zoom);
-        const float left = (canvas._PixelsW - kSurfaceW) / 2, top = (canvas._PixelsH - kSurfaceH) / 2;
-        layout.View = TViewWindow{left, top, left + kSurfaceW, top + kSurfaceH};
+        const double maxLeft = std::max(0.0, canvas._PixelsW - static_cast<double>(kSurfaceW));
+        const double maxTop = std::max(0.0, canvas._PixelsH - static_cast<double>(kSurfaceH));
+        const double left = std::clamp(canvas._PixelsW * fx - kSurfaceW / 2.0, 0.0, maxLeft);
+        const double top = std::clamp(canvas._PixelsH * fy - kSurfaceH / 2.0, 0.0, maxTop);
+        layout.View = TViewWindow{static_cast<float>(left), static_cast<float>(top),
+                                  static_cast<float>(left + kSurfaceW), static_cast<float>(top + kSurfaceH)};
+    }
+    // Of 64 random view positions at this zoom, the one that shows the most
+    // boxes (the pixel pass costs what is visible); the view is left there.
+    std::pair<double, double> DensestView(double zoom) {
+        std::mt19937 rng(11);
+        std::uniform_real_distribution<double> u(0, 1);
+        std::pair<double, double> best{0.5, 0.5};
+        long most = -1;
+        for (int i = 0; i < 64; ++i) {
+            const std::pair<double, double> at{u(rng), u(rng)};
+            ZoomAt(zoom, at.first, at.second);
+            layout.DiskTreeMap_CalcPixels(model.Root(), true);
+            long boxes = 0;
+            SumBoxed(model.Root(), boxes);
+            if (boxes > most) {
+                most = boxes;
+                best = at;
+            }
+        }
+        ZoomAt(zoom, best.first, best.second);
+        layout.DiskTreeMap_CalcPixels(model.Root(), true);
+        return best;
     }
 
     static std::int64_t SumAll(const TDiskTreeMapEntry* node) {
@@ -230,8 +272,10 @@ void Report(benchmark::State& state, double totalMs, double refMs) {
 
 void BM_Relayout_AfterLoad(benchmark::State& state) {
     Bench& b = TheBench();
-    double total = 0, layoutMs = 0;
+    double total = 0, layoutMs = 0, sortMs = 0;
     for (auto _ : state) {
+        b.AsLoaded();
+        sortMs += Bench::TimeMs([&] { b.SortModified(); });
         b.AsLoaded();
         const double ms = Bench::TimeMs([&] { b.layout.DiskTreeMap_Relayout(true); });
         state.SetIterationTime(ms / 1000);
@@ -240,6 +284,7 @@ void BM_Relayout_AfterLoad(benchmark::State& state) {
     }
     Report(state, total, b.fullWalkMs);
     state.counters["layout_ms"] = layoutMs / static_cast<double>(state.iterations());
+    state.counters["sort_ms"] = sortMs / static_cast<double>(state.iterations());
     state.counters["nodes"] = b.model.DiskTreeMapEntries.Count();
 }
 
@@ -293,6 +338,87 @@ void BM_ZoomStep(benchmark::State& state) {
     state.counters["boxes"] = static_cast<double>(boxes);
 }
 
+// A zoom step and a scroll step where the view shows the most boxes.
+void BM_ZoomStepDense(benchmark::State& state) {
+    Bench& b = TheBench();
+    b.layout.DiskTreeMap_Relayout(true);
+    const double zoom = static_cast<double>(state.range(0));
+    const auto [fx, fy] = b.DensestView(zoom);
+    double total = 0;
+    bool in = true;
+    for (auto _ : state) {
+        b.ZoomAt(in ? zoom * 1.1 : zoom, fx, fy);
+        in = !in;
+        const double ms = Bench::TimeMs([&] { b.layout.DiskTreeMap_CalcPixels(b.model.Root(), true); });
+        state.SetIterationTime(ms / 1000);
+        total += ms;
+    }
+    b.ZoomAt(zoom, fx, fy);
+    b.layout.DiskTreeMap_CalcPixels(b.model.Root(), true);
+    long boxes = 0;
+    Report(state, total, b.BoxedWalkMs(&boxes));
+    state.counters["boxes"] = static_cast<double>(boxes);
+}
+
+void BM_PanDense(benchmark::State& state) {
+    Bench& b = TheBench();
+    b.layout.DiskTreeMap_Relayout(true);
+    const double zoom = static_cast<double>(state.range(0));
+    b.DensestView(zoom);
+    // Scroll steps of 6 % of the view, right and back.
+    const float step = 0.06f * kSurfaceH;
+    const float canvasW = b.model.Root()->_BoxInfo->_PixelsW;
+    const float dx = b.layout.View.right + step <= canvasW ? step : -step;
+    double total = 0;
+    bool out = true;
+    for (auto _ : state) {
+        TViewWindow& v = b.layout.View;
+        const float d = out ? dx : -dx;
+        out = !out;
+        v.left += d;
+        v.right += d;
+        const double ms = Bench::TimeMs([&] { b.layout.DiskTreeMap_CalcPixels(b.model.Root(), true); });
+        state.SetIterationTime(ms / 1000);
+        total += ms;
+    }
+    long boxes = 0;
+    Report(state, total, b.BoxedWalkMs(&boxes));
+    state.counters["boxes"] = static_cast<double>(boxes);
+}
+
+// The window's refresh while a scan runs: about 1 % of the nodes changed in
+// the last slice (each moved to the end of its folder, as a new entry comes
+// in, and marked modified up to the root), then the relayout without reset
+// of the whole map. `sort_ms` is the children sort of such a slice alone.
+void BM_Relayout_ScanSlice(benchmark::State& state) {
+    Bench& b = TheBench();
+    b.layout.DiskTreeMap_Relayout(true);
+    std::mt19937 rng(5);
+    const int count = b.model.DiskTreeMapEntries.Count();
+    const auto slice = [&] {
+        for (int i = 0; i < count / 100; ++i) {
+            TDiskTreeMapEntry* node = b.model.DiskTreeMapEntries[1 + static_cast<int>(rng() % (count - 1))];
+            std::vector<TDiskTreeMapEntry*>& siblings = node->ParentNodeIdx->ChildrenEntries;
+            const auto at = std::find(siblings.begin(), siblings.end(), node);
+            std::rotate(at, at + 1, siblings.end());
+            for (TDiskTreeMapEntry* n = node; n; n = n->ParentNodeIdx) n->_Modified = true;
+        }
+    };
+    double total = 0, layoutMs = 0, sortMs = 0;
+    for (auto _ : state) {
+        slice();
+        sortMs += Bench::TimeMs([&] { b.SortModified(); });
+        slice();  // another one: the sort above put the first in order
+        const double ms = Bench::TimeMs([&] { b.layout.DiskTreeMap_Relayout(false); });
+        state.SetIterationTime(ms / 1000);
+        total += ms;
+        layoutMs += b.layout.LayoutTreeMs;
+    }
+    Report(state, total, b.fullWalkMs);
+    state.counters["layout_ms"] = layoutMs / static_cast<double>(state.iterations());
+    state.counters["sort_ms"] = sortMs / static_cast<double>(state.iterations());
+}
+
 void BM_HitTest(benchmark::State& state) {
     Bench& b = TheBench();
     b.layout.DiskTreeMap_Relayout(true);
@@ -328,6 +454,9 @@ BENCHMARK(BM_Relayout_AfterLoad)->UseManualTime()->Unit(benchmark::kMillisecond)
 BENCHMARK(BM_Relayout_Unchanged)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_PixelPass)->Arg(1)->Arg(2)->Arg(16)->Arg(256)->Arg(4096)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ZoomStep)->Arg(2)->Arg(16)->Arg(256)->Arg(4096)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ZoomStepDense)->Arg(2)->Arg(16)->Arg(256)->Arg(4096)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PanDense)->Arg(2)->Arg(16)->Arg(256)->Arg(4096)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Relayout_ScanSlice)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_HitTest)->Arg(1)->Arg(16)->Arg(256)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

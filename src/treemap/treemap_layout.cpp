@@ -335,6 +335,10 @@ void TreemapLayout::PixelPass(TDiskTreeMapEntry* node, int left, int top) {
     const double innerH = box._BoxPixelsH;
     const float innerLeft = static_cast<float>(left) + kBoxMarginLeft;
     const float innerTop = static_cast<float>(top) + kBoxCaptionHeight;
+    // A pixel of slack around the view, so that a box whose edge only
+    // touches it (after rounding) is still there to draw and hit.
+    const double viewLeft = static_cast<double>(View.left) - 1, viewRight = static_cast<double>(View.right) + 1;
+    const double viewTop = static_cast<double>(View.top) - 1, viewBottom = static_cast<double>(View.bottom) + 1;
     for (TDiskTreeMapEntry* child : children) {
         // One pixel of gap to the right of and below every child.
         const float childW = static_cast<float>(child->_PercW * innerW - 1);
@@ -343,14 +347,30 @@ void TreemapLayout::PixelPass(TDiskTreeMapEntry* node, int left, int top) {
             if (child->_BoxInfo) FreeBoxes(child);
             continue;
         }
+        const float x = static_cast<float>(child->_PercX * innerW);
+        const float y = static_cast<float>(child->_PercY * innerH);
+        const float absLeft = innerLeft + x, absTop = innerTop + y;
+        // Wholly outside the view: the subtree is neither drawn nor hit, so
+        // it keeps no boxes and costs nothing; panning there makes them.
+        // Unsaturated positions, as a canvas beyond the integer range has.
+        if (absLeft > viewRight || absTop > viewBottom || absLeft + static_cast<double>(childW) < viewLeft ||
+            absTop + static_cast<double>(childH) < viewTop) {
+            if (child->_BoxInfo) FreeBoxes(child);
+            continue;
+        }
         if (!child->_BoxInfo) child->_BoxInfo = std::make_unique<TBoxInfo>();
         TBoxInfo& childBox = *child->_BoxInfo;
-        childBox._PixelsX = static_cast<float>(child->_PercX * innerW);
-        childBox._PixelsY = static_cast<float>(child->_PercY * innerH);
+        childBox._PixelsX = x;
+        childBox._PixelsY = y;
         childBox._PixelsW = childW;
         childBox._PixelsH = childH;
-        PixelPass(child, TruncToInt(innerLeft + childBox._PixelsX), TruncToInt(innerTop + childBox._PixelsY));
+        PixelPass(child, TruncToInt(absLeft), TruncToInt(absTop));
     }
+}
+
+void TreemapLayout::DiskTreeMap_CalcViewPixels() {
+    TDiskTreeMapEntry* root = model_.Root();
+    if (root && root->_BoxInfo) CalcPixels(root);
 }
 
 bool TreemapLayout::IsNodeVisible(const TDiskTreeMapEntry* node) const {

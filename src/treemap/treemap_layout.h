@@ -6,7 +6,8 @@
 //    the drawing surface changes;
 //  - the pixel pass maps those relative rectangles onto a canvas of a given
 //    size in pixels, keeping margins and a caption strip inside every box and
-//    dropping every box smaller than 5 pixels; it runs on every zoom.
+//    dropping every box smaller than 5 pixels or wholly outside the view
+//    window; it runs on every zoom and pan, and costs what is visible.
 // Everything runs on the window's thread under the model lock.
 #include <cstdint>
 #include <functional>
@@ -75,6 +76,10 @@ public:
     // The pixel pass below node, whose box must be sized already (for the
     // root: the canvas). With takeLock it holds the model lock itself.
     void DiskTreeMap_CalcPixels(TDiskTreeMapEntry* node, bool takeLock);
+    // The pixel pass of the root after the view moved over the same canvas,
+    // without OnRootPixelsDone: the caller redraws. The caller holds the
+    // model lock.
+    void DiskTreeMap_CalcViewPixels();
 
     // True when the centre of node's box lies strictly inside the view
     // window. Takes the model lock.

@@ -103,13 +103,11 @@ void TreemapNavigator::ZoomTo(double zy, double zx) {
     if (ZoomCentre == TZoomCentre::WheelPoint) {
         cx = WheelX;
         cy = WheelY;
-    } else if (ZoomCentre == TZoomCentre::Node && CurrentNode) {
-        cx = CalcNodeAbsoluteX_in_px_even_if_invisible(CurrentNode) - v.left;
-        cy = CalcNodeAbsoluteY_in_px_even_if_invisible(CurrentNode) - v.top;
-        if (CurrentNode->_BoxInfo) {
-            cx += CurrentNode->_BoxInfo->_PixelsW / 2;
-            cy += CurrentNode->_BoxInfo->_PixelsH / 2;
-        }
+    } else if (ZoomCentre == TZoomCentre::Node && CurrentNode && CurrentNode->_BoxInfo) {
+        // A node without a box (too small, or out of view) has no position
+        // in pixels: the zoom then keeps the view centre.
+        cx = CalcNodeAbsoluteX_in_px_even_if_invisible(CurrentNode) - v.left + CurrentNode->_BoxInfo->_PixelsW / 2;
+        cy = CalcNodeAbsoluteY_in_px_even_if_invisible(CurrentNode) - v.top + CurrentNode->_BoxInfo->_PixelsH / 2;
         if (ZoomInward) {
             cx += (cx - w / 2) / 2;
             cy += (cy - h / 2) / 2;
@@ -191,6 +189,8 @@ void TreemapNavigator::PanBy(float dx, float dy) {
     v.top += dy;
     v.bottom += dy;
     ClampView();
+    // Boxes coming into view must exist before they are drawn or hit.
+    layout_.DiskTreeMap_CalcViewPixels();
     Redraw();
 }
 
@@ -243,6 +243,7 @@ int TreemapNavigator::ZoomSliderPosition(int maximum) {
 bool TreemapNavigator::ScrollbarMoved(bool horizontal, int position, int maximum, int pageSize) {
     if (!HasTree() || NearZero(maximum - pageSize)) return false;
     TViewWindow& v = layout_.View;
+    const TViewWindow before = v;
     const int oldLeft = static_cast<int>(v.left), oldTop = static_cast<int>(v.top);
     if (horizontal) {
         const float width = ViewWidth();
@@ -254,6 +255,9 @@ bool TreemapNavigator::ScrollbarMoved(bool horizontal, int position, int maximum
         v.bottom = v.top + height;
     }
     ClampView();
+    if (v.left != before.left || v.top != before.top || v.right != before.right || v.bottom != before.bottom) {
+        layout_.DiskTreeMap_CalcViewPixels();
+    }
     return static_cast<int>(v.left) != oldLeft || static_cast<int>(v.top) != oldTop;
 }
 

@@ -69,7 +69,8 @@ public:
     bool KnobZoom(int offset, int travel);
     // Scroll steps take 6 % of the other axis's extent.
     void ScrollStep(TScrollDirection direction);
-    // Moves the window by (dx, dy) canvas pixels, clamps and redraws.
+    // Moves the window by (dx, dy) canvas pixels, clamps, makes the boxes of
+    // the new view (pixel pass) and redraws.
     void PanBy(float dx, float dy);
 
     // Dragging with the mouse button down: nothing until the pointer moved
@@ -81,7 +82,8 @@ public:
     TScrollbarState VerticalScrollbar();
     // The developer zoom slider's position for a slider of 1..maximum.
     int ZoomSliderPosition(int maximum);
-    // A scroll bar moved to position; true when the map must be redrawn
+    // A scroll bar moved to position: the view moves and its boxes are made;
+    // true when the map must be redrawn
     // (the whole-pixel view origin changed).
     bool ScrollbarMoved(bool horizontal, int position, int maximum, int pageSize);
 

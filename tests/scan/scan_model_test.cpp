@@ -4,7 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <iterator>
+#include <random>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "support/recording_messages.h"
@@ -64,6 +68,37 @@ TEST(ScanModelTest, ChildrenOrderIsSizeDescendingThenNameDescendingIgnoringCase)
     EXPECT_TRUE(t.d->_Modified);
     EXPECT_LT(CompareTreeMapChildren(b, a), 0);
     EXPECT_EQ(CompareTreeMapChildren(a, a), 0);
+}
+
+TEST(ScanModelTest, SortedChildrenFollowTheChildrenOrderWhateverTheStartingOrder) {
+    // Few sizes, so most pairs tie and the names decide; names that differ
+    // by case, accents and digits only.
+    const char* const names[] = {"a", "B", "b2", "B10", "é", "e", "Z", "z_1", "10", "9", "résumé", "Resume"};
+    std::mt19937 rng(3);
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        SmallTree t;
+        for (int i = 0; i < 60; ++i) {
+            t.Add(t.d, std::string(names[rng() % std::size(names)]) + std::to_string(rng() % 3), EntryType_File,
+                  static_cast<std::int64_t>(rng() % 4));
+        }
+        if (round % 2) {
+            // Already in size order, as after most scan slices.
+            std::stable_sort(t.d->ChildrenEntries.begin(), t.d->ChildrenEntries.end(),
+                             [](auto* a, auto* b) { return a->SizeTotal > b->SizeTotal; });
+        }
+        std::vector<TDiskTreeMapEntry*> before = t.d->ChildrenEntries;
+        t.d->_Modified = true;
+        t.d->SortDiskTreeMapChildren();
+        const std::vector<TDiskTreeMapEntry*>& after = t.d->ChildrenEntries;
+        for (std::size_t i = 1; i < after.size(); ++i) {
+            EXPECT_LE(CompareTreeMapChildren(after[i - 1], after[i]), 0) << after[i - 1]->Name << " / " << after[i]->Name;
+        }
+        std::sort(before.begin(), before.end());
+        std::vector<TDiskTreeMapEntry*> sortedAfter = after;
+        std::sort(sortedAfter.begin(), sortedAfter.end());
+        EXPECT_EQ(before, sortedAfter);  // the same children, none lost or doubled
+    }
 }
 
 TEST(ScanModelTest, IncreaseSizeOfParentsAppliesLargeDeltasToEveryAncestor) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -190,6 +191,93 @@ TEST_F(TreemapNavigationTest, SelectionRule) {
     nav.SelectNode(nullptr);
     EXPECT_EQ(nullptr, nav.SelectedFolder);
     EXPECT_FALSE(nav.CanSelectParent());
+}
+
+// Two folders side by side on 800 x 600, "near" on the left and "far" on the
+// right, each holding one file; zoomed 4x with the view on the top left, far
+// lies wholly outside the view.
+struct SideBySide {
+    TreemapTree t{800, 600};
+    TreemapNavigator nav{t.layout};
+    TDiskTreeMapEntry *near, *nearFile, *far, *farFile;
+    int redraws = 0, rootPasses = 0;
+    SideBySide() {
+        near = t.Folder(t.root, "near");
+        nearFile = t.File(near, "n", 1100);
+        far = t.Folder(t.root, "far");
+        farFile = t.File(far, "f", 1000);
+        t.layout.DiskTreeMap_Relayout(true);
+        nav.ZoomToRect(0, 0, 200, 150);
+        nav.OnRedraw = [this] { ++redraws; };
+        t.layout.OnRootPixelsDone = [this] { ++rootPasses; };
+    }
+};
+
+TEST(TreemapNavigationPanTest, PanningMakesTheBoxesThatComeIntoView) {
+    struct Case {
+        const char* what;
+        std::function<void(TreemapNavigator&)> setUp, move;
+    };
+    const Case cases[] = {
+        {"PanBy", nullptr, [](TreemapNavigator& nav) { nav.PanBy(2000, 0); }},
+        {"drag", nullptr,
+         [](TreemapNavigator& nav) {
+             nav.DragStart(700, 300);
+             nav.DragTo(-1300, 300);
+         }},
+        {"scroll bar", nullptr,
+         [](TreemapNavigator& nav) {
+             const TScrollbarState bar = nav.HorizontalScrollbar();
+             nav.ScrollbarMoved(true, bar.maximum - bar.pageSize, bar.maximum, bar.pageSize);
+         }},
+        {"scroll steps", nullptr,
+         [](TreemapNavigator& nav) {
+             for (int i = 0; i < 60; ++i) nav.ScrollStep(TScrollDirection::Right);
+         }},
+        {"Back",
+         [](TreemapNavigator& nav) {
+             nav.PanBy(2000, 0);
+             nav.PushState();
+             nav.PanBy(-2000, 0);
+             nav.PushState();
+         },
+         [](TreemapNavigator& nav) { nav.Back(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SideBySide s;
+        if (c.setUp) c.setUp(s.nav);
+        ASSERT_FLOAT_EQ(s.t.layout.View.left, 0);
+        ASSERT_NE(s.nearFile->_BoxInfo, nullptr);
+        EXPECT_EQ(s.far->_BoxInfo, nullptr) << "wholly outside the view";
+        EXPECT_EQ(s.farFile->_BoxInfo, nullptr);
+        EXPECT_FALSE(s.t.layout.IsNodeVisible(s.far));
+        EXPECT_EQ(s.t.layout.GetInnermostRectangleAt(2400, 300), s.t.root);
+
+        c.move(s.nav);
+        ASSERT_GE(s.t.layout.View.left, 2000);
+        EXPECT_NE(s.farFile->_BoxInfo, nullptr);
+        EXPECT_EQ(s.near->_BoxInfo, nullptr) << "now out of view, freed";
+        EXPECT_EQ(s.nearFile->_BoxInfo, nullptr);
+        EXPECT_EQ(s.t.layout.GetInnermostRectangleAt(2400, 300), s.farFile);
+    }
+}
+
+TEST(TreemapNavigationPanTest, APanRedrawsOnceAndAZoomAroundANodeOutOfViewKeepsTheViewCentre) {
+    SideBySide s;
+    s.nav.PanBy(2000, 0);
+    EXPECT_EQ(s.redraws, 1);
+    EXPECT_EQ(s.rootPasses, 0) << "the pan's own redraw is the only one";
+
+    // The current node lost its box with the pan.
+    ASSERT_EQ(s.nearFile->_BoxInfo, nullptr);
+    s.nav.CurrentNode = s.nearFile;
+    s.nav.ZoomCentre = TZoomCentre::Node;
+    const TViewWindow& v = s.t.layout.View;
+    const double before = (v.left + 400) / s.t.root->_BoxInfo->_PixelsW;
+    s.nav.ZoomTo(6, 6);
+    EXPECT_NEAR(6, s.nav.ZoomX(), 1e-4);
+    EXPECT_NEAR(before, (v.left + 400) / s.t.root->_BoxInfo->_PixelsW, 1e-4);
 }
 
 }  // namespace

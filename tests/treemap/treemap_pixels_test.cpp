@@ -38,6 +38,7 @@ TEST(TreemapPixelsTest, BoxesNarrowerOrLowerThanFivePixelsAreFreed) {
         grandchild->_BoxInfo = std::make_unique<TBoxInfo>();
         t.root->_BoxInfo->_PixelsW = 110;
         t.root->_BoxInfo->_PixelsH = 125;
+        t.layout.View = TViewWindow{0, 0, 110, 125};
         t.layout.DiskTreeMap_CalcPixels(t.root, true);
 
         EXPECT_EQ(child->_BoxInfo != nullptr, c.boxed);
@@ -179,9 +180,17 @@ TEST(TreemapPixelsTest, CanvasBeyondTheIntegerRangeSaturatesInsteadOfOverflowing
     t.root->_BoxInfo->_PixelsH = 1e12f;
     t.layout.DiskTreeMap_CalcPixels(t.root, true);
     EXPECT_EQ(t.root->_BoxInfo->_AbsRect.Right, INT_MAX);
+    ASSERT_NE(t.big->_BoxInfo, nullptr);
+    EXPECT_EQ(t.big->_BoxInfo->_AbsRect.Right, INT_MAX);
+    EXPECT_EQ(t.e->_BoxInfo, nullptr);  // far right of the view
+    EXPECT_EQ(t.layout.GetInnermostRectangleAt(100, 100), t.big);
+
+    // The view far out on the canvas: e's corner saturates too, and it is
+    // boxed, since its box reaches into the view.
+    t.layout.View = TViewWindow{6e11f, 100, 6e11f + 800, 700};
+    t.layout.DiskTreeMap_CalcPixels(t.root, true);
     ASSERT_NE(t.e->_BoxInfo, nullptr);
     EXPECT_EQ(t.e->_BoxInfo->_AbsRect.Left, INT_MAX);
-    EXPECT_EQ(t.layout.GetInnermostRectangleAt(100, 100), t.big);
 }
 
 }  // namespace
