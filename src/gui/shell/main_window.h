@@ -78,7 +78,7 @@ public:
     const StartRequest& StartRequestOfRun() const { return start_; }
     TBrenixProject* ApplicationSettings() const { return applicationSettings_; }
 
-    // Components by name, as the specification names them.
+    // The window's components, public so that views and tests reach them by name.
     QStackedWidget* pcMain = nullptr;
     QStackedWidget* pcTreeMapTreeSize = nullptr;
     QWidget *tsDiskX = nullptr, *tsTreeMap = nullptr, *tsTreeSize = nullptr, *tsDirectoryStatistics = nullptr,
