@@ -398,8 +398,7 @@ void TFormDiskTreeMap::DiskTreeMap_Relayout(bool resetView) {
 void TFormDiskTreeMap::DiskTreeMap_UpdateScreen() {
     ScanModel& model = main_.Model();
     std::lock_guard lock(model.csTreemap);
-    const TViewWindow& v = layout_.View;
-    painter_->SetViewWindow({v.left, v.top, v.right, v.bottom});
+    painter_->SetViewWindow(layout_.View);
     painter_->SetSelectedFolder(navigator_.SelectedFolder);
     painter_->SetSelectedFile(navigator_.SelectedFile);
     painter_->DiskTreeMap_UpdateScreen();

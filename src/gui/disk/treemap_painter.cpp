@@ -176,14 +176,14 @@ void TTreemapPainter::DrawNode(TDiskTreeMapEntry* node, bool highlight) {
 
     const TRect& abs = box->_AbsRect;
     if (abs.Right <= abs.Left || abs.Bottom <= abs.Top) return;
-    if (abs.Left > view_.Right || abs.Top > view_.Bottom || abs.Right < view_.Left || abs.Bottom < view_.Top) return;
+    if (abs.Left > view_.right || abs.Top > view_.bottom || abs.Right < view_.left || abs.Bottom < view_.top) return;
     const TDiskTreeMapEntry* parent = node->ParentNodeIdx;
     if (parent && parent->_BoxInfo && !InsideOf(abs, parent->_BoxInfo->_AbsRect)) {
         corrupt_ = true;
         return;
     }
 
-    const std::int64_t dx = TruncToInt64(view_.Left), dy = TruncToInt64(view_.Top);
+    const std::int64_t dx = TruncToInt64(view_.left), dy = TruncToInt64(view_.top);
     TSurfaceRect r{ClampCoordinate(abs.Left - dx), ClampCoordinate(abs.Top - dy), ClampCoordinate(abs.Right - dx),
                    ClampCoordinate(abs.Bottom - dy)};
     const QRect boxRect = ToQRect(r.Left, r.Top, r.Right, r.Bottom);

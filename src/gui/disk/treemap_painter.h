@@ -19,6 +19,7 @@
 
 #include "common/types.h"
 #include "scan/scan_model.h"
+#include "treemap/treemap_geometry.h"
 
 class QPainter;
 
@@ -47,10 +48,9 @@ class TTreemapPainter : public QObject {
     Q_OBJECT
 
 public:
-    // The part of the canvas shown on the surface, in canvas pixels.
-    struct TViewWindow {
-        float Left = 0, Top = 0, Right = 0, Bottom = 0;
-    };
+    // The part of the canvas shown on the surface, in canvas pixels: the
+    // layout's own view window.
+    using TViewWindow = tandrel::TViewWindow;
     // Icon of a file by its full path; a null pixmap when none is known (yet).
     // It may throw: the file's box then stays without icon and caption.
     using TIconSource = std::function<QPixmap(const std::string& fullPath)>;

@@ -253,6 +253,20 @@ void SetGeometryPart(QWidget* widget, Property property, int value) {
     widget->setGeometry(bounds);
 }
 
+// The lines of a memo control (plain or rich text edit); false for another control.
+bool WriteMemoText(QObject* component, const std::string& value) {
+    const QString text = ToLines(value).join('\n');
+    if (auto* memo = qobject_cast<QPlainTextEdit*>(component)) {
+        memo->setPlainText(text);
+        return true;
+    }
+    if (auto* memo = qobject_cast<QTextEdit*>(component)) {
+        memo->setPlainText(text);
+        return true;
+    }
+    return false;
+}
+
 // Applies one unescaped value; false when the control has no such value.
 bool WriteProperty(QObject* component, Property property, const std::string& value) {
     auto* widget = qobject_cast<QWidget*>(component);
@@ -266,15 +280,7 @@ bool WriteProperty(QObject* component, Property property, const std::string& val
                 combo->setCurrentText(Q(value));
                 return true;
             }
-            if (auto* memo = qobject_cast<QPlainTextEdit*>(component)) {
-                memo->setPlainText(ToLines(value).join('\n'));
-                return true;
-            }
-            if (auto* memo = qobject_cast<QTextEdit*>(component)) {
-                memo->setPlainText(ToLines(value).join('\n'));
-                return true;
-            }
-            return false;
+            return WriteMemoText(component, value);
         case Property::ItemIndex: {
             const int index = ToInt(value, -1);
             if (auto* combo = qobject_cast<QComboBox*>(component)) {
@@ -323,15 +329,7 @@ bool WriteProperty(QObject* component, Property property, const std::string& val
             }
             return false;
         case Property::Lines:
-            if (auto* memo = qobject_cast<QPlainTextEdit*>(component)) {
-                memo->setPlainText(ToLines(value).join('\n'));
-                return true;
-            }
-            if (auto* memo = qobject_cast<QTextEdit*>(component)) {
-                memo->setPlainText(ToLines(value).join('\n'));
-                return true;
-            }
-            return false;
+            return WriteMemoText(component, value);
         case Property::Date:
             if (auto* edit = qobject_cast<QDateTimeEdit*>(component)) {
                 edit->setDateTime(ParseDate(value));
