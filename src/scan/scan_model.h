@@ -46,7 +46,10 @@ public:
     bool _Selected = false;
     bool _SearchResult = false;
     bool _Modified = false;
-    int _Level = 0;
+    // The treemap layout generation in which this node's children were last
+    // placed; the layout places children only where the map reaches.
+    std::uint16_t _LayoutGen = 0;
+    std::int16_t _Level = 0;
     std::int64_t SizeTotal = 0;
     std::int64_t SizeRoot = 0;
     TDateTime DateM = 0;

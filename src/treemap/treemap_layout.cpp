@@ -91,9 +91,7 @@ void TreemapLayout::DiskTreeMap_Relayout(bool resetView) {
     TDiskTreeMapEntry* root = model_.Root();
     if (!root) return;
 
-    model_.DiskTreeMapEntries.ForEach([](TDiskTreeMapEntry& node) {
-        if (node._Modified && node.ChildrenEntries.size() > 1) node.SortDiskTreeMapChildren();
-    });
+    NextGeneration();
 
     // The root gets the surface's aspect ratio and an area of its byte count.
     const double w = SurfaceWidth, h = SurfaceHeight;
@@ -106,7 +104,11 @@ void TreemapLayout::DiskTreeMap_Relayout(bool resetView) {
         root->_BigW = root->_BigH = 0;
     }
 
-    DiskTreeMap_LayoutTree();
+    // Only the root's children now: the pixel pass places the rest where
+    // the map reaches, so a refresh costs what is shown, not the whole tree.
+    const auto layoutStart = std::chrono::steady_clock::now();
+    PlaceChildren(root);
+    LayoutTreeMs = MillisecondsSince(layoutStart);
 
     if (resetView || !root->_BoxInfo) {
         View = TViewWindow{0, 0, static_cast<float>(w), static_cast<float>(h)};
@@ -126,18 +128,51 @@ void TreemapLayout::DiskTreeMap_LayoutTree() {
     if (!root) return;
     SplitDepth = 0;
     LayoutLevel = 1;
+    deep_ = true;
     LayoutStep(root, TLayoutRange{});
+    deep_ = false;
     LayoutTreeMs = MillisecondsSince(start);
 }
 
 void TreemapLayout::DiskTreeMap_LayoutNode(TDiskTreeMapEntry* node, const TLayoutRange& range) {
     if (!node) return;
     std::lock_guard<std::recursive_mutex> lock(model_.csTreemap);
+    deep_ = true;
     LayoutStep(node, range);
+    deep_ = false;
+}
+
+void TreemapLayout::NextGeneration() {
+    if (++generation_ == 0) {
+        // Wrapped: a node last placed 65536 layouts ago must not pass for current.
+        model_.DiskTreeMapEntries.ForEach([](TDiskTreeMapEntry& node) { node._LayoutGen = 0; });
+        generation_ = 1;
+    }
+}
+
+void TreemapLayout::PlaceChildren(TDiskTreeMapEntry* node) {
+    SplitDepth = 0;
+    LayoutLevel = node->_Level + 1;
+    LayoutStep(node, TLayoutRange{});
+    node->_LayoutGen = generation_;
+}
+
+void TreemapLayout::PlaceAncestors(TDiskTreeMapEntry* node) {
+    if (!node) return;
+    std::lock_guard<std::recursive_mutex> lock(model_.csTreemap);
+    std::vector<TDiskTreeMapEntry*> chain;
+    for (TDiskTreeMapEntry* a = node->ParentNodeIdx; a; a = a->ParentNodeIdx) chain.push_back(a);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        if ((*it)->_LayoutGen != generation_) PlaceChildren(*it);
+    }
 }
 
 bool TreemapLayout::LayoutStep(TDiskTreeMapEntry* node, const TLayoutRange& range) {
     if (model_.DiskTreeMapEntries.Empty()) return true;
+    if (SplitDepth == 0) {
+        node->_LayoutGen = generation_;
+        if (node->_Modified && node->ChildrenEntries.size() > 1) node->SortDiskTreeMapChildren();
+    }
     node->_Modified = false;
     if (node->SizeTotal <= 0) {
         // Nothing to show; a negative size (inconsistent sizes) counts as none.
@@ -275,13 +310,14 @@ bool TreemapLayout::LayoutStep(TDiskTreeMapEntry* node, const TLayoutRange& rang
         child->_Level = LayoutLevel;
     }
 
-    // The node's own step: every child is placed, now each lays out its own.
+    // The node's own step: every child is placed, now each lays out its own
+    // (at once in a whole pass, else when the pixel pass first reaches it).
     if (SplitDepth < 1) {
         ++LayoutLevel;
         for (TDiskTreeMapEntry* child : children) {
             if (child->ChildrenEntries.empty() && child->SizeTotal > 0) {
                 child->_Modified = false;  // a file's whole step, without the call
-            } else {
+            } else if (deep_) {
                 LayoutStep(child, TLayoutRange{});
             }
         }
@@ -331,6 +367,7 @@ void TreemapLayout::PixelPass(TDiskTreeMapEntry* node, int left, int top) {
         for (TDiskTreeMapEntry* child : children) FreeBoxes(child);
         return;
     }
+    if (!children.empty() && node->_LayoutGen != generation_) PlaceChildren(node);
     const double innerW = box._BoxPixelsW;
     const double innerH = box._BoxPixelsH;
     const float innerLeft = static_cast<float>(left) + kBoxMarginLeft;

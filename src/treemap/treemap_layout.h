@@ -1,9 +1,11 @@
 #pragma once
 // The treemap layout of one scan model, in two passes kept apart so that
 // zooming stays cheap:
-//  - the layout pass places every child inside its parent in layout units
-//    (the root's area equals its size in bytes); it runs when the tree or
-//    the drawing surface changes;
+//  - the layout pass places the children of a node inside it in layout
+//    units (the root's area equals its size in bytes), sorting them first
+//    where the node was modified; a relayout places only the root's
+//    children and the pixel pass places the rest where it first reaches
+//    them, so a relayout costs what is shown, not the whole tree;
 //  - the pixel pass maps those relative rectangles onto a canvas of a given
 //    size in pixels, keeping margins and a caption strip inside every box and
 //    dropping every box smaller than 5 pixels or wholly outside the view
@@ -62,17 +64,23 @@ public:
     double RelayoutMs = 0;
 
     ScanModel& Model() { return model_; }
+    // Nodes whose _LayoutGen equals this have their children placed.
+    std::uint16_t Generation() const { return generation_; }
 
-    // Sorts the children of every modified node, sizes the root to the
-    // surface's aspect with an area of its byte count, lays the tree out,
-    // with resetView makes canvas and view the surface, then runs the pixel
-    // pass. Takes the model lock.
+    // Starts a new layout: sizes the root to the surface's aspect with an
+    // area of its byte count, places its children, with resetView makes
+    // canvas and view the surface, then runs the pixel pass (which places
+    // the rest of what it shows). Takes the model lock.
     void DiskTreeMap_Relayout(bool resetView);
-    // The layout pass from the root (layout level 1).
+    // The whole layout pass from the root (layout level 1), every node at once.
     void DiskTreeMap_LayoutTree();
     // One layout step of node: its own step with a fresh range (split depth
     // 0), which also lays out its children, or a sub-step of a split.
     void DiskTreeMap_LayoutNode(TDiskTreeMapEntry* node, const TLayoutRange& range);
+    // Places the children of every ancestor of node not yet placed in this
+    // layout, so that node's position in layout units is current (the zoom
+    // animation reads it). Takes the model lock.
+    void PlaceAncestors(TDiskTreeMapEntry* node);
     // The pixel pass below node, whose box must be sized already (for the
     // root: the canvas). With takeLock it holds the model lock itself.
     void DiskTreeMap_CalcPixels(TDiskTreeMapEntry* node, bool takeLock);
@@ -97,9 +105,16 @@ private:
     // height collapsed), which also stops the steps that called it.
     bool LayoutStep(TDiskTreeMapEntry* node, const TLayoutRange& range);
     void CalcPixels(TDiskTreeMapEntry* node);
+    // Starts a new layout: every placement made before is out of date.
+    void NextGeneration();
+    // node's own layout step, which places its children (not theirs).
+    void PlaceChildren(TDiskTreeMapEntry* node);
     void PixelPass(TDiskTreeMapEntry* node, int left, int top);
 
     ScanModel& model_;
+    std::uint16_t generation_ = 1;
+    // True in a whole layout pass, which descends at once instead of lazily.
+    bool deep_ = false;
 };
 
 }  // namespace tandrel

@@ -318,6 +318,8 @@ bool TreemapNavigator::ZoomAnimationTick() {
         return false;
     }
     if (NearZero(sx) || NearZero(sy)) return false;
+    // The target may lie where the map was never drawn: place it first.
+    layout_.PlaceAncestors(ZoomTarget);
     const float canvasW = CanvasW(), canvasH = CanvasH();
     float l = static_cast<float>(CalcNodeAbsoluteX_in_pp(ZoomTarget) / sx);
     float t = static_cast<float>(CalcNodeAbsoluteY_in_pp(ZoomTarget) / sy);

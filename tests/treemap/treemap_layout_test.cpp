@@ -160,9 +160,10 @@ TEST(TreemapLayoutTest, ZeroSizeNodesEndWithoutGeometryOrBoxes) {
     t.layout.DiskTreeMap_Relayout(true);
     EXPECT_EQ(Geometry(empty), std::vector<float>(8, 0.0f));
     EXPECT_EQ(empty->_BoxInfo, nullptr);
-    EXPECT_FALSE(empty->_Modified);
-    // Never reached below a folder of size 0: no box, and its flag is kept.
+    // Never reached below a folder of size 0: no box, and the flags are kept
+    // for the layout that first shows it.
     EXPECT_EQ(inside->_BoxInfo, nullptr);
+    EXPECT_TRUE(empty->_Modified);
     EXPECT_TRUE(inside->_Modified);
     EXPECT_NE(a->_BoxInfo, nullptr);
 }
@@ -188,15 +189,54 @@ TEST(TreemapLayoutTest, ChildThatNoLongerGetsAPlaceLosesItsOldRectangle) {
 TEST(TreemapLayoutTest, ChildrenAreSortedOnlyWhereModifiedAndTheFlagIsCleared) {
     TreemapTree t(800, 600);
     TDiskTreeMapEntry* d = t.Folder(t.root, "d");
-    TDiskTreeMapEntry* alpha = t.File(t.root, "alpha", 5);
-    TDiskTreeMapEntry* beta = t.File(t.root, "Beta", 5);
-    TDiskTreeMapEntry* small = t.File(d, "small", 1);
-    TDiskTreeMapEntry* big = t.File(d, "big", 2);
+    TDiskTreeMapEntry* alpha = t.File(t.root, "alpha", 5000);
+    TDiskTreeMapEntry* beta = t.File(t.root, "Beta", 5000);
+    TDiskTreeMapEntry* small = t.File(d, "small", 1000);
+    TDiskTreeMapEntry* big = t.File(d, "big", 2000);
     d->_Modified = false;  // its children changed without the flag: left as they are
     t.layout.DiskTreeMap_Relayout(true);
     EXPECT_EQ(t.root->ChildrenEntries, (std::vector<TDiskTreeMapEntry*>{beta, alpha, d}));
     EXPECT_EQ(d->ChildrenEntries, (std::vector<TDiskTreeMapEntry*>{small, big}));
     t.model.DiskTreeMapEntries.ForEach([](TDiskTreeMapEntry& n) { EXPECT_FALSE(n._Modified) << n.Name; });
+}
+
+TEST(TreemapLayoutTest, FoldersOutOfViewArePlacedWhenReachedAsAWholePassWouldPlaceThem) {
+    TreemapTree t(800, 600);
+    TDiskTreeMapEntry* left = t.Folder(t.root, "left");
+    TDiskTreeMapEntry* right = t.Folder(t.root, "right");
+    std::vector<TDiskTreeMapEntry*> files;
+    for (int i = 1; i <= 6; ++i) {
+        files.push_back(t.File(left, "l" + std::to_string(i), 1000 * i + 1));
+        files.push_back(t.File(right, "r" + std::to_string(i), 1000 * i));
+    }
+    // Zoomed 3x onto the left third: "right" is out of view.
+    t.layout.DiskTreeMap_Relayout(true);
+    t.root->_BoxInfo->_PixelsW = 2400;
+    t.root->_BoxInfo->_PixelsH = 1800;
+    t.layout.View = TViewWindow{0, 0, 800, 600};
+    files.push_back(t.File(right, "r0", 500));
+    std::swap(right->ChildrenEntries.front(), right->ChildrenEntries.back());  // out of order
+    t.layout.DiskTreeMap_Relayout(false);
+    ASSERT_GT(right->_BigX, left->_BigX);
+    EXPECT_EQ(right->_BoxInfo, nullptr);
+    EXPECT_NE(right->_LayoutGen, t.layout.Generation());  // not placed yet
+    EXPECT_TRUE(right->_Modified);                         // nor sorted
+
+    // Panning there places it; so does asking for a node's position.
+    t.layout.View = TViewWindow{1600, 0, 2400, 600};
+    t.layout.DiskTreeMap_CalcViewPixels();
+    ASSERT_NE(right->_BoxInfo, nullptr);
+    EXPECT_EQ(right->_LayoutGen, t.layout.Generation());
+    t.layout.DiskTreeMap_Relayout(false);  // a new layout: placed again only where reached
+    EXPECT_NE(left->_LayoutGen, t.layout.Generation());
+    t.layout.PlaceAncestors(files[0]);
+    EXPECT_EQ(left->_LayoutGen, t.layout.Generation());
+
+    std::vector<std::vector<float>> lazy;
+    for (TDiskTreeMapEntry* f : files) lazy.push_back(Geometry(f));
+    EXPECT_EQ(right->ChildrenEntries.front()->Name, "r6");
+    t.layout.DiskTreeMap_LayoutTree();
+    for (std::size_t i = 0; i < files.size(); ++i) EXPECT_EQ(Geometry(files[i]), lazy[i]) << files[i]->Name;
 }
 
 TEST(TreemapLayoutTest, MedianSplitNeverLeavesTheFirstGroupEmpty) {

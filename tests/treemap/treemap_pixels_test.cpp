@@ -39,6 +39,7 @@ TEST(TreemapPixelsTest, BoxesNarrowerOrLowerThanFivePixelsAreFreed) {
         t.root->_BoxInfo->_PixelsW = 110;
         t.root->_BoxInfo->_PixelsH = 125;
         t.layout.View = TViewWindow{0, 0, 110, 125};
+        t.MarkPlaced();
         t.layout.DiskTreeMap_CalcPixels(t.root, true);
 
         EXPECT_EQ(child->_BoxInfo != nullptr, c.boxed);

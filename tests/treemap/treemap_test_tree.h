@@ -36,6 +36,11 @@ struct TreemapTree {
         if (type == EntryType_File) parent->SizeRoot += size;
         return node;
     }
+    // For geometry set by hand: every node counts as placed by the current
+    // layout, so the pixel pass takes the geometry as it stands.
+    void MarkPlaced() {
+        model.DiskTreeMapEntries.ForEach([&](TDiskTreeMapEntry& n) { n._LayoutGen = layout.Generation(); });
+    }
     TDiskTreeMapEntry* File(TDiskTreeMapEntry* parent, const std::string& name, std::int64_t size) {
         return Add(parent, name, EntryType_File, size);
     }
