@@ -464,7 +464,10 @@ void TFormDiskTreeMap::FolderUp() {
 void TFormDiskTreeMap::UpdateNow() {
     if (main_.Model().DiskTreeMapEntries.Empty()) return;
     std::lock_guard lock(main_.Model().csTreemap);
+    RefreshScanViews(false);
     DiskTreeMap_Relayout(false);
+    FilterScanViews();
+    RefreshOverview();
 }
 
 void TFormDiskTreeMap::cbIncludeFreeSpaceClick() {
@@ -789,10 +792,15 @@ void TFormDiskTreeMap::bStartTreemapClick(std::function<void()> finished, bool s
 
     DiskTreeMap_NewScan();
     PrepareScan(model, path, cbIncludeFreeSpace->isVisible() && cbIncludeFreeSpace->isChecked());
+    ResetScanViews();
     DiskTreeMap_Relayout(true);
+    RefreshScanViews(false);
+    FilterScanViews();
+    RefreshOverview();
     job_ = std::make_unique<TThreadDiskTreemap>(model);
     job_->Start();
     model.ProgressText.SetText("Working...");
+    nextStatisticsRefresh_ = Now() + kSecond;
     nextMapRefresh_ = Now() + 3 * kSecond;
     poll_->start();
 }
@@ -807,16 +815,50 @@ void TFormDiskTreeMap::Poll() {
         EndRun();
         return;
     }
-    if (!snapshotRun_ && wait_ && wait_->cbAutoUpdate->isChecked() && Now() >= nextMapRefresh_) RefreshDuringScan();
+    if (snapshotRun_ || !wait_ || !wait_->cbAutoUpdate->isChecked()) return;
+    if (Now() >= nextStatisticsRefresh_) RefreshStatisticsDuringScan();
+    if (wait_ && wait_->cbAutoUpdate->isChecked() && Now() >= nextMapRefresh_) RefreshDuringScan();
+}
+
+// Refreshes slower than 3 s turn auto-update off: the views must not take
+// the window away from the user.
+void TFormDiskTreeMap::RefreshStatisticsDuringScan() {
+    QElapsedTimer clock;
+    clock.start();
+    {
+        std::lock_guard lock(main_.Model().csTreemap);
+        RefreshScanViews(false);
+    }
+    if (clock.elapsed() > 3000 && wait_) wait_->cbAutoUpdate->setChecked(false);
+    nextStatisticsRefresh_ = Now() + kSecond;
 }
 
 void TFormDiskTreeMap::RefreshDuringScan() {
     QElapsedTimer clock;
     clock.start();
     DiskTreeMap_Relayout(false);
-    // The map must not take the window away from the user.
     if (clock.elapsed() > 3000 && wait_) wait_->cbAutoUpdate->setChecked(false);
+    FilterScanViews();
+    RefreshOverview();
     nextMapRefresh_ = Now() + 3 * kSecond;
+}
+
+void TFormDiskTreeMap::ResetScanViews() {
+    std::lock_guard lock(main_.Model().csTreemap);
+    if (ScanViews.reset) ScanViews.reset();
+}
+
+void TFormDiskTreeMap::RefreshScanViews(bool complete) {
+    std::lock_guard lock(main_.Model().csTreemap);
+    if (ScanViews.refresh) ScanViews.refresh(complete);
+}
+
+void TFormDiskTreeMap::FilterScanViews() {
+    if (ScanViews.filter) ScanViews.filter();
+}
+
+void TFormDiskTreeMap::RefreshOverview() {
+    if (ScanViews.overview) ScanViews.overview();
 }
 
 void TFormDiskTreeMap::EndRun() {
@@ -833,6 +875,9 @@ void TFormDiskTreeMap::EndRun() {
         main_.bTreeMap_CompareSnapshotWith->setEnabled(true);
         main_.bTreeMap_SaveAsSnapshot3->setEnabled(platform::DirectoryExists(scanPath_) && !model.TempSnapshotFn.empty());
         DiskTreeMap_Relayout(true);
+        RefreshScanViews(true);
+        FilterScanViews();
+        RefreshOverview();
         if (OnScanRunEnded) OnScanRunEnded(scanPath_, cbMonitorChanges->isChecked());
         main_.SetStatus(nullptr, "");
     }

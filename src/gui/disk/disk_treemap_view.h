@@ -95,6 +95,16 @@ public:
     std::function<void()> OnStopChangeWatcher;
     std::function<void(const std::string& scanPath, bool monitor)> OnScanRunEnded;
 
+    // The disk views a scan run keeps current beside the map; the main
+    // window connects them. The caller holds the model lock for the reset
+    // and the refresh.
+    struct TScanViews {
+        std::function<void()> reset;                    // forget the last scan
+        std::function<void(bool complete)> refresh;     // bring the folder views up to date
+        std::function<void()> filter;                   // rebuild the filtered rows
+        std::function<void()> overview;                 // rebuild the overview
+    } ScanViews;
+
     TreemapLayout& Layout() { return layout_; }
     TreemapNavigator& Navigator() { return navigator_; }
     TTreemapPainter& Painter() { return *painter_; }
@@ -135,6 +145,12 @@ private:
     void EndRun();
     void edTreemapDirectoryChange();
     void RefreshDuringScan();
+    void RefreshStatisticsDuringScan();
+    // Each runs its view when connected.
+    void ResetScanViews();
+    void RefreshScanViews(bool complete);
+    void FilterScanViews();
+    void RefreshOverview();
     void CreateNavigation();
     void PlaceNavigation();
     void ResetView();
@@ -170,6 +186,7 @@ private:
     std::string scanPath_;
     bool snapshotRun_ = false;
     double nextMapRefresh_ = 0;
+    double nextStatisticsRefresh_ = 0;
     bool mouseDown_ = false;
     bool doubleClick_ = false;
     bool mutedScrollbars_ = false;
