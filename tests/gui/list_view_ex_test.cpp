@@ -109,9 +109,16 @@ TEST_F(ListViewEx, HeaderClicksFollowTheColumnClickProtocol) {
     EXPECT_EQ(0, lv.HeaderImage(0));
     EXPECT_EQ(-1, lv.HeaderImage(1));
 
+    // A refill keeps the sort state and can be sorted by it again.
+    Fill({{"delta", 1}, {"Charlie", 2}});
+    EXPECT_TRUE(lv.SortAgain());
+    EXPECT_EQ(QStringList({"Charlie", "delta"}), ShownNames());
+    EXPECT_EQ(0, lv.HeaderImage(0));
+
     lv.ClearSortColumn();
     EXPECT_EQ(-1, lv.ColumnClicked);
     EXPECT_EQ(-1, lv.HeaderImage(0));
+    EXPECT_FALSE(lv.SortAgain());
 }
 
 TEST_F(ListViewEx, SelectionSurvivesASortByRecordWithoutSelectEvents) {
@@ -399,6 +406,10 @@ TEST_F(ListViewEx, RowsOfTextInTheNonVirtualMode) {
         EXPECT_STREQ("cannot exhcange rows", error.what());
     }
     EXPECT_EQ("two", lv.GetText_K(2, 0));
+
+    lv.SelectItemIdxCentered(3);  // without a row index list: the row
+    EXPECT_EQ(std::vector<int>{3}, lv.SelectedRows());
+    lv.SelectItemIdCentered(2);
 
     lv.MoveFocusByX(10);
     EXPECT_EQ(3, lv.FocusedRow());

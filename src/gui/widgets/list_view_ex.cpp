@@ -415,6 +415,13 @@ void TListViewEx::SetRowHeight(int height) {
     verticalHeader()->setDefaultSectionSize(rowHeight_);
 }
 
+bool TListViewEx::SortAgain() {
+    if (ColumnClicked < 0 || ColumnClicked >= ColumnCount() || !OnSort) return false;
+    OnSort();
+    Invalidate();
+    return true;
+}
+
 void TListViewEx::Invalidate() {
     viewport()->update();
     horizontalHeader()->viewport()->update();
@@ -512,6 +519,14 @@ void TListViewEx::RestoreSelectionExXX() {
 }
 
 void TListViewEx::SelectItemIdxCentered(int dataIndex) {
+    if (!ownerData_) {
+        // Without a row index list the data index is the row.
+        selectedRecordIdx = dataIndex;
+        topRecordIdx = -1;
+        RestoreSelectionExXX();
+        if (IsRowSelected(dataIndex)) EnsureVisibleCentered(dataIndex);
+        return;
+    }
     selectedRecordId = {dataIndex};
     RestoreSelectionExXX();
     const int row = FocusedRow();

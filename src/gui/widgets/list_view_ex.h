@@ -75,7 +75,9 @@ public:
         OnDrawCell;
     // Cell text when no OnDrawCell is set (virtual mode).
     std::function<QString(int row, int column)> OnGetText;
-    // Sorts LvItems (or a bound record list) after a column click.
+    // Sorts LvItems (or a bound record list) after a column click. The rows
+    // keep their selection by row; a view that wants it kept by record saves
+    // and restores it around the sort.
     std::function<void()> OnSort;
     // The selection changed: the focused row (-1 for none) and whether it is
     // selected. Detached while a selection is restored.
@@ -126,6 +128,9 @@ public:
     void Invalidate();
 
     // --- sorting --------------------------------------------------------------
+    // After a refill: runs OnSort again when a sort column is set; true when
+    // it did.
+    bool SortAgain();
     // Sorts LvItems with compare(ColumnClicked, FlagInverseSort, a, b) over
     // two data indices.
     template <typename Compare>
