@@ -1,5 +1,6 @@
 // Locale-aware comparison and case mapping with ICU.
 #include <unicode/ucol.h>
+#include <unicode/ustring.h>
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
@@ -67,6 +68,35 @@ public:
         return byBytes < 0 ? -1 : byBytes > 0 ? 1 : 0;
     }
 
+    std::string SortKey(std::string_view text) const {
+        if (collator_) {
+            thread_local std::u16string wide;
+            wide.resize(text.size() + 1);
+            int32_t length = 0;
+            UErrorCode status = U_ZERO_ERROR;
+            u_strFromUTF8WithSub(wide.data(), static_cast<int32_t>(wide.size()), &length, text.data(),
+                                 static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &status);
+            if (U_SUCCESS(status)) {
+                std::string key(text.size() * 3 + 16, '\0');
+                auto* out = reinterpret_cast<uint8_t*>(key.data());
+                int32_t needed = ucol_getSortKey(collator_, wide.data(), length, out, static_cast<int32_t>(key.size()));
+                if (needed > static_cast<int32_t>(key.size())) {
+                    key.resize(static_cast<std::size_t>(needed));
+                    out = reinterpret_cast<uint8_t*>(key.data());
+                    needed = ucol_getSortKey(collator_, wide.data(), length, out, needed);
+                }
+                if (needed > 0) {
+                    key.resize(static_cast<std::size_t>(needed));
+                    return key;
+                }
+            }
+        }
+        // Without a collator the comparison is by bytes; so is this key.
+        std::string key(text);
+        key.push_back('\0');
+        return key;
+    }
+
 private:
     UCollator* collator_ = nullptr;
 };
@@ -120,17 +150,21 @@ FoldUnit NextFolded(std::string_view text, int32_t& i) {
     return {u_foldCase(c, U_FOLD_CASE_DEFAULT), {}};
 }
 
+const Collator& PlainCollator() {
+    thread_local const Collator collator(false);
+    return collator;
+}
+
 }  // namespace
 
-int CollateCompare(std::string_view a, std::string_view b) {
-    thread_local const Collator collator(false);
-    return collator.Compare(a, b);
-}
+int CollateCompare(std::string_view a, std::string_view b) { return PlainCollator().Compare(a, b); }
 
 int CollateCompareLogical(std::string_view a, std::string_view b) {
     thread_local const Collator collator(true);
     return collator.Compare(a, b);
 }
+
+std::string CollateSortKey(std::string_view text) { return PlainCollator().SortKey(text); }
 
 std::string LowerCase(std::string_view text) {
     return MapCase(text, AsciiLower, [](UChar32 c) { return u_tolower(c); });
