@@ -68,33 +68,35 @@ public:
         return byBytes < 0 ? -1 : byBytes > 0 ? 1 : 0;
     }
 
-    std::string SortKey(std::string_view text) const {
+    void AppendSortKey(std::string& out, std::string_view text) const {
         if (collator_) {
             thread_local std::u16string wide;
-            wide.resize(text.size() + 1);
+            if (wide.size() < text.size() + 1) wide.resize(text.size() + 1);
             int32_t length = 0;
             UErrorCode status = U_ZERO_ERROR;
             u_strFromUTF8WithSub(wide.data(), static_cast<int32_t>(wide.size()), &length, text.data(),
                                  static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &status);
             if (U_SUCCESS(status)) {
-                std::string key(text.size() * 3 + 16, '\0');
-                auto* out = reinterpret_cast<uint8_t*>(key.data());
-                int32_t needed = ucol_getSortKey(collator_, wide.data(), length, out, static_cast<int32_t>(key.size()));
-                if (needed > static_cast<int32_t>(key.size())) {
-                    key.resize(static_cast<std::size_t>(needed));
-                    out = reinterpret_cast<uint8_t*>(key.data());
-                    needed = ucol_getSortKey(collator_, wide.data(), length, out, needed);
+                const std::size_t start = out.size();
+                std::size_t room = text.size() * 3 + 16;
+                for (int attempt = 0; attempt < 2; ++attempt) {
+                    out.resize(start + room);
+                    auto* key = reinterpret_cast<uint8_t*>(out.data() + start);
+                    const int32_t needed =
+                        ucol_getSortKey(collator_, wide.data(), length, key, static_cast<int32_t>(room));
+                    if (needed > 0 && static_cast<std::size_t>(needed) <= room) {
+                        out.resize(start + static_cast<std::size_t>(needed));
+                        return;
+                    }
+                    if (needed <= 0) break;
+                    room = static_cast<std::size_t>(needed);
                 }
-                if (needed > 0) {
-                    key.resize(static_cast<std::size_t>(needed));
-                    return key;
-                }
+                out.resize(start);
             }
         }
         // Without a collator the comparison is by bytes; so is this key.
-        std::string key(text);
-        key.push_back('\0');
-        return key;
+        out.append(text);
+        out.push_back('\0');
     }
 
 private:
@@ -164,7 +166,13 @@ int CollateCompareLogical(std::string_view a, std::string_view b) {
     return collator.Compare(a, b);
 }
 
-std::string CollateSortKey(std::string_view text) { return PlainCollator().SortKey(text); }
+std::string CollateSortKey(std::string_view text) {
+    std::string key;
+    PlainCollator().AppendSortKey(key, text);
+    return key;
+}
+
+void AppendCollateSortKey(std::string& out, std::string_view text) { PlainCollator().AppendSortKey(out, text); }
 
 std::string LowerCase(std::string_view text) {
     return MapCase(text, AsciiLower, [](UChar32 c) { return u_tolower(c); });

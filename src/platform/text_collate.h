@@ -17,6 +17,8 @@ int CollateCompareLogical(std::string_view a, std::string_view b);
 // comparing texts pairwise. Ill-formed UTF-8 counts as U+FFFD, as in the
 // comparison. The key ends in one zero byte.
 std::string CollateSortKey(std::string_view text);
+// The same key appended to out, without a string of its own.
+void AppendCollateSortKey(std::string& out, std::string_view text);
 
 // Unicode simple case mapping per code point; invalid UTF-8 bytes are kept.
 std::string LowerCase(std::string_view text);

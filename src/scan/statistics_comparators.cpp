@@ -1,9 +1,9 @@
 #include "scan/statistics_comparators.h"
 
 #include <algorithm>
-#include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 #include <unordered_map>
 
 #include "common/compare.h"
@@ -183,24 +183,45 @@ int CompareSearchResults(int column, bool inverse, const TDiskTreeMapEntry& a, c
 namespace {
 
 // Rows with their byte keys in one shared buffer: a million small strings
-// would cost a heap block each.
+// would cost a heap block each. Each row carries its key's first eight bytes
+// as a number, so most comparisons never leave the row array.
 class KeyedRows {
 public:
     void Reserve(std::size_t rows, std::size_t bytes) {
         rows_.reserve(rows);
         pool_.reserve(bytes);
     }
-    void Begin(TDiskTreeMapEntry* node) { rows_.push_back({pool_.size(), 0, node}); }
+    void Begin(TDiskTreeMapEntry* node) { rows_.push_back({0, pool_.size(), 0, node}); }
+    // Takes over the rows and keys of other.
+    void Append(KeyedRows&& other) {
+        const std::size_t shift = pool_.size();
+        pool_ += other.pool_;
+        rows_.reserve(rows_.size() + other.rows_.size());
+        for (Row row : other.rows_) {
+            row.offset += shift;
+            rows_.push_back(row);
+        }
+    }
     // A collation key ends in its only zero byte, so keys put one after the
     // other still compare part by part.
-    void AppendCollationKey(std::string_view text) { pool_ += platform::CollateSortKey(text); }
+    void AppendCollationKey(std::string_view text) { platform::AppendCollateSortKey(pool_, text); }
     void AppendBytes(std::string_view text) { pool_ += text; }
-    void End() { rows_.back().length = pool_.size() - rows_.back().offset; }
+    void End() {
+        Row& row = rows_.back();
+        row.length = pool_.size() - row.offset;
+        std::uint64_t prefix = 0;
+        for (std::size_t i = 0; i < 8; ++i) {
+            const unsigned char byte = i < row.length ? static_cast<unsigned char>(pool_[row.offset + i]) : 0;
+            prefix = (prefix << 8) | byte;
+        }
+        row.prefix = prefix;
+    }
 
     // Sorts by key, then by address, and writes the nodes back into out.
     void SortInto(TDiskTreeMapEntry** out) {
         const char* base = pool_.data();
         std::sort(rows_.begin(), rows_.end(), [base](const Row& a, const Row& b) {
+            if (a.prefix != b.prefix) return a.prefix < b.prefix;
             const std::string_view ka(base + a.offset, a.length), kb(base + b.offset, b.length);
             const int c = ka.compare(kb);
             if (c != 0) return c < 0;
@@ -211,6 +232,7 @@ public:
 
 private:
     struct Row {
+        std::uint64_t prefix;  // the key's first bytes, big-endian, zero-padded
         std::size_t offset;
         std::size_t length;
         TDiskTreeMapEntry* node;
@@ -225,49 +247,89 @@ void AppendNameKey(KeyedRows& keyed, const TDiskTreeMapEntry* node) {
     keyed.AppendBytes(node->Name);
 }
 
+// Keys for every row, made by up to four threads on long lists: making the
+// keys costs more than sorting them. make(keyed, node) appends one row's key
+// and must only read shared state; it runs off the calling thread, so it
+// must not take the model lock the caller holds.
+template <typename Make>
+KeyedRows MakeKeys(TDiskTreeMapEntry** first, std::size_t count, std::size_t bytesPerRow, const Make& make) {
+    constexpr std::size_t kRowsPerThread = 100000;
+    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t threads = std::clamp<std::size_t>(count / kRowsPerThread, 1, std::min<std::size_t>(cores, 4));
+    std::vector<KeyedRows> parts(threads);
+    auto build = [&](std::size_t part) {
+        const std::size_t begin = count * part / threads, end = count * (part + 1) / threads;
+        KeyedRows& keyed = parts[part];
+        keyed.Reserve(end - begin, (end - begin) * bytesPerRow);
+        for (std::size_t i = begin; i < end; ++i) {
+            keyed.Begin(first[i]);
+            make(keyed, first[i]);
+            keyed.End();
+        }
+    };
+    std::vector<std::thread> workers;
+    for (std::size_t part = 1; part < threads; ++part) workers.emplace_back(build, part);
+    build(0);
+    for (std::thread& worker : workers) worker.join();
+    for (std::size_t part = 1; part < threads; ++part) parts[0].Append(std::move(parts[part]));
+    return std::move(parts[0]);
+}
+
 void SortByName(TDiskTreeMapEntry** first, std::size_t count) {
     if (count < 2) return;
-    KeyedRows keyed;
-    keyed.Reserve(count, count * 48);
-    for (std::size_t i = 0; i < count; ++i) {
-        keyed.Begin(first[i]);
-        AppendNameKey(keyed, first[i]);
-        keyed.End();
-    }
-    keyed.SortInto(first);
+    MakeKeys(first, count, 48, [](KeyedRows& keyed, const TDiskTreeMapEntry* node) { AppendNameKey(keyed, node); })
+        .SortInto(first);
 }
 
 void SortByFullPath(TDiskTreeMapEntry** first, std::size_t count) {
     if (count < 2) return;
-    // Files of one folder share its path: built once per folder.
+    // Files of one folder share its path: built once per folder, here, as
+    // building it takes the model lock.
     std::unordered_map<const TDiskTreeMapEntry*, std::string> folderPaths;
-    KeyedRows keyed;
-    keyed.Reserve(count, count * 160);
     for (std::size_t i = 0; i < count; ++i) {
-        TDiskTreeMapEntry* node = first[i];
-        keyed.Begin(node);
+        const TDiskTreeMapEntry* parent = first[i]->ParentNodeIdx;
+        if (parent && !folderPaths.contains(parent)) folderPaths.emplace(parent, GetNodeFullPath(parent));
+    }
+    MakeKeys(first, count, 160, [&folderPaths](KeyedRows& keyed, const TDiskTreeMapEntry* node) {
         if (const TDiskTreeMapEntry* parent = node->ParentNodeIdx) {
-            auto it = folderPaths.find(parent);
-            if (it == folderPaths.end()) it = folderPaths.emplace(parent, GetNodeFullPath(parent)).first;
-            keyed.AppendCollationKey(PathJoin(it->second, node->Name));
+            keyed.AppendCollationKey(PathJoin(folderPaths.at(parent), node->Name));
         } else {
             keyed.AppendCollationKey(node->Name);
         }
         AppendNameKey(keyed, node);
-        keyed.End();
-    }
-    keyed.SortInto(first);
+    }).SortInto(first);
 }
 
-// Sorts by a number first; only runs of equal numbers need the name keys.
+// From this many rows on, collation keys are cheaper than comparing names
+// pairwise (measured: a key costs about five comparisons).
+constexpr std::size_t kKeyedRunMin = 64;
+
+// Sorts by a number first, read once per row into an array of its own (the
+// comparisons then touch no node); only runs of equal numbers need the name
+// keys.
 template <typename Value>
 void SortByNumberThenName(TDiskTreeMapEntry** first, std::size_t count, Value value) {
-    std::sort(first, first + count,
-              [&](const TDiskTreeMapEntry* a, const TDiskTreeMapEntry* b) { return value(a) > value(b); });
+    using Number = decltype(value(first[0]));
+    struct Row {
+        Number number;
+        TDiskTreeMapEntry* node;
+    };
+    std::vector<Row> rows(count);
+    for (std::size_t i = 0; i < count; ++i) rows[i] = {value(first[i]), first[i]};
+    std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.number > b.number; });
+    for (std::size_t i = 0; i < count; ++i) first[i] = rows[i].node;
     std::size_t runStart = 0;
     for (std::size_t i = 1; i <= count; ++i) {
-        if (i < count && !(value(first[i]) < value(first[runStart]))) continue;
-        SortByName(first + runStart, i - runStart);
+        if (i < count && !(rows[i].number < rows[runStart].number)) continue;
+        const std::size_t run = i - runStart;
+        if (run >= kKeyedRunMin) {
+            SortByName(first + runStart, run);
+        } else if (run > 1) {
+            // A short run compares fewer times than it would make keys.
+            std::sort(first + runStart, first + i, [](const TDiskTreeMapEntry* a, const TDiskTreeMapEntry* b) {
+                return CompareFileNodes(FileNodeKey::Name, false, *a, *b) < 0;
+            });
+        }
         runStart = i;
     }
 }

@@ -187,5 +187,28 @@ TEST(FileNodeOrder, KeyedSortMatchesTheComparatorForEveryKeyAndDirection) {
     EXPECT_EQ(bySize[6]->Name, "z 9.log");
 }
 
+// Long lists make their keys on several threads; the order is the same.
+TEST(FileNodeOrder, LongListsSortIntoTheComparatorsOrder) {
+    FileNodes t;
+    const char* words[] = {"Report", "photo", "Übersicht", "naïve", "日本", "data"};
+    std::vector<TDiskTreeMapEntry*> rows;
+    for (int i = 0; i < 250000; ++i) {
+        TDiskTreeMapEntry* folder = i % 3 == 0 ? t.alpha : t.zeta;
+        const std::string name = std::string(words[(i * 7) % 6]) + "_" + std::to_string((i * 7919) % 100000);
+        rows.push_back(t.Add(folder, name.c_str(), EntryType_File, i % 1000, 0));
+    }
+    for (FileNodeKey key : {FileNodeKey::Name, FileNodeKey::FullPath}) {
+        std::vector<TDiskTreeMapEntry*> sorted = rows;
+        SortFileNodes(sorted, key, false);
+        EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end(), [&](const auto* x, const auto* y) {
+            return CompareFileNodes(key, false, *x, *y) < 0;
+        })) << static_cast<int>(key);
+        std::sort(sorted.begin(), sorted.end());
+        std::vector<TDiskTreeMapEntry*> original = rows;
+        std::sort(original.begin(), original.end());
+        EXPECT_EQ(sorted, original);
+    }
+}
+
 }  // namespace
 }  // namespace tandrel
