@@ -1,5 +1,6 @@
 // Locale-aware comparison and case mapping with ICU.
 #include <unicode/ucol.h>
+#include <unicode/ustring.h>
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
@@ -67,6 +68,37 @@ public:
         return byBytes < 0 ? -1 : byBytes > 0 ? 1 : 0;
     }
 
+    void AppendSortKey(std::string& out, std::string_view text) const {
+        if (collator_) {
+            thread_local std::u16string wide;
+            if (wide.size() < text.size() + 1) wide.resize(text.size() + 1);
+            int32_t length = 0;
+            UErrorCode status = U_ZERO_ERROR;
+            u_strFromUTF8WithSub(wide.data(), static_cast<int32_t>(wide.size()), &length, text.data(),
+                                 static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &status);
+            if (U_SUCCESS(status)) {
+                const std::size_t start = out.size();
+                std::size_t room = text.size() * 3 + 16;
+                for (int attempt = 0; attempt < 2; ++attempt) {
+                    out.resize(start + room);
+                    auto* key = reinterpret_cast<uint8_t*>(out.data() + start);
+                    const int32_t needed =
+                        ucol_getSortKey(collator_, wide.data(), length, key, static_cast<int32_t>(room));
+                    if (needed > 0 && static_cast<std::size_t>(needed) <= room) {
+                        out.resize(start + static_cast<std::size_t>(needed));
+                        return;
+                    }
+                    if (needed <= 0) break;
+                    room = static_cast<std::size_t>(needed);
+                }
+                out.resize(start);
+            }
+        }
+        // Without a collator the comparison is by bytes; so is this key.
+        out.append(text);
+        out.push_back('\0');
+    }
+
 private:
     UCollator* collator_ = nullptr;
 };
@@ -120,17 +152,27 @@ FoldUnit NextFolded(std::string_view text, int32_t& i) {
     return {u_foldCase(c, U_FOLD_CASE_DEFAULT), {}};
 }
 
+const Collator& PlainCollator() {
+    thread_local const Collator collator(false);
+    return collator;
+}
+
 }  // namespace
 
-int CollateCompare(std::string_view a, std::string_view b) {
-    thread_local const Collator collator(false);
-    return collator.Compare(a, b);
-}
+int CollateCompare(std::string_view a, std::string_view b) { return PlainCollator().Compare(a, b); }
 
 int CollateCompareLogical(std::string_view a, std::string_view b) {
     thread_local const Collator collator(true);
     return collator.Compare(a, b);
 }
+
+std::string CollateSortKey(std::string_view text) {
+    std::string key;
+    PlainCollator().AppendSortKey(key, text);
+    return key;
+}
+
+void AppendCollateSortKey(std::string& out, std::string_view text) { PlainCollator().AppendSortKey(out, text); }
 
 std::string LowerCase(std::string_view text) {
     return MapCase(text, AsciiLower, [](UChar32 c) { return u_tolower(c); });

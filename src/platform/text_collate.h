@@ -12,6 +12,13 @@ namespace tandrel::platform {
 int CollateCompare(std::string_view a, std::string_view b);
 // Natural order: the same collator with numeric ordering (digit runs by value).
 int CollateCompareLogical(std::string_view a, std::string_view b);
+// A byte string whose order (plain unsigned byte comparison, a shorter prefix
+// first) is CollateCompare's order: long lists sort on these keys instead of
+// comparing texts pairwise. Ill-formed UTF-8 counts as U+FFFD, as in the
+// comparison. The key ends in one zero byte.
+std::string CollateSortKey(std::string_view text);
+// The same key appended to out, without a string of its own.
+void AppendCollateSortKey(std::string& out, std::string_view text);
 
 // Unicode simple case mapping per code point; invalid UTF-8 bytes are kept.
 std::string LowerCase(std::string_view text);

@@ -32,6 +32,25 @@ TEST(CollateCompare, IgnoresCaseButNotAccents) {
     }
 }
 
+TEST(CollateSortKey, KeysOrderAsTheComparison) {
+    // Every pair: the byte order of the keys is the comparison's order.
+    const char* texts[] = {"a",     "A",        "Readme.TXT", "readme.txt", "straße", "STRASSE", "e",
+                           "é",     "f",        "apple",      "Banana",     "",       "abc",     "ab",
+                           "abc d", "abc_d",    "日本",       "Übersicht",  "zz",     "a\xff",  "10",
+                           "9",     "naïve.txt"};
+    for (const char* a : texts) {
+        for (const char* b : texts) {
+            const int byKeys = CollateSortKey(a).compare(CollateSortKey(b));
+            const int expected = CollateCompare(a, b);
+            EXPECT_EQ(byKeys < 0 ? -1 : (byKeys > 0 ? 1 : 0), expected) << a << " vs " << b;
+        }
+    }
+    // A key ends in its only zero byte, so keys can be put one after another.
+    const std::string key = CollateSortKey("Readme.TXT");
+    ASSERT_FALSE(key.empty());
+    EXPECT_EQ(key.find('\0'), key.size() - 1);
+}
+
 TEST(CollateCompareLogical, OrdersDigitRunsByValue) {
     const OrderCase cases[] = {
         {"file2", "file10", -1},

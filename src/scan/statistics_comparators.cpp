@@ -1,0 +1,356 @@
+#include "scan/statistics_comparators.h"
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <thread>
+#include <unordered_map>
+
+#include "common/compare.h"
+#include "common/paths.h"
+#include "platform/text_collate.h"
+
+namespace tandrel {
+
+namespace {
+
+template <typename T>
+int Sign(T a, T b) {
+    return a < b ? -1 : (a > b ? 1 : 0);
+}
+
+// The last resort of every chain: distinct records never compare equal.
+template <typename T>
+int CompareAddresses(const T* a, const T* b) {
+    if (a == b) return 0;
+    return std::less<const T*>()(a, b) ? -1 : 1;
+}
+
+int CompareBytes(std::string_view a, std::string_view b) {
+    const int c = a.compare(b);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+int CompareDirectoryKey(DirectoryAnalysisKey key, const TDirectoryEntry& a, const TDirectoryEntry& b) {
+    switch (key) {
+        case DirectoryAnalysisKey::LoadOrder: {
+            const int c = Sign(a.Idx, b.Idx);
+            return c != 0 ? c : CompareTextLocale(a.FolderName, b.FolderName);
+        }
+        case DirectoryAnalysisKey::Level: return CompareInt64Desc(a.Level, b.Level);
+        case DirectoryAnalysisKey::Share: return CompareSingleDesc(a.PercentOfParent(), b.PercentOfParent());
+        case DirectoryAnalysisKey::TotalSize: return CompareInt64Desc(a.TotalSize, b.TotalSize);
+        case DirectoryAnalysisKey::TotalDirs: return CompareInt64Desc(a.TotalDirs, b.TotalDirs);
+        case DirectoryAnalysisKey::TotalFiles: return CompareInt64Desc(a.TotalFiles, b.TotalFiles);
+        case DirectoryAnalysisKey::RootSize: return CompareInt64Desc(a.RootSize, b.RootSize);
+        case DirectoryAnalysisKey::RootDirs: return CompareInt64Desc(a.RootDirs, b.RootDirs);
+        case DirectoryAnalysisKey::RootFiles: return CompareInt64Desc(a.RootFiles, b.RootFiles);
+        case DirectoryAnalysisKey::FolderName: return CompareTextLocale(a.FolderName, b.FolderName);
+    }
+    return 0;
+}
+
+}  // namespace
+
+// ---- folder statistics ----
+
+const std::vector<std::string_view>& DirectoryAnalysisCaptions() {
+    static const std::vector<std::string_view> captions = {
+        "Path",      "Full Path",   "level",     "Bar",       "Total Size", "% of parent",
+        "Total Dirs", "Total Files", "Root Size", "Root Dirs", "Root Files", "Date"};
+    return captions;
+}
+
+DirectoryAnalysisKey DirectoryAnalysisKeyOfCaption(std::string_view caption) {
+    struct Entry {
+        std::string_view caption;
+        DirectoryAnalysisKey key;
+    };
+    static const Entry table[] = {
+        {"Path", DirectoryAnalysisKey::LoadOrder},       {"Full Path", DirectoryAnalysisKey::LoadOrder},
+        {"level", DirectoryAnalysisKey::Level},          {"Bar", DirectoryAnalysisKey::Share},
+        {"Total Size", DirectoryAnalysisKey::TotalSize}, {"% of parent", DirectoryAnalysisKey::Share},
+        {"Total Dirs", DirectoryAnalysisKey::TotalDirs}, {"Total Files", DirectoryAnalysisKey::TotalFiles},
+        {"Root Size", DirectoryAnalysisKey::RootSize},   {"Root Dirs", DirectoryAnalysisKey::RootDirs},
+        {"Root Files", DirectoryAnalysisKey::RootFiles},
+    };
+    for (const Entry& entry : table)
+        if (entry.caption == caption) return entry.key;
+    return DirectoryAnalysisKey::FolderName;
+}
+
+DirectoryAnalysisKey DirectoryAnalysisKeyOfColumn(int column) {
+    const auto& captions = DirectoryAnalysisCaptions();
+    if (column < 0 || column >= static_cast<int>(captions.size())) return DirectoryAnalysisKey::FolderName;
+    return DirectoryAnalysisKeyOfCaption(captions[column]);
+}
+
+int CompareDirectoryAnalysis(DirectoryAnalysisKey key, bool inverse, const TDirectoryEntry& a,
+                             const TDirectoryEntry& b) {
+    int c = CompareDirectoryKey(key, a, b);
+    if (c == 0) c = Sign(a.Idx, b.Idx);
+    if (c == 0) c = CompareAddresses(&a, &b);
+    return inverse ? -c : c;
+}
+
+int CompareDirectoryAnalysis(int column, bool inverse, const TDirectoryEntry& a, const TDirectoryEntry& b) {
+    return CompareDirectoryAnalysis(DirectoryAnalysisKeyOfColumn(column), inverse, a, b);
+}
+
+void SortDirectoryAnalysisRows(std::vector<int>& rows, const TOwningStore<TDirectoryEntry>& entries,
+                               DirectoryAnalysisKey key, bool inverse) {
+    std::sort(rows.begin(), rows.end(), [&](int a, int b) {
+        return CompareDirectoryAnalysis(key, inverse, *entries[a], *entries[b]) < 0;
+    });
+}
+
+// ---- folder chart ----
+
+namespace {
+DirectoryAnalysisKey ChartKeyOfColumn(int column) {
+    switch (column) {
+        case 1: return DirectoryAnalysisKey::Share;
+        case 2: return DirectoryAnalysisKey::TotalSize;
+        case 3: return DirectoryAnalysisKey::Share;
+        case 4: return DirectoryAnalysisKey::TotalDirs;
+        case 5: return DirectoryAnalysisKey::TotalFiles;
+        case 6: return DirectoryAnalysisKey::RootSize;
+        case 7: return DirectoryAnalysisKey::RootDirs;
+        case 8: return DirectoryAnalysisKey::RootFiles;
+        case 11: return DirectoryAnalysisKey::Level;
+        default: return DirectoryAnalysisKey::FolderName;  // 0 "Path", 9 "Date", 10 "Full Path"
+    }
+}
+}  // namespace
+
+int CompareDirectoryChart(int column, bool inverse, const TDirectoryEntry& a, const TDirectoryEntry& b) {
+    const DirectoryAnalysisKey key = ChartKeyOfColumn(column);
+    int c = CompareDirectoryKey(key, a, b);
+    if (c == 0 && key != DirectoryAnalysisKey::FolderName) c = CompareTextLocale(a.FolderName, b.FolderName);
+    if (c == 0) c = Sign(a.Idx, b.Idx);
+    if (c == 0) c = CompareAddresses(&a, &b);
+    return inverse ? -c : c;
+}
+
+void SortDirectoryChartRows(std::vector<TDirectoryEntry*>& rows, int column, bool inverse) {
+    std::sort(rows.begin(), rows.end(), [&](const TDirectoryEntry* a, const TDirectoryEntry* b) {
+        return CompareDirectoryChart(column, inverse, *a, *b) < 0;
+    });
+}
+
+// ---- file nodes ----
+
+FileNodeKey FileAnalysisKeyOfColumn(int column) {
+    switch (column) {
+        case 1: return FileNodeKey::FullPath;
+        case 2: return FileNodeKey::Size;
+        case 3:
+        case 4: return FileNodeKey::Date;
+        default: return FileNodeKey::Name;
+    }
+}
+
+FileNodeKey SearchResultsKeyOfColumn(int column) {
+    switch (column) {
+        case 1: return FileNodeKey::Size;
+        case 2: return FileNodeKey::FullPath;
+        default: return FileNodeKey::Name;
+    }
+}
+
+int CompareFileNodes(FileNodeKey key, bool inverse, const TDiskTreeMapEntry& a, const TDiskTreeMapEntry& b) {
+    int c = 0;
+    switch (key) {
+        case FileNodeKey::Name: break;
+        case FileNodeKey::FullPath: c = CompareTextLocale(GetNodeFullPath(&a), GetNodeFullPath(&b)); break;
+        case FileNodeKey::Size: c = CompareInt64Desc(a.SizeTotal, b.SizeTotal); break;
+        case FileNodeKey::Date: c = CompareDoubleDesc(a.DateM, b.DateM); break;
+    }
+    if (c == 0) c = CompareTextLocale(a.Name, b.Name);
+    if (c == 0) c = CompareBytes(a.Name, b.Name);
+    if (c == 0) c = CompareAddresses(&a, &b);
+    return inverse ? -c : c;
+}
+
+int CompareFileAnalysis(int column, bool inverse, const TDiskTreeMapEntry& a, const TDiskTreeMapEntry& b) {
+    return CompareFileNodes(FileAnalysisKeyOfColumn(column), inverse, a, b);
+}
+
+int CompareSearchResults(int column, bool inverse, const TDiskTreeMapEntry& a, const TDiskTreeMapEntry& b) {
+    return CompareFileNodes(SearchResultsKeyOfColumn(column), inverse, a, b);
+}
+
+namespace {
+
+// Rows with their byte keys in one shared buffer: a million small strings
+// would cost a heap block each. Each row carries its key's first eight bytes
+// as a number, so most comparisons never leave the row array.
+class KeyedRows {
+public:
+    void Reserve(std::size_t rows, std::size_t bytes) {
+        rows_.reserve(rows);
+        pool_.reserve(bytes);
+    }
+    void Begin(TDiskTreeMapEntry* node) { rows_.push_back({0, pool_.size(), 0, node}); }
+    // Takes over the rows and keys of other.
+    void Append(KeyedRows&& other) {
+        const std::size_t shift = pool_.size();
+        pool_ += other.pool_;
+        rows_.reserve(rows_.size() + other.rows_.size());
+        for (Row row : other.rows_) {
+            row.offset += shift;
+            rows_.push_back(row);
+        }
+    }
+    // A collation key ends in its only zero byte, so keys put one after the
+    // other still compare part by part.
+    void AppendCollationKey(std::string_view text) { platform::AppendCollateSortKey(pool_, text); }
+    void AppendBytes(std::string_view text) { pool_ += text; }
+    void End() {
+        Row& row = rows_.back();
+        row.length = pool_.size() - row.offset;
+        std::uint64_t prefix = 0;
+        for (std::size_t i = 0; i < 8; ++i) {
+            const unsigned char byte = i < row.length ? static_cast<unsigned char>(pool_[row.offset + i]) : 0;
+            prefix = (prefix << 8) | byte;
+        }
+        row.prefix = prefix;
+    }
+
+    // Sorts by key, then by address, and writes the nodes back into out.
+    void SortInto(TDiskTreeMapEntry** out) {
+        const char* base = pool_.data();
+        std::sort(rows_.begin(), rows_.end(), [base](const Row& a, const Row& b) {
+            if (a.prefix != b.prefix) return a.prefix < b.prefix;
+            const std::string_view ka(base + a.offset, a.length), kb(base + b.offset, b.length);
+            const int c = ka.compare(kb);
+            if (c != 0) return c < 0;
+            return std::less<const TDiskTreeMapEntry*>()(a.node, b.node);
+        });
+        for (std::size_t i = 0; i < rows_.size(); ++i) out[i] = rows_[i].node;
+    }
+
+private:
+    struct Row {
+        std::uint64_t prefix;  // the key's first bytes, big-endian, zero-padded
+        std::size_t offset;
+        std::size_t length;
+        TDiskTreeMapEntry* node;
+    };
+    std::vector<Row> rows_;
+    std::string pool_;
+};
+
+// The name tie-breaks of CompareFileNodes: locale order, then bytes.
+void AppendNameKey(KeyedRows& keyed, const TDiskTreeMapEntry* node) {
+    keyed.AppendCollationKey(node->Name);
+    keyed.AppendBytes(node->Name);
+}
+
+// Keys for every row, made by up to four threads on long lists: making the
+// keys costs more than sorting them. make(keyed, node) appends one row's key
+// and must only read shared state; it runs off the calling thread, so it
+// must not take the model lock the caller holds.
+template <typename Make>
+KeyedRows MakeKeys(TDiskTreeMapEntry** first, std::size_t count, std::size_t bytesPerRow, const Make& make) {
+    constexpr std::size_t kRowsPerThread = 100000;
+    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t threads = std::clamp<std::size_t>(count / kRowsPerThread, 1, std::min<std::size_t>(cores, 4));
+    std::vector<KeyedRows> parts(threads);
+    auto build = [&](std::size_t part) {
+        const std::size_t begin = count * part / threads, end = count * (part + 1) / threads;
+        KeyedRows& keyed = parts[part];
+        keyed.Reserve(end - begin, (end - begin) * bytesPerRow);
+        for (std::size_t i = begin; i < end; ++i) {
+            keyed.Begin(first[i]);
+            make(keyed, first[i]);
+            keyed.End();
+        }
+    };
+    std::vector<std::thread> workers;
+    for (std::size_t part = 1; part < threads; ++part) workers.emplace_back(build, part);
+    build(0);
+    for (std::thread& worker : workers) worker.join();
+    for (std::size_t part = 1; part < threads; ++part) parts[0].Append(std::move(parts[part]));
+    return std::move(parts[0]);
+}
+
+void SortByName(TDiskTreeMapEntry** first, std::size_t count) {
+    if (count < 2) return;
+    MakeKeys(first, count, 48, [](KeyedRows& keyed, const TDiskTreeMapEntry* node) { AppendNameKey(keyed, node); })
+        .SortInto(first);
+}
+
+void SortByFullPath(TDiskTreeMapEntry** first, std::size_t count) {
+    if (count < 2) return;
+    // Files of one folder share its path: built once per folder, here, as
+    // building it takes the model lock.
+    std::unordered_map<const TDiskTreeMapEntry*, std::string> folderPaths;
+    for (std::size_t i = 0; i < count; ++i) {
+        const TDiskTreeMapEntry* parent = first[i]->ParentNodeIdx;
+        if (parent && !folderPaths.contains(parent)) folderPaths.emplace(parent, GetNodeFullPath(parent));
+    }
+    MakeKeys(first, count, 160, [&folderPaths](KeyedRows& keyed, const TDiskTreeMapEntry* node) {
+        if (const TDiskTreeMapEntry* parent = node->ParentNodeIdx) {
+            keyed.AppendCollationKey(PathJoin(folderPaths.at(parent), node->Name));
+        } else {
+            keyed.AppendCollationKey(node->Name);
+        }
+        AppendNameKey(keyed, node);
+    }).SortInto(first);
+}
+
+// From this many rows on, collation keys are cheaper than comparing names
+// pairwise (measured: a key costs about five comparisons).
+constexpr std::size_t kKeyedRunMin = 64;
+
+// Sorts by a number first, read once per row into an array of its own (the
+// comparisons then touch no node); only runs of equal numbers need the name
+// keys.
+template <typename Value>
+void SortByNumberThenName(TDiskTreeMapEntry** first, std::size_t count, Value value) {
+    using Number = decltype(value(first[0]));
+    struct Row {
+        Number number;
+        TDiskTreeMapEntry* node;
+    };
+    std::vector<Row> rows(count);
+    for (std::size_t i = 0; i < count; ++i) rows[i] = {value(first[i]), first[i]};
+    std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.number > b.number; });
+    for (std::size_t i = 0; i < count; ++i) first[i] = rows[i].node;
+    std::size_t runStart = 0;
+    for (std::size_t i = 1; i <= count; ++i) {
+        if (i < count && !(rows[i].number < rows[runStart].number)) continue;
+        const std::size_t run = i - runStart;
+        if (run >= kKeyedRunMin) {
+            SortByName(first + runStart, run);
+        } else if (run > 1) {
+            // A short run compares fewer times than it would make keys.
+            std::sort(first + runStart, first + i, [](const TDiskTreeMapEntry* a, const TDiskTreeMapEntry* b) {
+                return CompareFileNodes(FileNodeKey::Name, false, *a, *b) < 0;
+            });
+        }
+        runStart = i;
+    }
+}
+
+}  // namespace
+
+void SortFileNodes(std::vector<TDiskTreeMapEntry*>& rows, FileNodeKey key, bool inverse) {
+    TDiskTreeMapEntry** first = rows.data();
+    const std::size_t count = rows.size();
+    switch (key) {
+        case FileNodeKey::Name: SortByName(first, count); break;
+        case FileNodeKey::FullPath: SortByFullPath(first, count); break;
+        case FileNodeKey::Size:
+            SortByNumberThenName(first, count, [](const TDiskTreeMapEntry* n) { return n->SizeTotal; });
+            break;
+        case FileNodeKey::Date:
+            SortByNumberThenName(first, count, [](const TDiskTreeMapEntry* n) { return n->DateM; });
+            break;
+    }
+    // Every order is total, so the inverse order is the natural one reversed.
+    if (inverse) std::reverse(rows.begin(), rows.end());
+}
+
+}  // namespace tandrel
