@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <chrono>
 #include <ctime>
@@ -319,6 +320,26 @@ TEST_F(ListViewEx, HeaderMouseResizeAndRightClick) {
     QApplication::sendEvent(area, &context);
     QTRY_VERIFY(menu.isVisible());
     menu.hide();
+}
+
+TEST_F(ListViewEx, RowDoubleClickAndContextMenuNameTheRow) {
+    FillNumbered(3);
+    QSignalSpy doubleClicks(&lv, &TListViewEx::DblClick);
+    QSignalSpy menus(&lv, &TListViewEx::RowContextMenu);
+    const QPoint secondRow = lv.visualRect(lv.model()->index(2, 0)).center();
+    // A double click is a press and release followed by the double-click press.
+    QTest::mouseClick(lv.viewport(), Qt::LeftButton, Qt::NoModifier, secondRow);
+    QTest::mouseDClick(lv.viewport(), Qt::LeftButton, Qt::NoModifier, secondRow);
+    ASSERT_EQ(1, doubleClicks.count());
+    EXPECT_EQ(2, doubleClicks[0][0].toInt());
+    for (const QPoint& at : {secondRow, QPoint(10, lv.viewport()->height() - 5)}) {
+        QContextMenuEvent context(QContextMenuEvent::Mouse, at, lv.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(lv.viewport(), &context);
+    }
+    ASSERT_EQ(2, menus.count());
+    EXPECT_EQ(2, menus[0][1].toInt());
+    EXPECT_EQ(lv.viewport()->mapToGlobal(secondRow), menus[0][0].toPoint());
+    EXPECT_EQ(-1, menus[1][1].toInt());  // below the rows
 }
 
 TEST_F(ListViewEx, SelectedRowsPaintNavyWithWhiteTextAndGreyWithoutFocus) {
