@@ -121,6 +121,7 @@ public:
     int ItemsCount() const;
     // Virtual mode: the row count, keeping the same top row if it moved.
     // Rows below the new count keep their selection; no select-item event.
+    // The non-virtual mode has no settable count (TandrelError).
     void SetItemsCount(int count);
     int RowHeight() const { return rowHeight_; }
     void SetRowHeight(int height);
