@@ -7,8 +7,15 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
 #include <QDateTime>
 #include <QMessageBox>
+#include <QMutex>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
 #include <QTest>
 #include <chrono>
 #include <cstdlib>
@@ -153,6 +160,80 @@ TEST(ShellServicesTest, PropertiesWithoutAFileManagerShowOurOwnDialog) {
     ASSERT_NE(box, nullptr);
     EXPECT_NE(box->text().toStdString().find("No such file or directory"), std::string::npos);
     CloseBox(box);
+}
+
+// A file manager of our own on a private bus: records each call and answers.
+// It runs on its own thread, since the caller blocks while it waits.
+class RecordingFileManager : public QDBusVirtualObject {
+public:
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        {
+            QMutexLocker lock(&mutex_);
+            calls_.push_back(message);
+        }
+        connection.send(message.createReply());
+        return true;
+    }
+    std::vector<QDBusMessage> Calls() {
+        QMutexLocker lock(&mutex_);
+        return calls_;
+    }
+
+private:
+    QMutex mutex_;
+    std::vector<QDBusMessage> calls_;
+};
+
+TEST(ShellServicesTest, AFileManagerOnTheBusIsAskedToShowTheItem) {
+    if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty()) GTEST_SKIP() << "no dbus-daemon";
+    QProcess daemon;
+    daemon.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address"});
+    ASSERT_TRUE(daemon.waitForStarted(5000));
+    ASSERT_TRUE(WaitFor([&] { return daemon.canReadLine(); }));
+    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+    const QString callerName = QStringLiteral("tandrel_test_caller");
+    const QString managerName = QStringLiteral("tandrel_test_manager");
+    const QString service = QStringLiteral("org.tandrel.test.FileManager");
+    {
+        QDBusConnection caller = QDBusConnection::connectToBus(address, callerName);
+        QDBusConnection manager = QDBusConnection::connectToBus(address, managerName);
+        ASSERT_TRUE(caller.isConnected() && manager.isConnected());
+        QThread thread;
+        auto* recorder = new RecordingFileManager;
+        recorder->moveToThread(&thread);
+        thread.start();
+        ASSERT_TRUE(manager.registerVirtualObject(QStringLiteral("/org/freedesktop/FileManager1"), recorder));
+        ASSERT_TRUE(manager.registerService(service));
+
+        TempDir dir;
+        const std::string file = dir.WriteFile("x y%.txt", "x");
+        const FileManagerBus bus{service, callerName};
+        EXPECT_TRUE(ShellLocate(file, bus));
+        EXPECT_TRUE(ShellProperties(file, nullptr, bus));
+        EXPECT_EQ(FindOpenMessageBox(), nullptr);
+
+        const std::vector<QDBusMessage> calls = recorder->Calls();
+        ASSERT_EQ(calls.size(), 2u);
+        const QString uri = QUrl::fromLocalFile(QString::fromStdString(file)).toString(QUrl::FullyEncoded);
+        const char* methods[] = {"ShowItems", "ShowItemProperties"};
+        for (std::size_t i = 0; i < calls.size(); ++i) {
+            EXPECT_EQ(calls[i].member().toStdString(), methods[i]);
+            EXPECT_EQ(calls[i].interface().toStdString(), "org.freedesktop.FileManager1");
+            EXPECT_EQ(calls[i].signature().toStdString(), "ass");
+            ASSERT_EQ(calls[i].arguments().size(), 2);
+            EXPECT_EQ(calls[i].arguments()[0].toStringList(), QStringList{uri});
+        }
+
+        manager.unregisterObject(QStringLiteral("/org/freedesktop/FileManager1"));
+        thread.quit();
+        thread.wait();
+        delete recorder;
+    }
+    QDBusConnection::disconnectFromBus(callerName);
+    QDBusConnection::disconnectFromBus(managerName);
+    daemon.kill();
+    daemon.waitForFinished(5000);
 }
 
 // The desktop opens files through xdg-open; a fake one on PATH logs what it
