@@ -790,9 +790,10 @@ void TFormDiskTreeMap::bStartTreemapClick(std::function<void()> finished, bool s
         wait->move(main_.geometry().center() - wait->rect().center());
     }
 
+    // The views let go of the records and nodes before the reset frees them.
+    ResetScanViews();
     DiskTreeMap_NewScan();
     PrepareScan(model, path, cbIncludeFreeSpace->isVisible() && cbIncludeFreeSpace->isChecked());
-    ResetScanViews();
     DiskTreeMap_Relayout(true);
     RefreshScanViews(false);
     FilterScanViews();

@@ -35,6 +35,7 @@
 #include "common/paths.h"
 #include "common/strings.h"
 #include "compare/compare_cache.h"
+#include "gui/disk/directory_analysis_view.h"
 #include "gui/disk/disk_treemap_view.h"
 #include "gui/shell/save_snapshot_panel.h"
 #include "gui/shell/settings_panel.h"
@@ -42,11 +43,13 @@
 #include "gui/shell/window_messages.h"
 #include "gui/tools/compare_files_page.h"
 #include "gui/widgets/caption_panel.h"
+#include "gui/widgets/list_view_ex.h"
 #include "gui/widgets/please_wait.h"
 #include "platform/file_system.h"
 #include "platform/text_collate.h"
 #include "platform/user_home.h"
 #include "scan/scan_model.h"
+#include "scan/scan_overview.h"
 #include "scan/snapshot_store.h"
 
 namespace tandrel {
@@ -172,6 +175,10 @@ void TFormMain::CreatePages() {
     CreateMainSwitch(panelMainSwitch);
 
     FormDiskTreeMap = new TFormDiskTreeMap(*this, tsTreeMap, panelTreemapHeaderHost);
+    FormDirectoryAnalysis = new TFormDirectoryAnalysis(*this, tsTreeSize, tsDirectoryStatistics, tsFileStatistics,
+                                                       false);
+    CreateOverviewPage();
+    ConnectScanViews();
     FormCompareFiles = new TFormCompareFiles(*this, tsCompareFiles);
 
     connect(pcMain, &QStackedWidget::currentChanged, this, [this] { pcMainChangeX(); });
@@ -384,6 +391,41 @@ void TFormMain::CreateSettingsCache() {
     layout->addStretch(1);
 }
 
+void TFormMain::CreateOverviewPage() {
+    auto* layout = new QVBoxLayout(tsVolumeStatistics);
+    layout->setContentsMargins(0, 0, 0, 0);
+    lvOverview = new TListViewEx(tsVolumeStatistics);
+    lvOverview->setObjectName("lvOverview");
+    lvOverview->SetOwnerData(false);
+    lvOverview->SetDesignedColumns({"Description:200:L:0", "Value:400:L:0"});
+    layout->addWidget(lvOverview);
+    // The page is rebuilt each time it becomes visible.
+    connect(pcTreeMapTreeSize, &QStackedWidget::currentChanged, this, [this] {
+        if (pcTreeMapTreeSize->currentWidget() == tsVolumeStatistics) bShowOverviewClick();
+    });
+}
+
+void TFormMain::bShowOverviewClick() {
+    lvOverview->Clear();
+    const OverviewRows rows = BuildOverviewRows(model_, model_.ScanPath, Now());
+    for (const auto& [description, value] : rows) lvOverview->AddRange({Q(description), Q(value)});
+    SetStatus(PleaseWaitSlot(1), "");
+}
+
+// The views a scan run keeps current beside the map.
+void TFormMain::ConnectScanViews() {
+    TFormDirectoryAnalysis* analysis = FormDirectoryAnalysis;
+    FormDiskTreeMap->ScanViews.reset = [analysis] { analysis->DirectoryAnalysis_Init(); };
+    FormDiskTreeMap->ScanViews.refresh = [analysis](bool complete) {
+        analysis->DirectoryAnalysis_ProcessIncremental(complete);
+    };
+    FormDiskTreeMap->ScanViews.filter = [analysis] {
+        analysis->bDirectoryAnalysis_ApplyFilterClick();
+        analysis->FilterFiles();
+    };
+    FormDiskTreeMap->ScanViews.overview = [this] { bShowOverviewClick(); };
+}
+
 void TFormMain::CreateSettingsStore() {
     applicationSettings_ = new TBrenixProject(this);
     applicationSettings_->setObjectName("ApplicationSettings");
@@ -406,6 +448,8 @@ void TFormMain::ApplicationSettingsProjectLoad() {
     // The views that keep their persisted values on this window read them
     // when they are built; the treemap's own controls are persisted directly.
     FormDiskTreeMap->TakeSettings(*panelSettings);
+    if (auto* extra = findChild<QCheckBox*>("cbShowExtraDirectoryStatisticsColumns"))
+        FormDirectoryAnalysis->SetExtraColumns(extra->isChecked());
 }
 
 void TFormMain::ApplicationSettingsProjectBeforeSave() {}

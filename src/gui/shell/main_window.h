@@ -33,6 +33,8 @@ class ScanModel;
 class TBrenixProject;
 class TCaptionPanelK;
 class TFormDiskTreeMap;
+class TFormDirectoryAnalysis;
+class TListViewEx;
 class TFormPleaseWait;
 class TFormCompareFiles;
 class TSettingsPanel;
@@ -110,6 +112,8 @@ public:
     QTreeWidget* BrenixNavBar1 = nullptr;
     QTimer *TimerInit = nullptr, *TimerHandleMenu = nullptr, *TimerQueryShellStatus = nullptr;
     TFormDiskTreeMap* FormDiskTreeMap = nullptr;
+    TFormDirectoryAnalysis* FormDirectoryAnalysis = nullptr;
+    TListViewEx* lvOverview = nullptr;
     TFormCompareFiles* FormCompareFiles = nullptr;
     // Persisted values of views that keep no control of their own.
     QLineEdit* edLastTreeMapTab = nullptr;
@@ -125,6 +129,8 @@ public:
 
     // Folder-scan save-and-exit: the exit code the process ends with.
     int ExitCode() const { return exitCode_; }
+    // Rebuilds the overview of the current scan (empty without one).
+    void bShowOverviewClick();
     // A size spin edit whose unit box follows the letters b, k, m and g typed into it.
     void RegisterSizeUnitEdit(QWidget* sizeEdit, QComboBox* unitBox);
 
@@ -145,6 +151,8 @@ private:
     QWidget* AddPage(QStackedWidget* control, const char* name, const QString& caption);
     QWidget* AddToolPage(const char* name, const QString& caption, const char* backButton);
     void CreateMainSwitch(QWidget* host);
+    void CreateOverviewPage();
+    void ConnectScanViews();
     void CreateMenus();
     void CreateActions();
     void CreateFloatingPanels();
