@@ -39,6 +39,9 @@ TDirectoryEntry* AddTreeFolderRecord(ScanModel& model, TDirectoryEntry* parentRe
     record->ParentIdx = parentRecord;
     record->FolderName.assign(folderName);
     record->Idx = model.DirectoryEntries.Count();
+    // Known now, not only when the folder is done: the statistics list
+    // folders by depth while the scan is still inside them.
+    record->Level = parentRecord ? parentRecord->Level + 1 : 0;
     {
         std::lock_guard<std::mutex> lock(model.csNewDirectoryEntries);
         model.NewDirectoryEntries.push_back(record);

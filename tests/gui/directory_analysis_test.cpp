@@ -159,7 +159,7 @@ TEST_F(DirectoryAnalysisTest, TreeKeepsSiblingsLargestFirstAndALateLargeFolderMo
         std::lock_guard lock(model.csTreemap);
         TDirectoryEntry* root = model.DirectoryEntries[0];
         TDirectoryEntry* late = AddTreeFolderRecord(model, root, "late");
-        late->Level = 1;
+        EXPECT_EQ(late->Level, 1);  // its depth is known before the folder is done
         late->TotalSize = 100 * kMiB;
         late->_ModifiedCount++;
         root->TotalSize += late->TotalSize;
@@ -172,6 +172,8 @@ TEST_F(DirectoryAnalysisTest, TreeKeepsSiblingsLargestFirstAndALateLargeFolderMo
     EXPECT_TRUE(text.trimmed().startsWith("100.0 MB late")) << text.toStdString();
     // The chart of the selected root follows.
     EXPECT_EQ(ChartRows().front(), "late");
+    view->bDirectoryAnalysis_ApplyFilterClick();
+    EXPECT_EQ(FolderRows().size(), 6u);
 }
 
 TEST_F(DirectoryAnalysisTest, SelectingAnotherFolderResetsTheChartSortAndEmptyFoldersDrawNoBars) {
