@@ -792,6 +792,7 @@ void TFormDiskTreeMap::bStartTreemapClick(std::function<void()> finished, bool s
 
     // The views let go of the records and nodes before the reset frees them.
     ResetScanViews();
+    LongestViewsRefreshMs = FinalViewsRefreshMs = 0;
     DiskTreeMap_NewScan();
     PrepareScan(model, path, cbIncludeFreeSpace->isVisible() && cbIncludeFreeSpace->isChecked());
     DiskTreeMap_Relayout(true);
@@ -850,8 +851,18 @@ void TFormDiskTreeMap::ResetScanViews() {
 }
 
 void TFormDiskTreeMap::RefreshScanViews(bool complete) {
-    std::lock_guard lock(main_.Model().csTreemap);
-    if (ScanViews.refresh) ScanViews.refresh(complete);
+    QElapsedTimer clock;
+    clock.start();
+    {
+        std::lock_guard lock(main_.Model().csTreemap);
+        if (ScanViews.refresh) ScanViews.refresh(complete);
+    }
+    const double ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    if (complete) {
+        FinalViewsRefreshMs = ms;
+    } else {
+        LongestViewsRefreshMs = std::max(LongestViewsRefreshMs, ms);
+    }
 }
 
 void TFormDiskTreeMap::FilterScanViews() {

@@ -104,6 +104,10 @@ public:
         std::function<void()> filter;                   // rebuild the filtered rows
         std::function<void()> overview;                 // rebuild the overview
     } ScanViews;
+    // Milliseconds of the longest refresh of those views during the last
+    // run and of its final pass.
+    double LongestViewsRefreshMs = 0;
+    double FinalViewsRefreshMs = 0;
 
     TreemapLayout& Layout() { return layout_; }
     TreemapNavigator& Navigator() { return navigator_; }
