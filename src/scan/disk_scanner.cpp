@@ -18,14 +18,13 @@ namespace {
 using platform::FindRecord;
 using platform::PathDelim;
 
-// Listing threads beside the walk. Once a process has several threads, every
-// call on a folder handle takes the kernel's shared-table path, so listing on
-// two threads costs more kernel time than it saves on two cores (measured:
-// equal wall time, a fifth more CPU). The compressor already has the second
-// core; listers only pay where cores are left over.
+// Listing threads beside the walk. The walk itself lists whatever no thread
+// has started, and lists ahead rather than wait for a thread, so one lister
+// fewer than the cores keeps every core on the kernel's directory reads and
+// stats, which are most of a scan.
 int ListingThreads() {
     const int cores = static_cast<int>(std::thread::hardware_concurrency());
-    return std::clamp(cores - 2, 0, 3);
+    return std::clamp(cores - 1, 1, 3);
 }
 
 std::string WithDelim(const std::string& path) {
