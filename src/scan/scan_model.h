@@ -173,8 +173,14 @@ public:
             chunks_.reserve(chunks_.size() + 1);
             chunks_.push_back(static_cast<T*>(platform::AllocatePrefaulted(kChunkBytes)));
         }
-        T* item = chunks_[count_ / kChunk] + count_ % kChunk;
-        ::new (static_cast<void*>(item)) T();
+        const std::size_t slot = count_ % kChunk;
+        T* item = chunks_[count_ / kChunk] + slot;
+        // Chunks come zeroed and are never reused, so default-initialising
+        // gives what value-initialising would, without writing every byte
+        // twice. The slots a few items on are fetched meanwhile: the walk
+        // fills the store much faster than memory answers.
+        if (slot + kPrefetchAhead < kChunk) __builtin_prefetch(item + kPrefetchAhead, 1);
+        ::new (static_cast<void*>(item)) T;
         ++count_;
         return item;
     }
@@ -197,6 +203,7 @@ public:
 private:
     static constexpr std::size_t kChunk = 4096;
     static constexpr std::size_t kChunkBytes = kChunk * sizeof(T);
+    static constexpr std::size_t kPrefetchAhead = 4;
     static_assert(alignof(T) <= 4096, "chunks are page aligned");
     std::vector<T*> chunks_;
     std::size_t count_ = 0;
