@@ -49,11 +49,15 @@ void RunShowingProgress(ScanModel& model, const std::function<void()>& start, co
     auto previous = std::signal(SIGINT, OnInterrupt);
     const bool showProgress = isatty(STDERR_FILENO);
     start();
-    // Short naps, so the end of a quick job is not held up by the progress
-    // rate; the line itself is redrawn ten times a second.
-    auto nextDraw = std::chrono::steady_clock::now();
+    // Short naps at first, so the end of a quick job is not held up by the
+    // progress rate; longer ones once the job runs for a while, so this thread
+    // does not take a core from the job 500 times a second. The line itself is
+    // redrawn ten times a second.
+    const auto started = std::chrono::steady_clock::now();
+    auto nextDraw = started;
     while (running.load()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        const bool quickSoFar = std::chrono::steady_clock::now() - started < std::chrono::milliseconds(200);
+        std::this_thread::sleep_for(std::chrono::milliseconds(quickSoFar ? 2 : 20));
         if (showProgress && std::chrono::steady_clock::now() >= nextDraw) {
             std::fprintf(stderr, "\r\033[K%s", ProgressLine(model).c_str());
             nextDraw += std::chrono::milliseconds(100);

@@ -43,12 +43,17 @@ struct FindRecord {
 class FolderEnumerator {
 public:
     explicit FolderEnumerator(const std::string& folder);
+    // For a folder met in its parent's listing: a walk that stays on one file
+    // system already knows its device, which saves a stat per folder. A
+    // symbolic link put in its place since is not followed.
+    FolderEnumerator(const std::string& folder, std::uint64_t device);
     ~FolderEnumerator();
     FolderEnumerator(const FolderEnumerator&) = delete;
     FolderEnumerator& operator=(const FolderEnumerator&) = delete;
 
     bool IsOpen() const;
     int Error() const;  // errno of the failed open, 0 when open
+    std::uint64_t Device() const;  // the folder's device, 0 when not open
     // Fills the next record; false at the end (or on a read error, see Error()).
     bool Next(FindRecord& record);
 

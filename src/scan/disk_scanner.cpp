@@ -18,14 +18,13 @@ namespace {
 using platform::FindRecord;
 using platform::PathDelim;
 
-// Listing threads beside the walk. Once a process has several threads, every
-// call on a folder handle takes the kernel's shared-table path, so listing on
-// two threads costs more kernel time than it saves on two cores (measured:
-// equal wall time, a fifth more CPU). The compressor already has the second
-// core; listers only pay where cores are left over.
+// Listing threads beside the walk. The walk itself lists whatever no thread
+// has started, and lists ahead rather than wait for a thread, so one lister
+// fewer than the cores keeps every core on the kernel's directory reads and
+// stats, which are most of a scan.
 int ListingThreads() {
     const int cores = static_cast<int>(std::thread::hardware_concurrency());
-    return std::clamp(cores - 2, 0, 3);
+    return std::clamp(cores - 1, 1, 3);
 }
 
 std::string WithDelim(const std::string& path) {
@@ -79,23 +78,27 @@ public:
         {
             // Files are added in short batches under one hold of the model
             // lock: the window waits at most one batch, and a folder of many
-            // files costs few lock round trips.
+            // files costs few lock round trips. The batch's sums go up the
+            // ancestors once, before the lock is let go, so the window never
+            // sees a node's size without its files.
             std::unique_lock<std::recursive_mutex> lock(m_.csTreemap, std::defer_lock);
-            int batch = 0;
+            Batch batch;
+            const auto release = [&] {
+                AddBatchToAncestors(node, record, batch);
+                lock.unlock();
+            };
             for (FindRecord& entry : listing->entries) {
-                if (m_.PauseOperation.load(std::memory_order_relaxed) && lock.owns_lock()) lock.unlock();
+                if (m_.PauseOperation.load(std::memory_order_relaxed) && lock.owns_lock()) release();
                 if (!m_.WaitWhilePaused()) {
                     stopped = true;
                     break;
                 }
                 if (entry.IsDirectory()) continue;
                 if (!lock.owns_lock()) lock.lock();
-                AddFile(node, record, own, entry);
-                if (++batch == kFilesPerLock) {
-                    lock.unlock();
-                    batch = 0;
-                }
+                AddFile(node, own, batch, entry);
+                if (batch.files == kFilesPerLock) release();
             }
+            if (lock.owns_lock()) release();
         }
 
         if (!stopped) {
@@ -137,8 +140,14 @@ public:
 private:
     static constexpr int kFilesPerLock = 256;
 
+    // Files added since the ancestors were last brought up to date.
+    struct Batch {
+        int files = 0;
+        std::int64_t size = 0;
+    };
+
     // The caller holds csTreemap.
-    void AddFile(TDiskTreeMapEntry* node, TDirectoryEntry* record, TDirectoryStats& own, FindRecord& entry) {
+    void AddFile(TDiskTreeMapEntry* node, TDirectoryStats& own, Batch& batch, FindRecord& entry) {
         const std::int64_t size = entry.size;
         own.FilesCount++;
         own.Size += size;
@@ -154,21 +163,29 @@ private:
         file->DateM = lastWrite;
         file->ParentNodeIdx = node;
         node->ChildrenEntries.push_back(file);
+        batch.files++;
+        batch.size += size;
+    }
+
+    // The caller holds csTreemap; empties the batch.
+    void AddBatchToAncestors(TDiskTreeMapEntry* node, TDirectoryEntry* record, Batch& batch) {
+        if (batch.files == 0) return;
         for (TDiskTreeMapEntry* n = node; n; n = n->ParentNodeIdx) {
             n->_Modified = true;
-            n->SizeTotal += size;
+            n->SizeTotal += batch.size;
         }
-        node->SizeRoot += size;
+        node->SizeRoot += batch.size;
         {
             std::lock_guard<std::mutex> counterLock(m_.csModifiedCount);
             for (TDirectoryEntry* r = record; r; r = r->ParentIdx) {
-                r->_ModifiedCount++;
-                r->TotalSize += size;
-                r->TotalFiles++;
+                r->_ModifiedCount += batch.files;
+                r->TotalSize += batch.size;
+                r->TotalFiles += batch.files;
             }
         }
-        record->RootSize += size;
-        record->RootFiles++;
+        record->RootSize += batch.size;
+        record->RootFiles += batch.files;
+        batch = Batch{};
     }
 
     ScanModel& m_;

@@ -2,15 +2,22 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 
 #include "common/compare.h"
 
 namespace tandrel {
 
-std::unique_ptr<FolderListing> ListFolder(const std::string& folderWithDelim) {
+std::unique_ptr<FolderListing> ListFolder(const std::string& folderWithDelim, std::uint64_t device) {
     auto listing = std::make_unique<FolderListing>();
-    platform::FolderEnumerator folder(folderWithDelim);
+    std::optional<platform::FolderEnumerator> opened;
+    if (device != 0)
+        opened.emplace(folderWithDelim, device);
+    else
+        opened.emplace(folderWithDelim);
+    platform::FolderEnumerator& folder = *opened;
     listing->opened = folder.IsOpen();
+    listing->device = folder.Device();
     platform::FindRecord record;
     while (folder.Next(record)) {
         if (record.IsDirectory() && !record.IsReparsePoint())
@@ -68,10 +75,12 @@ void FolderPrefetcher::Work() {
 // Lists the folder without holding the lock, then publishes the listing.
 void FolderPrefetcher::ListAndPublish(std::unique_lock<std::mutex>& lock, const std::string& folder) {
     inProgress_.insert(folder);
+    const std::uint64_t device = device_;
     lock.unlock();
-    std::unique_ptr<FolderListing> listing = ListFolder(folder);
+    std::unique_ptr<FolderListing> listing = ListFolder(folder, device);
     lock.lock();
     inProgress_.erase(folder);
+    if (device_ == 0) device_ = listing->device;
     Publish(folder, std::move(listing));
 }
 
@@ -89,7 +98,7 @@ void FolderPrefetcher::Publish(const std::string& folder, std::unique_ptr<Folder
     bufferedEntries_ += listing->entries.size();
     const bool awaited = folder == awaited_;
     ready_.emplace(folder, std::move(listing));
-    if (idleWorkers_ > 0 && !pending_.empty()) workAvailable_.notify_one();
+    if (idleWorkers_ > 0 && !pending_.empty() && bufferedEntries_ < kMaxBufferedEntries) workAvailable_.notify_one();
     if (awaited) listingReady_.notify_one();
 }
 
@@ -100,12 +109,19 @@ std::unique_ptr<FolderListing> FolderPrefetcher::Take(const std::string& folderW
         if (found != ready_.end()) {
             std::unique_ptr<FolderListing> listing = std::move(found->second);
             ready_.erase(found);
-            const bool wasFull = bufferedEntries_ >= kMaxBufferedEntries;
+            const bool wasHeldBack = bufferedEntries_ >= kResumeBelowEntries;
             bufferedEntries_ -= listing->entries.size();
-            if (wasFull && idleWorkers_ > 0 && bufferedEntries_ < kMaxBufferedEntries) workAvailable_.notify_all();
+            if (wasHeldBack && idleWorkers_ > 0 && bufferedEntries_ < kResumeBelowEntries && !pending_.empty())
+                workAvailable_.notify_all();
             return listing;
         }
         if (inProgress_.count(folderWithDelim)) {
+            if (!pending_.empty() && !StopRequested()) {
+                std::string next = std::move(pending_.back());
+                pending_.pop_back();
+                ListAndPublish(lock, next);
+                continue;
+            }
             awaited_ = folderWithDelim;
             listingReady_.wait(lock);
             awaited_.clear();

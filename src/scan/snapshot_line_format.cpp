@@ -123,9 +123,16 @@ OffsetCache& ThreadOffsetCache() {
     return *cache;
 }
 
-// Names normally need no escaping; skip the copy then.
+// Names normally need no escaping; skip the copy then. A plain loop: a
+// search for any of four characters runs a memchr per character of the name.
+bool NeedsEscaping(std::string_view name) {
+    for (char c : name)
+        if (c == '|' || c == '\r' || c == '\n' || c == '%') return true;
+    return false;
+}
+
 void AppendName(std::string& out, std::string_view name) {
-    if (name.find_first_of("|\r\n%") == std::string_view::npos)
+    if (!NeedsEscaping(name))
         out.append(name);
     else
         out.append(EscapeLineName(name));

@@ -98,7 +98,8 @@ TEST(ShellServicesTest, TerminalFolderIsTheFilesFolderOrTheNearestExistingOne) {
 TEST(ShellServicesTest, CommandPromptStartsTheTerminalInTheFilesFolder) {
     TempDir dir;
     const std::string out = dir.Path("cwd.txt");
-    const std::string terminal = WriteScript(dir, "bin/fake-term", "pwd -P > '" + out + ".tmp' && mv '" + out + ".tmp' '" + out + "'\n");
+    // Written aside and renamed, so the test never reads half a line.
+    WriteScript(dir, "bin/fake-term", "pwd -P > '" + out + ".tmp' && mv '" + out + ".tmp' '" + out + "'\n");
     const std::string file = dir.WriteFile("my folder/report.txt", "x");
 
     EXPECT_TRUE(ShellCommandPromptHere(file, {"fake-term", {dir.Path("bin")}}));
@@ -145,9 +146,14 @@ TEST(ShellServicesTest, PropertiesWithoutAFileManagerShowOurOwnDialog) {
     EXPECT_FALSE(box->isModal());
     EXPECT_EQ(box->windowTitle().toStdString(), "big <b>name.bin");
     const std::string text = box->text().toStdString();
-    for (const std::string& line : {"Path: " + file, std::string("Type: File"), std::string("Size: 1,234,567 bytes"),
-                                    "Modified: " + LocalTimeText(modified), "Accessed: " + LocalTimeText(accessed),
-                                    "Owner: " + std::string(user->pw_name), std::string("Permissions: -rw-r----- (0640)")}) {
+    const std::vector<std::string> lines = {"Path: " + file,
+                                            "Type: File",
+                                            "Size: 1,234,567 bytes",
+                                            "Modified: " + LocalTimeText(modified),
+                                            "Accessed: " + LocalTimeText(accessed),
+                                            "Owner: " + std::string(user->pw_name),
+                                            "Permissions: -rw-r----- (0640)"};
+    for (const std::string& line : lines) {
         EXPECT_NE(text.find(line), std::string::npos) << line << "\nin\n" << text;
     }
     EXPECT_EQ(box->textFormat(), Qt::PlainText);

@@ -117,6 +117,41 @@ TEST_F(FolderEnumeratorTest, ExistenceFollowsLinks) {
     EXPECT_EQ(GetFileSize(dir.Path("nothing")), -1);
 }
 
+TEST_F(FolderEnumeratorTest, KnownDeviceListsTheSameAndNeverFollowsALink) {
+    auto records = ListFolder(dir.path());
+    struct stat st;
+    ASSERT_EQ(stat(dir.path().c_str(), &st), 0);
+    FolderEnumerator plain(dir.path());
+    EXPECT_EQ(plain.Device(), static_cast<std::uint64_t>(st.st_dev));
+
+    FolderEnumerator known(dir.path(), st.st_dev);
+    ASSERT_TRUE(known.IsOpen());
+    EXPECT_EQ(known.Device(), static_cast<std::uint64_t>(st.st_dev));
+    std::map<std::string, FindRecord> seen;
+    FindRecord record;
+    while (known.Next(record)) seen[record.name] = record;
+    ASSERT_EQ(seen.size(), records.size());
+    for (const auto& [name, expected] : records) {
+        EXPECT_EQ(seen[name].attributes, expected.attributes) << name;
+        EXPECT_EQ(seen[name].size, expected.size) << name;
+        EXPECT_EQ(seen[name].lastWriteTime, expected.lastWriteTime) << name;
+    }
+
+    // A link put where a folder was is refused, not walked into.
+    FolderEnumerator swapped(dir.Path("link_to_folder"), st.st_dev);
+    EXPECT_FALSE(swapped.IsOpen());
+    EXPECT_EQ(swapped.Device(), 0u);
+}
+
+TEST(FolderEnumerator, FolderLargerThanOneReadIsListedWhole) {
+    TempDir dir;
+    const std::string padding(60, 'x');
+    for (int i = 0; i < 3000; ++i) dir.WriteFile(padding + std::to_string(i), "");
+    auto records = ListFolder(dir.path());
+    ASSERT_EQ(records.size(), 3000u);
+    for (int i = 0; i < 3000; ++i) EXPECT_EQ(records.count(padding + std::to_string(i)), 1u) << i;
+}
+
 TEST(FolderEnumerator, MountPointInsideTheWalkIsAReparsePoint) {
     // /proc is its own file system below "/".
     FindRecord proc;

@@ -85,6 +85,28 @@ TEST_F(DiskScannerTest, FinishedScanHoldsTheModelInvariantsAndCounts) {
     EXPECT_EQ(model.NewDirectoryEntries[0], root);
 }
 
+TEST_F(DiskScannerTest, FolderOfManyFilesAddsEveryFileOnceUpTheTree) {
+    // More files than one hold of the model lock takes, and a count that
+    // leaves a part batch at the end.
+    TempDir dir;
+    std::int64_t size = 0;
+    for (int i = 1; i <= 601; ++i) {
+        dir.WriteFile("deep/many/f" + std::to_string(i), std::string(static_cast<std::size_t>(i % 7), 'x'));
+        size += i % 7;
+    }
+    dir.WriteFile("top.txt", "abc");
+    TDirectoryStats stats = Scan(dir.path());
+    model.LastScanStats = stats;
+    testing::ExpectFinishedModelInvariants(model);
+    EXPECT_EQ(stats.FilesCount, 602);
+    EXPECT_EQ(stats.Size, size + 3);
+    EXPECT_EQ(model.Root()->SizeTotal, size + 3);
+    EXPECT_EQ(model.DirectoryEntries[0]->_ModifiedCount, 602);
+    EXPECT_EQ(RecordNamed(model, "deep")->_ModifiedCount, 601);
+    EXPECT_EQ(RecordNamed(model, "many")->RootFiles, 601);
+    EXPECT_EQ(RecordNamed(model, "many")->RootSize, size);
+}
+
 TEST_F(DiskScannerTest, LinesComeInPreOrderWithSubfoldersSortedByName) {
     FixtureTree tree;
     Scan(tree.dir.path() + "/");  // a trailing "/" makes no difference

@@ -251,6 +251,30 @@ TEST(ScanModelTest, FileInfoKnowsOnlyThisProgramsVersion) {
     EXPECT_EQ(missing.Version + missing.Description + missing.Comments, "");
 }
 
+TEST(OwningStoreTest, ItemsKeepTheirPlaceAcrossChunksAndClearEndsThem) {
+    TOwningStore<TDirectoryEntry> store;
+    std::vector<TDirectoryEntry*> items;
+    for (int round = 0; round < 2; ++round) {
+        items.clear();
+        for (int i = 0; i < 10000; ++i) {
+            TDirectoryEntry* item = store.Add();
+            EXPECT_EQ(item->TotalSize, 0);
+            ASSERT_TRUE(item->FolderName.empty());
+            item->FolderName = "a folder name too long for the short string buffer " + std::to_string(i);
+            item->TotalSize = i;
+            items.push_back(item);
+        }
+        ASSERT_EQ(store.Count(), 10000);
+        for (int i = 0; i < 10000; ++i) {
+            ASSERT_EQ(store[i], items[i]);
+            ASSERT_EQ(items[i]->TotalSize, i);
+            ASSERT_TRUE(items[i]->FolderName.ends_with(" " + std::to_string(i)));
+        }
+        store.Clear();  // the strings are freed (the leak checker of the sanitizer build sees it)
+        EXPECT_TRUE(store.Empty());
+    }
+}
+
 TEST(ScanModelTest, CurrentModelIsOneInstance) { EXPECT_EQ(&CurrentModel(), &CurrentModel()); }
 
 }  // namespace

@@ -89,8 +89,9 @@ bool AskFileManager(const FileManagerBus& bus, const char* method, const std::st
     QDBusConnection connection =
         bus.connectionName.isEmpty() ? QDBusConnection::sessionBus() : QDBusConnection(bus.connectionName);
     if (!connection.isConnected()) return false;
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(bus.service, kFileManagerPath, kFileManagerInterface, QString::fromLatin1(method));
+    QDBusMessage call = QDBusMessage::createMethodCall(bus.service, QString::fromLatin1(kFileManagerPath),
+                                                       QString::fromLatin1(kFileManagerInterface),
+                                                       QString::fromLatin1(method));
     call << QStringList{QString::fromLatin1(FileUriBytes(Absolute(path)))} << QString();
     const QDBusMessage reply = connection.call(call, QDBus::Block, kFileManagerTimeoutMs);
     return reply.type() == QDBusMessage::ReplyMessage;

@@ -1,0 +1,14 @@
+#pragma once
+// Big zeroed blocks straight from the kernel, with their pages mapped at once.
+#include <cstddef>
+
+namespace tandrel::platform {
+
+// A zeroed block of bytes whose pages are all mapped in one call, so filling
+// it costs no page fault per 4 KB (a scan fills hundreds of MB). Throws
+// std::bad_alloc when no memory is left.
+void* AllocatePrefaulted(std::size_t bytes);
+// Returns a block of AllocatePrefaulted; bytes as allocated.
+void FreePrefaulted(void* block, std::size_t bytes) noexcept;
+
+}  // namespace tandrel::platform
