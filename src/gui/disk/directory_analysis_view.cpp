@@ -134,7 +134,8 @@ void TFormDirectoryAnalysis::CreateTreeSizePage(QWidget* page) {
     treeModel = new TTreeSizeItemModel(treeview1);
     treeModel->SetFont(treeview1->font());
     treeview1->setModel(treeModel);
-    treeview1->viewport()->installEventFilter(this);
+    treeViewport_ = treeview1->viewport();
+    treeViewport_->installEventFilter(this);
     connect(treeview1->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
                 if (current.isValid() && !refreshingTree_) treeview1Change(true);
@@ -375,7 +376,9 @@ void TFormDirectoryAnalysis::CreateMenus() {
 
 bool TFormDirectoryAnalysis::eventFilter(QObject* watched, QEvent* event) {
     // Any button first selects the node under the pointer, so the menu acts on it.
-    if (watched == treeview1->viewport() && event->type() == QEvent::MouseButtonPress) {
+    // Compared by the pointer kept: the view may be half destroyed when
+    // its viewport's last events arrive.
+    if (watched == treeViewport_ && event->type() == QEvent::MouseButtonPress) {
         const QModelIndex index = treeview1->indexAt(static_cast<QMouseEvent*>(event)->position().toPoint());
         if (index.isValid() && index != treeview1->currentIndex()) treeview1->setCurrentIndex(index);
     }

@@ -117,6 +117,7 @@ private:
     ScanModel& Model();
 
     TFormMain& main_;
+    QObject* treeViewport_ = nullptr;
     TTreeSizeNode* selectedTreeNode_ = nullptr;
     std::int64_t largestSiblingSize_ = -1;
     // Set while the tree changes under the view: its selection events are
