@@ -618,13 +618,6 @@ bool DrawRecordNumberCell(QPainter& painter, const QRect& cell, const QString& c
     return true;
 }
 
-// The size in megabytes padded on the left with blanks to a minimum width.
-QString PaddedMegabytes(const QFontMetrics& metrics, std::int64_t bytes, int minWidth) {
-    QString text = Q(MegabytesText(bytes));
-    while (metrics.horizontalAdvance(text) < minWidth && text.size() < 40) text.prepend(QLatin1Char(' '));
-    return text;
-}
-
 }  // namespace
 
 void TFormDirectoryAnalysis::DrawFolderCell(QPainter& painter, const QRect& cell, int row, int column,
@@ -641,7 +634,7 @@ void TFormDirectoryAnalysis::DrawFolderCell(QPainter& painter, const QRect& cell
         const QStyle::StandardPixmap icon = r.FolderName == "[files]" ? QStyle::SP_FileIcon : QStyle::SP_DirIcon;
         const QRect iconRect(cell.left() + indent + 3, cell.top() + (cell.height() - 16) / 2, 16, 16);
         QApplication::style()->standardIcon(icon).paint(&painter, iconRect);
-        const QString text = PaddedMegabytes(painter.fontMetrics(), r.TotalSize, 60) + "  " + Q(r.FolderName);
+        const QString text = PadLeftToWidth(painter.fontMetrics(), Q(MegabytesText(r.TotalSize)), 60) + "  " + Q(r.FolderName);
         TListViewEx::_DrawTextW_Left(painter, cell, text, indent + 25, 2);
     } else if (caption == "Bar") {
         const double share = std::clamp(static_cast<double>(r.PercentOfParent()), 0.0, 100.0);

@@ -40,14 +40,17 @@ QModelIndex TTreeSizeItemModel::IndexOf(const TTreeSizeNode* node) const {
     return createIndex(node->Row, 0, const_cast<TTreeSizeNode*>(node));
 }
 
+QString PadLeftToWidth(const QFontMetrics& metrics, QString text, int minWidth) {
+    // Bounded: a font without a width for the blank must not loop forever.
+    for (int i = 0; i < 64 && metrics.horizontalAdvance(text) < minWidth; ++i) text.prepend(QLatin1Char(' '));
+    return text;
+}
+
 QString TTreeSizeItemModel::DisplayText(const TTreeSizeNode& node) const {
     const QString text = QString::fromStdString(node.Text);
     const qsizetype unit = text.indexOf(QStringLiteral(" MB "));
     if (unit < 0) return text;
-    QString size = text.left(unit);
-    const QFontMetrics metrics(font_);
-    while (metrics.horizontalAdvance(size) < kSizeMinWidth && size.size() < 40) size.prepend(QLatin1Char(' '));
-    return size + text.mid(unit);
+    return PadLeftToWidth(QFontMetrics(font_), text.left(unit), kSizeMinWidth) + text.mid(unit);
 }
 
 QModelIndex TTreeSizeItemModel::index(int row, int column, const QModelIndex& parent) const {

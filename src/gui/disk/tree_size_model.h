@@ -9,7 +9,13 @@
 
 #include "scan/tree_size_tree.h"
 
+class QFontMetrics;
+
 namespace tandrel {
+
+// The text padded on the left with blanks until it is at least minWidth
+// pixels wide: sizes in a column of names then line up.
+QString PadLeftToWidth(const QFontMetrics& metrics, QString text, int minWidth);
 
 class TTreeSizeItemModel : public QAbstractItemModel, private TTreeSizeObserver {
     Q_OBJECT
