@@ -183,8 +183,8 @@ int CompareSearchResults(int column, bool inverse, const TDiskTreeMapEntry& a, c
 namespace {
 
 // Rows with their byte keys in one shared buffer: a million small strings
-// would cost a heap block each. Each row carries its key's first eight bytes
-// as a number, so most comparisons never leave the row array.
+// would cost a heap block each. Each row carries eight bytes of its key as a
+// number, so most comparisons never leave the row array.
 class KeyedRows {
 public:
     void Reserve(std::size_t rows, std::size_t bytes) {
@@ -209,34 +209,97 @@ public:
     void End() {
         Row& row = rows_.back();
         row.length = pool_.size() - row.offset;
-        std::uint64_t prefix = 0;
-        for (std::size_t i = 0; i < 8; ++i) {
-            const unsigned char byte = i < row.length ? static_cast<unsigned char>(pool_[row.offset + i]) : 0;
-            prefix = (prefix << 8) | byte;
-        }
-        row.prefix = prefix;
+        row.word = WordAt(row, 0);
     }
 
     // Sorts by key, then by address, and writes the nodes back into out.
     void SortInto(TDiskTreeMapEntry** out) {
-        const char* base = pool_.data();
-        std::sort(rows_.begin(), rows_.end(), [base](const Row& a, const Row& b) {
-            if (a.prefix != b.prefix) return a.prefix < b.prefix;
-            const std::string_view ka(base + a.offset, a.length), kb(base + b.offset, b.length);
-            const int c = ka.compare(kb);
-            if (c != 0) return c < 0;
-            return std::less<const TDiskTreeMapEntry*>()(a.node, b.node);
-        });
+        SortRange(rows_.data(), rows_.size(), 0);
         for (std::size_t i = 0; i < rows_.size(); ++i) out[i] = rows_[i].node;
     }
 
 private:
     struct Row {
-        std::uint64_t prefix;  // the key's first bytes, big-endian, zero-padded
+        std::uint64_t word;  // the key's 8 bytes at the sort's current depth, big-endian
         std::size_t offset;
         std::size_t length;
         TDiskTreeMapEntry* node;
     };
+
+    // 8 key bytes from depth on, zero-padded past the end. Keys never end in
+    // a zero byte (the name's own bytes come last), so padded words order
+    // exactly as the keys do, a key before its longer extensions.
+    std::uint64_t WordAt(const Row& row, std::size_t depth) const {
+        std::uint64_t word = 0;
+        const char* key = pool_.data() + row.offset;
+        for (std::size_t i = depth; i < depth + 8; ++i)
+            word = (word << 8) | (i < row.length ? static_cast<unsigned char>(key[i]) : 0u);
+        return word;
+    }
+
+    // Whole keys from depth on (all rows of a range share the bytes before),
+    // then addresses.
+    bool Less(const Row& a, const Row& b, std::size_t depth) const {
+        const std::string_view ka(pool_.data() + a.offset + std::min(depth, a.length), a.length - std::min(depth, a.length));
+        const std::string_view kb(pool_.data() + b.offset + std::min(depth, b.length), b.length - std::min(depth, b.length));
+        const int c = ka.compare(kb);
+        return c != 0 ? c < 0 : std::less<const TDiskTreeMapEntry*>()(a.node, b.node);
+    }
+
+    // A three-way radix quicksort over the keys' 8-byte words, each row
+    // carrying its word at the current depth: paths share long folder
+    // prefixes, which a comparison sort would read again on every compare.
+    // The rows of a range share their first depth bytes and hold their words
+    // at depth. Ranges wait on a list of their own, so no input can run the
+    // call stack out.
+    void SortRange(Row* first, std::size_t count, std::size_t startDepth) {
+        struct Range {
+            Row* rows;
+            std::size_t n, depth;
+        };
+        std::vector<Range> pending{{first, count, startDepth}};
+        while (!pending.empty()) {
+            auto [rows, n, depth] = pending.back();
+            pending.pop_back();
+            if (n < 2) continue;
+            if (n < 16) {
+                std::sort(rows, rows + n, [&](const Row& a, const Row& b) { return Less(a, b, depth); });
+                continue;
+            }
+            const std::uint64_t a = rows[0].word, b = rows[n / 2].word, c = rows[n - 1].word;
+            const std::uint64_t pivot = std::max(std::min(a, b), std::min(std::max(a, b), c));
+            std::size_t lt = 0, i = 0, gt = n;
+            while (i < gt) {
+                if (rows[i].word < pivot) {
+                    std::swap(rows[lt++], rows[i++]);
+                } else if (rows[i].word > pivot) {
+                    std::swap(rows[i], rows[--gt]);
+                } else {
+                    ++i;
+                }
+            }
+            pending.push_back({rows, lt, depth});
+            pending.push_back({rows + gt, n - gt, depth});
+            // The equal rows go on with their next word, unless every key of
+            // them has ended: then only length and address are left.
+            Row* equal = rows + lt;
+            const std::size_t equalCount = gt - lt;
+            bool more = false;
+            for (std::size_t k = 0; k < equalCount; ++k) {
+                equal[k].word = WordAt(equal[k], depth + 8);
+                more = more || equal[k].length > depth + 8;
+            }
+            if (more) {
+                pending.push_back({equal, equalCount, depth + 8});
+            } else {
+                std::sort(equal, equal + equalCount, [](const Row& x, const Row& y) {
+                    return x.length != y.length ? x.length < y.length
+                                                : std::less<const TDiskTreeMapEntry*>()(x.node, y.node);
+                });
+            }
+        }
+    }
+
     std::vector<Row> rows_;
     std::string pool_;
 };
