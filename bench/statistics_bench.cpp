@@ -33,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_snapshot.h"
 #include "scan/disk_scanner.h"
 #include "scan/file_statistics.h"
 #include "scan/folder_statistics.h"
@@ -75,14 +76,7 @@ struct Bench {
         model.ResetDirectoryEntries();
         const double loadMs = TimeMs([&] {
             if (snapshot && *snapshot) {
-                SnapshotLineReader reader;
-                std::string error;
-                if (!LoadExtendedVolume(snapshot, reader, &error)) {
-                    std::fprintf(stderr, "cannot load %s: %s\n", snapshot, error.c_str());
-                    std::exit(2);
-                }
-                SeekSectionStart(reader);
-                LoadSnapshotToTreemap(model, reader, "", model.Root(), nullptr, nullptr);
+                tandrel::bench::LoadSnapshotOrExit(model, snapshot);
                 model.DirectoryEntries.ForEach([](TDirectoryEntry& r) { r._ModifiedCount = 1; });
             } else {
                 ScanDirectoryToTreemap(model, path, model.Root(), nullptr, platform::FindRecord{});

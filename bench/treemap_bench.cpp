@@ -41,6 +41,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench_snapshot.h"
 #include "scan/snapshot_file.h"
 #include "scan/snapshot_lines.h"
 #include "scan/snapshot_loader.h"
@@ -146,15 +147,8 @@ struct Bench {
         if (snapshot && *snapshot) {
             model.ResetTreemap("", false);
             model.ResetDirectoryEntries();
-            SnapshotLineReader reader;
-            std::string error;
-            if (!LoadExtendedVolume(snapshot, reader, &error)) {
-                std::fprintf(stderr, "cannot load %s: %s\n", snapshot, error.c_str());
-                std::exit(2);
-            }
-            SeekSectionStart(reader);
             SnapshotLoadReport report;
-            LoadSnapshotToTreemap(model, reader, "", model.Root(), nullptr, &report);
+            tandrel::bench::LoadSnapshotOrExit(model, snapshot, &report);
         } else {
             model.ResetTreemap("", false);
             TreeMaker(1).Build(model, 1000000, 12, 40);
