@@ -55,12 +55,12 @@ namespace {
 constexpr int kSurfaceW = 1920;
 constexpr int kSurfaceH = 1080;
 
-const char* const kWords[] = {"report", "Photo", "backup", "data",  "Projekt", "notes", "IMG",   "invoice",
-                              "draft",  "final", "archive", "music", "Video",   "log",   "build", "cache",
-                              "src",    "lib",   "test",   "résumé", "naïve",  "日本",  "Übersicht", "old",
-                              "new",    "copy",  "temp",   "docs",  "readme",  "misc"};
-const char* const kExts[] = {".txt", ".jpg", ".png", ".mp3",  ".pdf", ".docx", ".cpp", ".h",
-                             ".log", ".zip", ".iso", ".mkv", ".json", ".csv", ".dat", ""};
+const char* const kWords[] = {"report", "Photo", "backup",  "data",   "Projekt", "notes", "IMG",       "invoice",
+                              "draft",  "final", "archive", "music",  "Video",   "log",   "build",     "cache",
+                              "src",    "lib",   "test",    "résumé", "naïve",   "日本",  "Übersicht", "old",
+                              "new",    "copy",  "temp",    "docs",   "readme",  "misc"};
+const char* const kExts[] = {".txt", ".jpg", ".png", ".mp3", ".pdf",  ".docx", ".cpp", ".h",
+                             ".log", ".zip", ".iso", ".mkv", ".json", ".csv",  ".dat", ""};
 
 class TreeMaker {
 public:
@@ -106,13 +106,14 @@ public:
             const long wanted = static_cast<long>(-std::log(1.0 - Uniform()) * perDir);
             const long n = std::min(files - made, std::max(1L, wanted));
             for (long i = 0; i < n; ++i) {
-                TDiskTreeMapEntry* file = Add(model, folder, Name(made) + kExts[RandInt(0, std::size(kExts) - 1)],
-                                              EntryType_File);
+                TDiskTreeMapEntry* file =
+                    Add(model, folder, Name(made) + kExts[RandInt(0, std::size(kExts) - 1)], EntryType_File);
                 file->SizeTotal = file->SizeRoot = Size();
                 ++made;
             }
             const long subfolders = RandInt(1, fanout);
-            for (long j = 0; j < subfolders; ++j) queue.push_back(Add(model, folder, Name(dirs++), EntryType_Directory));
+            for (long j = 0; j < subfolders; ++j)
+                queue.push_back(Add(model, folder, Name(dirs++), EntryType_Directory));
         }
         // Children come after their parents: sum the sizes upwards backwards.
         for (int i = model.DiskTreeMapEntries.Count() - 1; i > 1; --i) {

@@ -29,9 +29,7 @@ constexpr int W = 1920, H = 1080;
 
 class SyntheticMap {
 public:
-    SyntheticMap() {
-        root_ = Add(nullptr, EntryType_Root, "/data", {0, 0, W, H});
-    }
+    SyntheticMap() { root_ = Add(nullptr, EntryType_Root, "/data", {0, 0, W, H}); }
     ScanModel model;
 
     TDiskTreeMapEntry* Root() { return root_; }
@@ -45,8 +43,8 @@ public:
         for (int y = 0; y < rows; ++y)
             for (int x = 0; x < cols; ++x) {
                 const TRect r{left + x * cw, top + y * ch, left + (x + 1) * cw - 1, top + (y + 1) * ch - 1};
-                made.push_back(Add(parent, type, (type == EntryType_File ? "file_" : "folder_") + std::to_string(count_),
-                                   r));
+                made.push_back(
+                    Add(parent, type, (type == EntryType_File ? "file_" : "folder_") + std::to_string(count_), r));
             }
         return made;
     }

@@ -78,9 +78,10 @@ int main(int argc, char** argv) {
     std::printf("  auto-update off: scan %.2f s, longest pause %.0f ms\n", reference.seconds, reference.longestMs);
     std::printf("  auto-update on:  scan %.2f s, longest pause %.0f ms (x %.1f)\n", refreshing.seconds,
                 refreshing.longestMs, reference.longestMs > 0 ? refreshing.longestMs / reference.longestMs : 0.0);
-    std::printf("  statistics views: longest refresh %.0f ms during the scan, final pass %.0f ms"
-                " (%.0f ms from nothing without auto-update)\n",
-                refreshing.viewsRefreshMs, refreshing.finalViewsMs, reference.finalViewsMs);
+    std::printf(
+        "  statistics views: longest refresh %.0f ms during the scan, final pass %.0f ms"
+        " (%.0f ms from nothing without auto-update)\n",
+        refreshing.viewsRefreshMs, refreshing.finalViewsMs, reference.finalViewsMs);
     std::string cleanup = std::string("rm -rf '") + folder + "'";
     return std::system(cleanup.c_str()) == 0 ? 0 : 1;
 }

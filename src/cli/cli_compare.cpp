@@ -101,8 +101,8 @@ void PrintTsv(TSnapshotComparison& comparison) {
     });
     comparison.MergedFolders.ForEach([](TMergedFolderEntry& row) {
         std::printf("F\t%s\t%s\t%s\t%s\n", row.DirLeft ? row.DirLeft->CalcPath().c_str() : "",
-                    row.DirRight ? row.DirRight->CalcPath().c_str() : "",
-                    SizeField(row.DirLeft, row.SizeLeft).c_str(), SizeField(row.DirRight, row.SizeRight).c_str());
+                    row.DirRight ? row.DirRight->CalcPath().c_str() : "", SizeField(row.DirLeft, row.SizeLeft).c_str(),
+                    SizeField(row.DirRight, row.SizeRight).c_str());
     });
 }
 
@@ -136,13 +136,17 @@ TFileEntryCompareList ListAndCompare(ScanModel& model, const DirCompareOptions& 
     // The cache is read on the other core while the listing waits on the
     // file system.
     std::thread cacheLoader([] { ComparisonCache().Load(); });
-    RunShowingProgress(model, [&] {
-        job.Start();
-        scan.Start();
-    }, scan.threadRunning);
+    RunShowingProgress(
+        model,
+        [&] {
+            job.Start();
+            scan.Start();
+        },
+        scan.threadRunning);
     scan.WaitFor();
     job.CloseFeed();
-    RunShowingProgress(model, [] {}, job.threadRunning);
+    RunShowingProgress(
+        model, [] {}, job.threadRunning);
     cacheLoader.join();
     job.WaitFor();
     SaveComparisonCache();
@@ -161,8 +165,10 @@ int ReportDirComparison(const TFileEntryCompareList& entries, bool tsv) {
         const TFileCompareResult status = entry->Status();
         ++counts[status];
         const std::string path = entry->Path + entry->FileName;
-        if (tsv) std::printf("%d\t%s\t%s\n", status, std::string(CompareResultText(status)).c_str(), path.c_str());
-        else std::printf("%s\t%s\n", std::string(CompareResultText(status)).c_str(), path.c_str());
+        if (tsv)
+            std::printf("%d\t%s\t%s\n", status, std::string(CompareResultText(status)).c_str(), path.c_str());
+        else
+            std::printf("%s\t%s\n", std::string(CompareResultText(status)).c_str(), path.c_str());
     }
     std::printf("Files: %s", FormatCount(static_cast<double>(entries.size())).c_str());
     for (TFileCompareResult status :
@@ -195,7 +201,8 @@ int RunCompareSnapshots(const std::vector<std::string>& args) {
         return 2;
     }
     TThreadCompareSnapshots job(model, comparison);
-    RunShowingProgress(model, [&] { job.Start(); }, job.threadRunning);
+    RunShowingProgress(
+        model, [&] { job.Start(); }, job.threadRunning);
     job.WaitFor();
     if (job.Failed()) return 2;  // the job has shown its message
     if (model.StopRequested()) {
@@ -273,21 +280,28 @@ int RunCompareFiles(const std::vector<std::string>& args) {
         // The comparison runs here; the waiting loop only shows progress.
         std::atomic<bool> running{true};
         std::thread worker;
-        RunShowingProgress(model, [&] {
-            worker = std::thread([&] {
-                result = comparer.CompareContents(a, b);
-                running = false;
-            });
-        }, running);
+        RunShowingProgress(
+            model,
+            [&] {
+                worker = std::thread([&] {
+                    result = comparer.CompareContents(a, b);
+                    running = false;
+                });
+            },
+            running);
         worker.join();
     }
     std::printf("%s\n", std::string(CompareResultText(result)).c_str());
     switch (result) {
-        case FC_IDENTICAL: return 0;
+        case FC_IDENTICAL:
+            return 0;
         case FC_LOOSE_COPY:
-        case FC_SIZE_DIFFERENT: return 1;
-        case FC_CANCELLED: return kCancelledExit;
-        default: return 2;
+        case FC_SIZE_DIFFERENT:
+            return 1;
+        case FC_CANCELLED:
+            return kCancelledExit;
+        default:
+            return 2;
     }
 }
 

@@ -39,8 +39,7 @@ std::string ProgressLine(ScanModel& model) {
 
 std::string AbsolutePath(const std::string& path) {
     std::string absolute = path;
-    if (absolute.empty() || absolute[0] != platform::PathDelim)
-        absolute = PathJoin(platform::CurrentFolder(), path);
+    if (absolute.empty() || absolute[0] != platform::PathDelim) absolute = PathJoin(platform::CurrentFolder(), path);
     return RemoveTrailingBackslash(NormalizePath(absolute));
 }
 
@@ -76,16 +75,21 @@ JobOutcome RunScanJob(ScanModel& model, const std::string& path) {
     }
     PrepareScan(model, path, false);
     TThreadDiskTreemap job(model);
-    RunShowingProgress(model, [&] {
-        job.Start();
-        outcome.liveScan = job.IsLiveScan();
-    }, job.threadRunning);
+    RunShowingProgress(
+        model,
+        [&] {
+            job.Start();
+            outcome.liveScan = job.IsLiveScan();
+        },
+        job.threadRunning);
     job.WaitFor();
 
     outcome.cancelled = model.CancelOperation.load();
     outcome.reported = job.Failed();
-    if (job.Failed()) outcome.error = job.ErrorText();
-    else if (outcome.cancelled) outcome.error = "Cancelled.";
+    if (job.Failed())
+        outcome.error = job.ErrorText();
+    else if (outcome.cancelled)
+        outcome.error = "Cancelled.";
     outcome.ok = !job.Failed() && !outcome.cancelled;
     return outcome;
 }

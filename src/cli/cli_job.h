@@ -10,7 +10,7 @@
 namespace tandrel::cli {
 
 struct JobOutcome {
-    bool ok = false;        // the job ran to its end (a cancelled scan is not ok)
+    bool ok = false;  // the job ran to its end (a cancelled scan is not ok)
     bool cancelled = false;
     bool liveScan = false;
     std::string error;

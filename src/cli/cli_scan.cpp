@@ -48,8 +48,9 @@ void PrintLargestFiles(ScanModel& model, std::size_t top) {
         if (node.EntryType == EntryType_File && &node != model.FreeSpaceEntry) files.push_back(&node);
     });
     const std::size_t n = std::min(top, files.size());
-    std::partial_sort(files.begin(), files.begin() + static_cast<std::ptrdiff_t>(n), files.end(),
-                      [](const TDiskTreeMapEntry* a, const TDiskTreeMapEntry* b) { return a->SizeTotal > b->SizeTotal; });
+    std::partial_sort(
+        files.begin(), files.begin() + static_cast<std::ptrdiff_t>(n), files.end(),
+        [](const TDiskTreeMapEntry* a, const TDiskTreeMapEntry* b) { return a->SizeTotal > b->SizeTotal; });
     std::printf("Largest files:\n");
     for (std::size_t i = 0; i < n; ++i)
         std::printf("%s\t%s\n", FormatBytes(files[i]->SizeTotal).c_str(), GetNodeFullPath(files[i]).c_str());
@@ -71,8 +72,9 @@ int Fail(const std::string& message) {
 int RunScan(const std::vector<std::string>& args) {
     ParsedArgs parsed = ParseArgs(args, {"saveas", "comment", "date", "dateoffset"});
     if (!parsed.error.empty() || parsed.positional.size() != 1) {
-        std::fprintf(stderr, "%s\nUsage: tandrel-cli scan FOLDER [--saveas NAME] [--comment TEXT] "
-                             "[--date YYYYMMDD] [--dateoffset N]\n",
+        std::fprintf(stderr,
+                     "%s\nUsage: tandrel-cli scan FOLDER [--saveas NAME] [--comment TEXT] "
+                     "[--date YYYYMMDD] [--dateoffset N]\n",
                      parsed.error.empty() ? "scan takes one folder." : parsed.error.c_str());
         return 2;
     }

@@ -55,12 +55,18 @@ int main(int argc, char** argv) {
     const std::string command = args[0];
     args.erase(args.begin());
     int code;
-    if (command == "scan") code = tandrel::cli::RunScan(args);
-    else if (command == "summary") code = tandrel::cli::RunSummary(args);
-    else if (command == "snapshots") code = tandrel::cli::RunSnapshots(args);
-    else if (command == "compare-snapshots") code = tandrel::cli::RunCompareSnapshots(args);
-    else if (command == "compare-dirs") code = tandrel::cli::RunCompareDirs(args);
-    else if (command == "compare-files") code = tandrel::cli::RunCompareFiles(args);
+    if (command == "scan")
+        code = tandrel::cli::RunScan(args);
+    else if (command == "summary")
+        code = tandrel::cli::RunSummary(args);
+    else if (command == "snapshots")
+        code = tandrel::cli::RunSnapshots(args);
+    else if (command == "compare-snapshots")
+        code = tandrel::cli::RunCompareSnapshots(args);
+    else if (command == "compare-dirs")
+        code = tandrel::cli::RunCompareDirs(args);
+    else if (command == "compare-files")
+        code = tandrel::cli::RunCompareFiles(args);
     else {
         std::fprintf(stderr, "Unknown command: %s\n\n%s", command.c_str(), kUsage);
         return 2;

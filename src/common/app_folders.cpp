@@ -40,9 +40,7 @@ std::string AppSettingsFile(std::string_view name) {
     return PathJoin(AppSettingsFolder(), name);
 }
 
-std::string DataFolder() {
-    return ForcedFolder(PathJoin(XdgFolder("XDG_CACHE_HOME", ".cache"), kAppFolderName));
-}
+std::string DataFolder() { return ForcedFolder(PathJoin(XdgFolder("XDG_CACHE_HOME", ".cache"), kAppFolderName)); }
 
 std::string DataFile(std::string_view name) {
     if (name.find(platform::PathDelim) != std::string_view::npos) return std::string(name);
@@ -53,8 +51,6 @@ std::string UserDataHome() { return XdgFolder("XDG_DATA_HOME", ".local/share"); 
 
 std::string DebugFolder() { return ForcedFolder(DataFolder() + "debug"); }
 
-bool TransferSettingsFromProgramFilesToLocalSettings() {
-    return platform::SetCurrentFolder(AppSettingsFolder());
-}
+bool TransferSettingsFromProgramFilesToLocalSettings() { return platform::SetCurrentFolder(AppSettingsFolder()); }
 
 }  // namespace tandrel

@@ -61,9 +61,9 @@ std::string ExpandDatePattern(std::string_view pattern) {
         std::string_view token;
         std::string value;
     } replacements[] = {
-        {"[d]", std::to_string(f.day)},      {"[dd]", Two(f.day)},         {"[m]", std::to_string(f.month)},
-        {"[mm]", Two(f.month)},              {"[yy]", Two(f.year % 100)},  {"[yyyy]", year},
-        {"[hh]", Two(f.hour)},               {"[ii]", Two(f.minute)},      {"[ss]", Two(f.second)},
+        {"[d]", std::to_string(f.day)}, {"[dd]", Two(f.day)},        {"[m]", std::to_string(f.month)},
+        {"[mm]", Two(f.month)},         {"[yy]", Two(f.year % 100)}, {"[yyyy]", year},
+        {"[hh]", Two(f.hour)},          {"[ii]", Two(f.minute)},     {"[ss]", Two(f.second)},
     };
     // One pass from left to right, so a replaced value is never read again.
     std::string out;

@@ -153,13 +153,11 @@ TDateTime Now() {
 
 bool TryEncodeDateTime(int year, int month, int day, int hour, int minute, int second, int millisecond,
                        TDateTime& result) {
-    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) ||
-        hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || millisecond < 0 ||
-        millisecond > 999)
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour < 0 ||
+        hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || millisecond < 0 || millisecond > 999)
         return false;
     const double days = static_cast<double>(DaysFromCivil(year, month, day) + kUnixEpochDay);
-    const double time =
-        static_cast<double>(((hour * 60 + minute) * 60 + second) * 1000 + millisecond) / kMsPerDay;
+    const double time = static_cast<double>(((hour * 60 + minute) * 60 + second) * 1000 + millisecond) / kMsPerDay;
     // Before 1899-12-30 the fraction still counts forward from midnight.
     result = days >= 0 ? days + time : days - time;
     return true;

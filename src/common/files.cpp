@@ -21,8 +21,17 @@ bool IsSafeNameChar(unsigned char c) {
     if (c >= 128) return true;
     if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return true;
     switch (c) {
-        case ' ': case '\'': case '+': case ',': case '-': case '.':
-        case '[': case ']': case '^': case '_': case '~':
+        case ' ':
+        case '\'':
+        case '+':
+        case ',':
+        case '-':
+        case '.':
+        case '[':
+        case ']':
+        case '^':
+        case '_':
+        case '~':
             return true;
         default:
             return false;
@@ -42,7 +51,11 @@ std::string CollapseUnderscoresOnce(const std::string& text) {
 // Length of the UTF-8 sequence starting at text[i] (a stray byte counts as one).
 std::size_t CodePointLength(std::string_view text, std::size_t i) {
     auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 1;
+    std::size_t length = lead < 0x80           ? 1
+                         : (lead >> 5) == 0x6  ? 2
+                         : (lead >> 4) == 0xE  ? 3
+                         : (lead >> 3) == 0x1E ? 4
+                                               : 1;
     return i + length > text.size() ? 1 : length;
 }
 
@@ -84,7 +97,8 @@ std::vector<ListedFile> ListMatchingFiles(const std::string& folder, std::string
     platform::FolderEnumerator enumerator(folder);
     FindRecord record;
     while (enumerator.Next(record))
-        if (!record.IsDirectory() && MatchesMask(record.name, mask)) files.push_back({record.name, record.lastWriteTime});
+        if (!record.IsDirectory() && MatchesMask(record.name, mask))
+            files.push_back({record.name, record.lastWriteTime});
     return files;
 }
 
@@ -273,7 +287,8 @@ bool WriteFileReplacing(const std::string& file, const std::function<bool(platfo
     std::string temp;
     try {
         // Hidden, so no file manager or listing shows it while it is written or after a crash.
-        temp = MakeUniqueFileName(folder + "." + ExtractFileName(file) + ".partial" + std::to_string(counter.fetch_add(1)));
+        temp = MakeUniqueFileName(folder + "." + ExtractFileName(file) + ".partial" +
+                                  std::to_string(counter.fetch_add(1)));
     } catch (const TandrelError&) {
         return false;
     }

@@ -17,8 +17,7 @@ constexpr char kInt32Tag = 4;
 }  // namespace
 
 void TIntegerListX::CheckIndex(int index) const {
-    if (index < 0 || index >= Count())
-        throw TandrelError("List index out of bounds (" + std::to_string(index) + ")");
+    if (index < 0 || index >= Count()) throw TandrelError("List index out of bounds (" + std::to_string(index) + ")");
 }
 
 int TIntegerListX::Add(int item) {
@@ -28,8 +27,7 @@ int TIntegerListX::Add(int item) {
 }
 
 void TIntegerListX::Insert(int index, int item) {
-    if (index < 0 || index > Count())
-        throw TandrelError("List index out of bounds (" + std::to_string(index) + ")");
+    if (index < 0 || index > Count()) throw TandrelError("List index out of bounds (" + std::to_string(index) + ")");
     items_.insert(items_.begin() + index, item);
     Notify(item, TIntegerListXAction::Added);
 }

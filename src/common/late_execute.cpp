@@ -33,9 +33,7 @@ Queue& TheQueue() {
     return queue;
 }
 
-bool DueBefore(const Entry& a, const Entry& b) {
-    return a.due != b.due ? a.due < b.due : a.sequence < b.sequence;
-}
+bool DueBefore(const Entry& a, const Entry& b) { return a.due != b.due ? a.due < b.due : a.sequence < b.sequence; }
 
 // Caller holds the lock.
 int DelayLocked(const Queue& q, Clock::time_point now) {
@@ -70,8 +68,8 @@ void LateExecute(int milliseconds, std::function<void()> call) {
     {
         std::lock_guard<std::mutex> guard(q.lock);
         const Clock::time_point now = Clock::now();
-        q.entries.push_back({now + std::chrono::milliseconds(std::max(milliseconds, 0)), q.nextSequence++,
-                             std::move(call)});
+        q.entries.push_back(
+            {now + std::chrono::milliseconds(std::max(milliseconds, 0)), q.nextSequence++, std::move(call)});
         delay = DelayLocked(q, now);
         wakeup = q.wakeup;
     }
@@ -84,8 +82,8 @@ int DrainLateExecute() {
     {
         std::lock_guard<std::mutex> guard(q.lock);
         const Clock::time_point now = Clock::now();
-        const auto firstLater = std::stable_partition(q.entries.begin(), q.entries.end(),
-                                                      [now](const Entry& e) { return e.due <= now; });
+        const auto firstLater =
+            std::stable_partition(q.entries.begin(), q.entries.end(), [now](const Entry& e) { return e.due <= now; });
         due.assign(std::make_move_iterator(q.entries.begin()), std::make_move_iterator(firstLater));
         q.entries.erase(q.entries.begin(), firstLater);
     }

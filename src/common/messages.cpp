@@ -7,9 +7,7 @@ namespace tandrel {
 
 namespace {
 
-const char* KindLabel(MessageKind kind) {
-    return kind == MessageKind::Error ? "Error: " : "";
-}
+const char* KindLabel(MessageKind kind) { return kind == MessageKind::Error ? "Error: " : ""; }
 
 void PrintLine(const std::string& prefix, const std::string& text) {
     std::fprintf(stderr, "%s%s\n", prefix.c_str(), text.c_str());
@@ -24,17 +22,11 @@ std::atomic<Messages*> current{nullptr};
 
 }  // namespace
 
-void HeadlessMessages::ShowMessage(MessageKind kind, const std::string& text) {
-    PrintLine(KindLabel(kind), text);
-}
+void HeadlessMessages::ShowMessage(MessageKind kind, const std::string& text) { PrintLine(KindLabel(kind), text); }
 
-void HeadlessMessages::AddErrorLine(const std::string& text) {
-    PrintLine("", text);
-}
+void HeadlessMessages::AddErrorLine(const std::string& text) { PrintLine("", text); }
 
-void HeadlessMessages::ShowNotification(const std::string& text) {
-    PrintLine("", text);
-}
+void HeadlessMessages::ShowNotification(const std::string& text) { PrintLine("", text); }
 
 MessageAnswer HeadlessMessages::Ask(AskButtons buttons, const std::string& text, const std::string& caption) {
     MessageAnswer answer;
@@ -42,8 +34,10 @@ MessageAnswer HeadlessMessages::Ask(AskButtons buttons, const std::string& text,
         answer = answerYes_ ? MessageAnswer::Ok : MessageAnswer::Cancel;
     else
         answer = answerYes_ ? MessageAnswer::Yes : MessageAnswer::No;
-    const char* shown = answer == MessageAnswer::Ok ? "OK" : answer == MessageAnswer::Yes ? "Yes"
-                      : answer == MessageAnswer::No ? "No" : "Cancel";
+    const char* shown = answer == MessageAnswer::Ok    ? "OK"
+                        : answer == MessageAnswer::Yes ? "Yes"
+                        : answer == MessageAnswer::No  ? "No"
+                                                       : "Cancel";
     PrintLine(caption.empty() ? "" : caption + ": ", text + " [" + shown + "]");
     return answer;
 }
@@ -53,8 +47,6 @@ Messages& GetMessages() {
     return m ? *m : Headless();
 }
 
-void SetMessages(Messages* messages) {
-    current.store(messages, std::memory_order_release);
-}
+void SetMessages(Messages* messages) { current.store(messages, std::memory_order_release); }
 
 }  // namespace tandrel

@@ -67,8 +67,8 @@ std::string ChangeFileExt(std::string_view path, std::string_view ext) {
 std::string NormalizePath(std::string_view path) {
     if (path.empty()) return {};
     const bool absolute = path.front() == PathDelim;
-    const bool trailing = path.back() == PathDelim || path.ends_with("/.") || path.ends_with("/..") ||
-                          path == "." || path == "..";
+    const bool trailing =
+        path.back() == PathDelim || path.ends_with("/.") || path.ends_with("/..") || path == "." || path == "..";
     std::vector<std::string_view> parts;
     std::size_t start = 0;
     while (start <= path.size()) {
@@ -101,7 +101,8 @@ std::string ExpandFileName(std::string_view path) {
 }
 
 std::string Unquote(std::string_view text) {
-    if (text.size() >= 2 && text.front() == '"' && text.back() == '"') return std::string(text.substr(1, text.size() - 2));
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+        return std::string(text.substr(1, text.size() - 2));
     return std::string(text);
 }
 

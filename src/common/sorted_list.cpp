@@ -44,15 +44,13 @@ int IndexOfTrimmedText(const TStringList& list, std::string_view text) {
 }
 
 void SortLogical(TStringList& list) {
-    std::sort(list.begin(), list.end(), [](const std::string& a, const std::string& b) {
-        return platform::CollateCompareLogical(a, b) < 0;
-    });
+    std::sort(list.begin(), list.end(),
+              [](const std::string& a, const std::string& b) { return platform::CollateCompareLogical(a, b) < 0; });
 }
 
 void SortLocale(TStringList& list) {
-    std::sort(list.begin(), list.end(), [](const std::string& a, const std::string& b) {
-        return platform::CollateCompare(a, b) < 0;
-    });
+    std::sort(list.begin(), list.end(),
+              [](const std::string& a, const std::string& b) { return platform::CollateCompare(a, b) < 0; });
 }
 
 }  // namespace tandrel

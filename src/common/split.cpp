@@ -8,16 +8,13 @@ namespace tandrel {
 std::vector<std::string> SplitString(std::string_view text, std::string_view delimiter, bool trim) {
     std::vector<std::string> pieces;
     if (text.empty()) return pieces;
-    auto add = [&](std::string_view piece) {
-        pieces.push_back(trim ? Trim(piece) : std::string(piece));
-    };
+    auto add = [&](std::string_view piece) { pieces.push_back(trim ? Trim(piece) : std::string(piece)); };
     if (delimiter.empty()) {
         add(text);
         return pieces;
     }
     std::size_t start = 0;
-    for (std::size_t hit = text.find(delimiter); hit != std::string_view::npos;
-         hit = text.find(delimiter, start)) {
+    for (std::size_t hit = text.find(delimiter); hit != std::string_view::npos; hit = text.find(delimiter, start)) {
         add(text.substr(start, hit - start));
         start = hit + delimiter.size();
     }

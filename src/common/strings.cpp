@@ -25,14 +25,16 @@ std::string AsciiLowerCopy(std::string_view text) {
     return result;
 }
 
-std::string LowerAny(std::string_view text) {
-    return IsAscii(text) ? AsciiLowerCopy(text) : platform::LowerCase(text);
-}
+std::string LowerAny(std::string_view text) { return IsAscii(text) ? AsciiLowerCopy(text) : platform::LowerCase(text); }
 
 // Length of the UTF-8 sequence starting at text[i]; 1 for a stray byte.
 std::size_t SequenceLength(std::string_view text, std::size_t i) {
     auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 1;
+    std::size_t length = lead < 0x80           ? 1
+                         : (lead >> 5) == 0x6  ? 2
+                         : (lead >> 4) == 0xE  ? 3
+                         : (lead >> 3) == 0x1E ? 4
+                                               : 1;
     if (i + length > text.size()) return 1;
     for (std::size_t k = 1; k < length; ++k)
         if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 1;
@@ -57,7 +59,8 @@ LoweredText LowerWithOffsets(std::string_view text) {
     LoweredText result;
     for (std::size_t i = 0; i < text.size();) {
         std::size_t length = SequenceLength(text, i);
-        std::string piece = length == 1 ? std::string(1, AsciiLower(text[i])) : platform::LowerCase(text.substr(i, length));
+        std::string piece =
+            length == 1 ? std::string(1, AsciiLower(text[i])) : platform::LowerCase(text.substr(i, length));
         for (std::size_t k = 0; k < piece.size(); ++k) {
             result.origin.push_back(i);
             result.startsCodePoint.push_back(k == 0);

@@ -54,8 +54,9 @@ std::string ArgText(std::string_view value);
 inline std::string ArgText(const char* value) { return value ? std::string(value) : std::string(); }
 inline std::string ArgText(const std::string& value) { return value; }
 template <std::integral T>
-    requires(!std::same_as<T, bool> && !std::same_as<T, char>)
-std::string ArgText(T value) { return ArgText(static_cast<std::int64_t>(value)); }
+requires(!std::same_as<T, bool> && !std::same_as<T, char>) std::string ArgText(T value) {
+    return ArgText(static_cast<std::int64_t>(value));
+}
 inline std::string ArgText(float value) { return ArgText(static_cast<double>(value)); }
 
 // Replaces every placeholder {0}, {1}, ... by the value with that index in
@@ -63,9 +64,9 @@ inline std::string ArgText(float value) { return ArgText(static_cast<double>(val
 // a value stays as it is.
 std::string FormatArgs(std::string_view templateText, const std::vector<std::string>& values);
 template <typename... Args>
-    requires(sizeof...(Args) > 0 &&
-             !(sizeof...(Args) == 1 && (std::same_as<std::remove_cvref_t<Args>, std::vector<std::string>> && ...)))
-std::string FormatArgs(std::string_view templateText, const Args&... args) {
+requires(sizeof...(Args) > 0 &&
+         !(sizeof...(Args) == 1 && (std::same_as<std::remove_cvref_t<Args>, std::vector<std::string>> &&
+                                    ...))) std::string FormatArgs(std::string_view templateText, const Args&... args) {
     return FormatArgs(templateText, std::vector<std::string>{ArgText(args)...});
 }
 

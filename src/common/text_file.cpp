@@ -184,9 +184,7 @@ bool SaveAnsiTextFile(const TStringList& lines, const std::string& file) {
     return WriteRawFile(file, Utf8ToWindows1252(LinesToText(lines)));
 }
 
-bool AppendToFile(const std::string& file, std::string_view text) {
-    return AppendBytes(file, text, kUtf8Bom);
-}
+bool AppendToFile(const std::string& file, std::string_view text) { return AppendBytes(file, text, kUtf8Bom); }
 
 void AppendToFile_5x(const std::string& file, std::string_view text) {
     if (!RetryAttempts(kRetryAttempts, kLongDelayMs, [&] { return AppendToFile(file, text); }))

@@ -27,8 +27,7 @@ std::string_view TrimBlanks(std::string_view s) {
 
 bool NeedsQuotes(std::string_view line, char delimiter) {
     if (line.empty()) return true;
-    if (static_cast<unsigned char>(line.front()) <= ' ' || static_cast<unsigned char>(line.back()) <= ' ')
-        return true;
+    if (static_cast<unsigned char>(line.front()) <= ' ' || static_cast<unsigned char>(line.back()) <= ' ') return true;
     return line.find(delimiter) != std::string_view::npos || line.find('"') != std::string_view::npos;
 }
 
@@ -50,8 +49,7 @@ TStringList& TThreadStringList::LockList() {
 void TThreadStringList::UnlockList() { lock_.unlock(); }
 
 void TThreadStringList::CheckIndex(int index, int count) const {
-    if (index < 0 || index >= count)
-        throw TandrelError("List index out of bounds (" + std::to_string(index) + ")");
+    if (index < 0 || index >= count) throw TandrelError("List index out of bounds (" + std::to_string(index) + ")");
 }
 
 bool TThreadStringList::FindLocked(std::string_view line, int& index) const {

@@ -36,19 +36,16 @@ TFileEntryCompareList MakeCompareEntries(const TFileTypeList& files) {
     return entries;
 }
 
-std::string RightFolderOf(const TFileEntryCompare& entry, const std::string& leftRoot,
-                          const std::string& rightRoot) {
+std::string RightFolderOf(const TFileEntryCompare& entry, const std::string& leftRoot, const std::string& rightRoot) {
     std::string left = WithSlash(leftRoot);
     // Paths come from a scan of the left root, so they start with it; a
     // foreign path keeps its whole folder rather than losing characters.
-    std::string relative = entry.Path.compare(0, left.size(), left) == 0 ? entry.Path.substr(left.size())
-                                                                          : entry.Path;
+    std::string relative = entry.Path.compare(0, left.size(), left) == 0 ? entry.Path.substr(left.size()) : entry.Path;
     while (!relative.empty() && relative.front() == '/') relative.erase(0, 1);
     return WithSlash(WithSlash(rightRoot) + relative);
 }
 
-std::string RightFileOf(const TFileEntryCompare& entry, const std::string& leftRoot,
-                        const std::string& rightRoot) {
+std::string RightFileOf(const TFileEntryCompare& entry, const std::string& leftRoot, const std::string& rightRoot) {
     return RightFolderOf(entry, leftRoot, rightRoot) + entry.FileName;
 }
 
@@ -138,14 +135,14 @@ TFileCompareResult TThreadCompareX::CompareEntry(const TFileEntryCompare& entry,
         platform::FileTime rightTime = 0;
         if (!rightFolder_.GetFileSizeAndTime(entry.FileName, rightSize, rightTime)) {
             return platform::PathExists(rightFile) && !platform::DirectoryExists(rightFile) ? FC_ACCESS_VIOLATION
-                                                                                           : FC_RIGHT_MISSING;
+                                                                                            : FC_RIGHT_MISSING;
         }
         if (rightSize != entry.Size) return FC_SIZE_DIFFERENT;
         const std::string leftFile = entry.Path + entry.FileName;
         // Asked with the time the listing saw, the cache answers for the file
         // as listed without another look at it.
-        const TFileCompareResult cached = cache_.Lookup(
-            MakePairKeysAt(leftFile, entry.DateM, rightFile, FileTimeToLocalDateTime(rightTime)));
+        const TFileCompareResult cached =
+            cache_.Lookup(MakePairKeysAt(leftFile, entry.DateM, rightFile, FileTimeToLocalDateTime(rightTime)));
         if (cached != FC_CACHE_MISS) return cached;
         ShowProgress(true);  // this one may take a while
         // The files are read: the verdict is keyed by the left time of now,

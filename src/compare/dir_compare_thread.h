@@ -30,11 +30,9 @@ TFileEntryCompareList MakeCompareEntries(const TFileTypeList& files);
 
 // The folder of the right-hand counterpart of a left file: the entry's
 // folder below the left root, joined under the right root, ending in "/".
-std::string RightFolderOf(const TFileEntryCompare& entry, const std::string& leftRoot,
-                          const std::string& rightRoot);
+std::string RightFolderOf(const TFileEntryCompare& entry, const std::string& leftRoot, const std::string& rightRoot);
 // That folder joined with the file's name.
-std::string RightFileOf(const TFileEntryCompare& entry, const std::string& leftRoot,
-                        const std::string& rightRoot);
+std::string RightFileOf(const TFileEntryCompare& entry, const std::string& leftRoot, const std::string& rightRoot);
 
 class TThreadCompareX {
 public:

@@ -37,7 +37,8 @@ void TThreadCompareFile::Execute() {
         compareStatus = Run();
     } catch (const std::exception& e) {
         // Shown, and the run still ends normally so the caller's wait finishes.
-        GetMessages().ShowMessage(MessageKind::Info, "TThreadCompareFile: " + std::string(e.what()) + ", cp=" + exceptionCp);
+        GetMessages().ShowMessage(MessageKind::Info,
+                                  "TThreadCompareFile: " + std::string(e.what()) + ", cp=" + exceptionCp);
     } catch (...) {
         GetMessages().ShowMessage(MessageKind::Info, "TThreadCompareFile: unknown error, cp=" + exceptionCp);
     }

@@ -41,9 +41,9 @@ std::string BlockProgressInBytes(std::int64_t done, std::int64_t size) {
 }
 
 FileContentComparer::FileContentComparer(ScanModel& model)
-    : model_(model), progress_([](std::int64_t done, std::int64_t size) {
-          ProgressText2().SetText(BlockProgressInMiB(done, size));
-      }) {}
+    : model_(model),
+      progress_([](std::int64_t done, std::int64_t size) { ProgressText2().SetText(BlockProgressInMiB(done, size)); }) {
+}
 
 TFileCompareResult FileContentComparer::CompareFiles(const std::string& fileA, const std::string& fileB,
                                                      TCompareCache& cache) {

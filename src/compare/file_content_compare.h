@@ -42,8 +42,8 @@ public:
     // The cache first; a verdict found by reading is stored in it.
     TFileCompareResult CompareFiles(const std::string& fileA, const std::string& fileB, TCompareCache& cache);
     // The same with the pair's keys taken by the caller before reading.
-    TFileCompareResult CompareFiles(const std::string& fileA, const std::string& fileB,
-                                    const TComparePairKeys& keys, TCompareCache& cache);
+    TFileCompareResult CompareFiles(const std::string& fileA, const std::string& fileB, const TComparePairKeys& keys,
+                                    TCompareCache& cache);
 
 private:
     TFileCompareResult CompareOpened(platform::File& a, platform::File& b, std::int64_t size);

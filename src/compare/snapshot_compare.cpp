@@ -250,8 +250,8 @@ void TSnapshotComparison::MergeFiles() {
             ++j;
         }
         if (order == 0) {
-            const bool same = entry->SizeLeft == entry->SizeRight &&
-                              SameSnapshotFileTime(entry->DateMLeft, entry->DateMRight);
+            const bool same =
+                entry->SizeLeft == entry->SizeRight && SameSnapshotFileTime(entry->DateMLeft, entry->DateMRight);
             entry->Status = same ? MergedFile_Identical : MergedFile_Updated;
         } else {
             entry->Status = order > 0 ? MergedFile_New : MergedFile_Deleted;

@@ -17,9 +17,7 @@ namespace tandrel {
 
 namespace {
 
-const TDirectoryEntry* RootOf(TOwningStore<TDirectoryEntry>& folders) {
-    return folders.Empty() ? nullptr : folders[0];
-}
+const TDirectoryEntry* RootOf(TOwningStore<TDirectoryEntry>& folders) { return folders.Empty() ? nullptr : folders[0]; }
 
 std::string Count(double value) { return FormatCount(value); }
 
@@ -64,8 +62,8 @@ std::vector<TComparisonOverviewRow> BuildComparisonOverview(TSnapshotComparison&
                             [](const TDirectoryEntry& d) { return static_cast<double>(d.TotalSize); }));
     rows.push_back(TotalRow("Directories:", left, right,
                             [](const TDirectoryEntry& d) { return static_cast<double>(d.TotalDirs); }));
-    rows.push_back(TotalRow("Files:", left, right,
-                            [](const TDirectoryEntry& d) { return static_cast<double>(d.TotalFiles); }));
+    rows.push_back(
+        TotalRow("Files:", left, right, [](const TDirectoryEntry& d) { return static_cast<double>(d.TotalFiles); }));
     return rows;
 }
 
@@ -85,10 +83,9 @@ TFolderRowLists FilterFolderRows(TSnapshotComparison& comparison, const TCompari
     for (int p = 0; p < count; ++p) {
         const TMergedFolderEntry& row = *comparison.MergedFolders[static_cast<std::size_t>(p)];
         const TFolderRowKind kind = ClassifyFolderRow(row);
-        const bool shown = (kind == TFolderRowKind::Identical && show.identical) ||
-                           (kind == TFolderRowKind::New && show.added) ||
-                           (kind == TFolderRowKind::Deleted && show.deleted) ||
-                           (kind == TFolderRowKind::Updated && show.updated);
+        const bool shown =
+            (kind == TFolderRowKind::Identical && show.identical) || (kind == TFolderRowKind::New && show.added) ||
+            (kind == TFolderRowKind::Deleted && show.deleted) || (kind == TFolderRowKind::Updated && show.updated);
         if (!shown) continue;
         if (!filter.MatchesEverything() && !MatchesTextFilter(filter, platform::LowerCase(row.Path))) continue;
         lists.all.push_back(p);
@@ -106,14 +103,14 @@ TFileRowLists FilterFileRows(TSnapshotComparison& comparison, const TComparisonS
     const int count = comparison.MergedFiles.Count();
     for (int p = 0; p < count; ++p) {
         const TMergedFileEntry& row = *comparison.MergedFiles[static_cast<std::size_t>(p)];
-        const bool shown = (row.Status == MergedFile_Identical && show.identical) ||
-                           (row.Status == MergedFile_New && show.added) ||
-                           (row.Status == MergedFile_Deleted && show.deleted) ||
-                           (row.Status == MergedFile_Moved && show.moved) ||
-                           (row.Status == MergedFile_Updated && show.updated);
+        const bool shown =
+            (row.Status == MergedFile_Identical && show.identical) || (row.Status == MergedFile_New && show.added) ||
+            (row.Status == MergedFile_Deleted && show.deleted) || (row.Status == MergedFile_Moved && show.moved) ||
+            (row.Status == MergedFile_Updated && show.updated);
         if (!shown) continue;
         if (!filter.MatchesEverything()) {
-            std::string text = row.GetFileParentPath_Left() + " " + row.GetFileParentPath_Right() + " " + row.FileName + " ";
+            std::string text =
+                row.GetFileParentPath_Left() + " " + row.GetFileParentPath_Right() + " " + row.FileName + " ";
             if (row.Status == MergedFile_Moved && row.ReferenceFile) text += row.ReferenceFile->FileName;
             if (!MatchesTextFilter(filter, platform::LowerCase(text))) continue;
         }
@@ -155,11 +152,13 @@ std::string FileTotalsText(int count, std::int64_t size) {
 
 std::string UpdatedTotalsText(const TFileTotals& totals) {
     const std::int64_t difference = totals.sizeRight - totals.sizeLeft;
-    std::string text = "Total files: " + FormatCount(totals.count) + ", total size (left): " +
-                       FormatBytes(totals.sizeLeft) + ", total size (right): " + FormatBytes(totals.sizeRight) +
+    std::string text = "Total files: " + FormatCount(totals.count) +
+                       ", total size (left): " + FormatBytes(totals.sizeLeft) +
+                       ", total size (right): " + FormatBytes(totals.sizeRight) +
                        ", difference: " + (difference < 0 ? "-" : "") + FormatBytes(std::llabs(difference));
     if (totals.sizeLeft != 0)
-        text += ", " + FormatPercentChange(2, static_cast<double>(totals.sizeRight), static_cast<double>(totals.sizeLeft));
+        text +=
+            ", " + FormatPercentChange(2, static_cast<double>(totals.sizeRight), static_cast<double>(totals.sizeLeft));
     return text;
 }
 

@@ -59,8 +59,7 @@ struct TFileRowLists {
     std::vector<int> all, added, deleted, updated, moved;
     TFileTotals addedTotals, deletedTotals, updatedTotals, movedTotals;
 };
-TFileRowLists FilterFileRows(TSnapshotComparison& comparison, const TComparisonShow& show,
-                             std::string_view filterText);
+TFileRowLists FilterFileRows(TSnapshotComparison& comparison, const TComparisonShow& show, std::string_view filterText);
 
 // "Total files: 3, total size: 1.00KB", of the right sizes (new, moved) or
 // the left sizes (deleted).

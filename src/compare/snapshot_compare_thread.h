@@ -41,8 +41,7 @@ public:
 private:
     void Run();
     bool LoadRightSide();
-    bool LoadSnapshot(const std::string& file, TOwningStore<TFileEntry>& files,
-                      TOwningStore<TDirectoryEntry>& folders);
+    bool LoadSnapshot(const std::string& file, TOwningStore<TFileEntry>& files, TOwningStore<TDirectoryEntry>& folders);
     void Compare();
     // Publishes one progress line; false when the run is to stop.
     bool Step(std::string_view text);

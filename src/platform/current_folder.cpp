@@ -16,8 +16,6 @@ std::string CurrentFolder() {
     return std::string(buffer.data());
 }
 
-bool SetCurrentFolder(const std::string& folder) {
-    return chdir(folder.c_str()) == 0;
-}
+bool SetCurrentFolder(const std::string& folder) { return chdir(folder.c_str()) == 0; }
 
 }  // namespace tandrel::platform

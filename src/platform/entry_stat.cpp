@@ -36,9 +36,8 @@ int StatEntry(int dirFd, const char* name, bool noFollow, EntryStat& out) {
             out.device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
             out.size = static_cast<std::int64_t>(sx.stx_size);
             out.lastWriteTime = FileTimeFromUnix(sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec);
-            out.creationTime = (sx.stx_mask & STATX_BTIME)
-                                   ? FileTimeFromUnix(sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec)
-                                   : out.lastWriteTime;
+            out.creationTime = (sx.stx_mask & STATX_BTIME) ? FileTimeFromUnix(sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec)
+                                                           : out.lastWriteTime;
             return 0;
         }
         if (errno != ENOSYS) return errno;
@@ -47,12 +46,11 @@ int StatEntry(int dirFd, const char* name, bool noFollow, EntryStat& out) {
     return StatWithFstatat(dirFd, name, noFollow, out);
 }
 
-std::uint32_t AttributesOf(const std::string& name, const EntryStat& st, dev_t parentDevice,
-                           bool targetIsFolder) {
+std::uint32_t AttributesOf(const std::string& name, const EntryStat& st, dev_t parentDevice, bool targetIsFolder) {
     std::uint32_t attributes;
     if (S_ISLNK(st.mode)) {
-        attributes = (targetIsFolder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE) |
-                     FILE_ATTRIBUTE_REPARSE_POINT;
+        attributes =
+            (targetIsFolder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE) | FILE_ATTRIBUTE_REPARSE_POINT;
     } else if (S_ISDIR(st.mode)) {
         attributes = FILE_ATTRIBUTE_DIRECTORY;
         // A folder on another file system is a mount point inside the walk.

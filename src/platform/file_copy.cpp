@@ -75,17 +75,14 @@ bool CopyContent(int in, int out) {
         if (n < 0 && copied > 0) return false;
         // Nothing copied yet: unsupported here, or a file that reports size 0
         // although it has content (/proc); read it the ordinary way.
-        if (n < 0 && errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP &&
-            errno != EBADF) {
+        if (n < 0 && errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP && errno != EBADF) {
             return false;
         }
         return CopyByReadWrite(in, out);
     }
 }
 
-bool SameFile(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 bool MoveLinkAcrossDevices(const std::string& source, const std::string& target) {
     char buffer[PATH_MAX];

@@ -19,10 +19,18 @@ bool File::Open(const std::string& path, Mode mode) {
     Close();
     int flags = O_CLOEXEC;
     switch (mode) {
-        case Mode::Read: flags |= O_RDONLY; break;
-        case Mode::CreateTruncate: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
-        case Mode::Append: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
-        case Mode::ReadWrite: flags |= O_RDWR; break;  // an existing file only
+        case Mode::Read:
+            flags |= O_RDONLY;
+            break;
+        case Mode::CreateTruncate:
+            flags |= O_WRONLY | O_CREAT | O_TRUNC;
+            break;
+        case Mode::Append:
+            flags |= O_WRONLY | O_CREAT | O_APPEND;
+            break;
+        case Mode::ReadWrite:
+            flags |= O_RDWR;
+            break;  // an existing file only
     }
     if ((mode == Mode::Read || mode == Mode::ReadWrite) && detail::ReadAccessDenied(path)) return false;
     int fd;

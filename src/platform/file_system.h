@@ -26,10 +26,10 @@ enum : std::uint32_t {
 inline constexpr std::uint32_t INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
 
 struct FindRecord {
-    std::string name;              // the entry's own name, no folder part
+    std::string name;  // the entry's own name, no folder part
     std::uint32_t attributes = 0;
-    std::int64_t size = 0;         // 0 for folders
-    FileTime creationTime = 0;     // birth time when known, else last-write time
+    std::int64_t size = 0;      // 0 for folders
+    FileTime creationTime = 0;  // birth time when known, else last-write time
     FileTime lastWriteTime = 0;
 
     bool IsDirectory() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
@@ -52,7 +52,7 @@ public:
     FolderEnumerator& operator=(const FolderEnumerator&) = delete;
 
     bool IsOpen() const;
-    int Error() const;  // errno of the failed open, 0 when open
+    int Error() const;             // errno of the failed open, 0 when open
     std::uint64_t Device() const;  // the folder's device, 0 when not open
     // Fills the next record; false at the end (or on a read error, see Error()).
     bool Next(FindRecord& record);
@@ -87,8 +87,8 @@ bool SetExecutable(const std::string& path);
 bool CreateFolder(const std::string& path);
 // Creates the folder and every missing parent; true when it exists afterwards.
 bool ForceFolders(const std::string& path);
-bool DeleteFile(const std::string& path);     // unlink (a link, never its target)
-bool RemoveFolder(const std::string& path);   // rmdir of an empty folder
+bool DeleteFile(const std::string& path);    // unlink (a link, never its target)
+bool RemoveFolder(const std::string& path);  // rmdir of an empty folder
 // Copies the content and keeps the last-write time. With failIfExists the
 // copy is refused when the target exists; otherwise it is overwritten.
 bool CopyFile(const std::string& source, const std::string& target, bool failIfExists);

@@ -88,10 +88,18 @@ void FillFromDirent(const dirent64* entry, FindRecord& record) {
     record.size = 0;
     record.creationTime = record.lastWriteTime = 0;
     switch (entry->d_type) {
-        case DT_DIR: record.attributes = FILE_ATTRIBUTE_DIRECTORY; break;
-        case DT_REG: record.attributes = FILE_ATTRIBUTE_ARCHIVE; break;
-        case DT_LNK: record.attributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT; break;
-        default: record.attributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_SYSTEM; break;
+        case DT_DIR:
+            record.attributes = FILE_ATTRIBUTE_DIRECTORY;
+            break;
+        case DT_REG:
+            record.attributes = FILE_ATTRIBUTE_ARCHIVE;
+            break;
+        case DT_LNK:
+            record.attributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT;
+            break;
+        default:
+            record.attributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_SYSTEM;
+            break;
     }
     if (record.name[0] == '.') record.attributes |= FILE_ATTRIBUTE_HIDDEN;
 }

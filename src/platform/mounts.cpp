@@ -14,8 +14,8 @@ std::string UnescapeOctal(std::string_view text) {
     std::string result;
     result.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 3 < text.size() && IsOctalDigit(text[i + 1]) &&
-            IsOctalDigit(text[i + 2]) && IsOctalDigit(text[i + 3])) {
+        if (text[i] == '\\' && i + 3 < text.size() && IsOctalDigit(text[i + 1]) && IsOctalDigit(text[i + 2]) &&
+            IsOctalDigit(text[i + 3])) {
             int value = (text[i + 1] - '0') * 64 + (text[i + 2] - '0') * 8 + (text[i + 3] - '0');
             if (value <= 255) {
                 result.push_back(static_cast<char>(value));

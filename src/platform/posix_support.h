@@ -32,8 +32,7 @@ int StatEntry(int dirFd, const char* name, bool noFollow, EntryStat& out);
 // The attribute word of an entry from its lstat data. parentDevice is the
 // device of the folder holding it (a folder on another device is a mount
 // point); targetIsFolder tells whether a symbolic link points to a folder.
-std::uint32_t AttributesOf(const std::string& name, const EntryStat& st, dev_t parentDevice,
-                           bool targetIsFolder);
+std::uint32_t AttributesOf(const std::string& name, const EntryStat& st, dev_t parentDevice, bool targetIsFolder);
 
 // Fills a find record from lstat data of name inside the folder dirFd.
 bool FillFindRecord(int dirFd, const char* name, dev_t parentDevice, FindRecord& record);

@@ -109,8 +109,7 @@ int StartProcess(const std::vector<std::string>& argv, const std::string& workin
     }
     // The program runs on its own; reaping it here keeps it from staying a zombie.
     std::thread([pid] {
-        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {}
     }).detach();
     return pid;
 }

@@ -60,8 +60,8 @@ public:
         if (a == b) return 0;
         if (collator_) {
             UErrorCode status = U_ZERO_ERROR;
-            UCollationResult result = ucol_strcollUTF8(collator_, a.data(), static_cast<int32_t>(a.size()),
-                                                       b.data(), static_cast<int32_t>(b.size()), &status);
+            UCollationResult result = ucol_strcollUTF8(collator_, a.data(), static_cast<int32_t>(a.size()), b.data(),
+                                                       static_cast<int32_t>(b.size()), &status);
             if (U_SUCCESS(status)) return result == UCOL_LESS ? -1 : result == UCOL_GREATER ? 1 : 0;
         }
         int byBytes = a.compare(b);

@@ -19,8 +19,8 @@ int DaysInMonth(int year, int month) {
 bool FieldsAreValid(const CalendarFields& f) {
     if (f.month < 1 || f.month > 12) return false;
     if (f.day < 1 || f.day > DaysInMonth(f.year, f.month)) return false;
-    return f.hour >= 0 && f.hour <= 23 && f.minute >= 0 && f.minute <= 59 && f.second >= 0 &&
-           f.second <= 59 && f.millisecond >= 0 && f.millisecond <= 999;
+    return f.hour >= 0 && f.hour <= 23 && f.minute >= 0 && f.minute <= 59 && f.second >= 0 && f.second <= 59 &&
+           f.millisecond >= 0 && f.millisecond <= 999;
 }
 }  // namespace
 

@@ -37,7 +37,9 @@ std::string WithDelim(const std::string& path) {
 class TreemapScan {
 public:
     TreemapScan(ScanModel& model, const std::string& path)
-        : m_(model), path_(path), prefetch_(WithDelim(path), ListingThreads(), model.CancelOperation, model.PauseOperation) {}
+        : m_(model),
+          path_(path),
+          prefetch_(WithDelim(path), ListingThreads(), model.CancelOperation, model.PauseOperation) {}
 
     // path_ holds the folder (trailing "/" optional); find is null for the scan root.
     TDirectoryStats Visit(TDiskTreeMapEntry* node, TDirectoryEntry* parentRecord, FindRecord* find) {
@@ -198,7 +200,10 @@ class ListScan {
 public:
     ListScan(ScanModel& model, const std::string& path, TOwningStore<TFileEntry>& files,
              TOwningStore<TDirectoryEntry>& folders)
-        : m_(model), path_(path), files_(files), folders_(folders),
+        : m_(model),
+          path_(path),
+          files_(files),
+          folders_(folders),
           prefetch_(WithDelim(path), ListingThreads(), model.CancelOperation, model.PauseOperation) {}
 
     TDirectoryStats Visit(TDirectoryEntry* parentRecord) {

@@ -18,9 +18,7 @@ std::int64_t SaturatedProduct(std::int64_t value, std::int64_t factor) {
     return value < 0 ? std::numeric_limits<std::int64_t>::min() : std::numeric_limits<std::int64_t>::max();
 }
 
-TextFilter KeywordFilter(std::string_view text) {
-    return PrepareTextFilter(SplitList(platform::LowerCase(text), " "));
-}
+TextFilter KeywordFilter(std::string_view text) { return PrepareTextFilter(SplitList(platform::LowerCase(text), " ")); }
 
 }  // namespace
 
@@ -67,9 +65,8 @@ std::vector<TDiskTreeMapEntry*> FilterFiles(ScanModel& model, const TFileFilterL
     const TDiskTreeMapEntry* root = model.DiskTreeMapEntries[0];
     // Free space that is not part of the tree is no file of the scan.
     const TDiskTreeMapEntry* freeSpace = model.FreeSpaceEntry;
-    const bool freeSpaceListed =
-        freeSpace && std::find(root->ChildrenEntries.begin(), root->ChildrenEntries.end(), freeSpace) !=
-                         root->ChildrenEntries.end();
+    const bool freeSpaceListed = freeSpace && std::find(root->ChildrenEntries.begin(), root->ChildrenEntries.end(),
+                                                        freeSpace) != root->ChildrenEntries.end();
     const bool byName = !limits.Name.MatchesEverything();
     const bool byFolder = !limits.Folder.MatchesEverything();
     // Files of one folder lie next to each other in the list: the folder's

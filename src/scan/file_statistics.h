@@ -15,11 +15,11 @@ namespace tandrel {
 
 // The filter's inputs as the controls hold them.
 struct TFileFilterInput {
-    std::string NameWords;       // "Filename:"
-    std::string FolderWords;     // "Directory:"
-    std::int64_t SizeFrom = 5;   // "Size more than:", already truncated; 0 is no limit
-    std::int64_t SizeTo = 0;     // "Size less than:"; 0 is no limit
-    std::string ByteUnit = "MB"; // "bytes", "kb", "MB" or "GB"
+    std::string NameWords;            // "Filename:"
+    std::string FolderWords;          // "Directory:"
+    std::int64_t SizeFrom = 5;        // "Size more than:", already truncated; 0 is no limit
+    std::int64_t SizeTo = 0;          // "Size less than:"; 0 is no limit
+    std::string ByteUnit = "MB";      // "bytes", "kb", "MB" or "GB"
     std::optional<TDateTime> After;   // the "after:" picker when ticked
     std::optional<TDateTime> Before;  // the "before:" picker when ticked
 };
@@ -33,8 +33,8 @@ std::int64_t ByteUnitFactor(std::string_view unit);
 struct TFileFilterLimits {
     TextFilter Name;
     TextFilter Folder;
-    std::int64_t MinSize = 0;  // 0: none
-    std::int64_t MaxSize = 0;  // 0: none
+    std::int64_t MinSize = 0;         // 0: none
+    std::int64_t MaxSize = 0;         // 0: none
     std::optional<TDateTime> After;   // start of the "after:" day
     std::optional<TDateTime> Before;  // start of the day after the "before:" day
 };

@@ -18,11 +18,11 @@ namespace tandrel {
 // One found file.
 class TFileType {
 public:
-    std::string FileName;     // as the file system reports it
-    std::string Path;         // its folder, always ending in "/"
+    std::string FileName;  // as the file system reports it
+    std::string Path;      // its folder, always ending in "/"
     std::int64_t Size = 0;
-    TDateTime DateM = 0;      // local last-write time; 0 when unknown
-    std::string CheckSumK;    // empty after the scan; filled by users of the list
+    TDateTime DateM = 0;        // local last-write time; 0 when unknown
+    std::string CheckSumK;      // empty after the scan; filled by users of the list
     std::int64_t PointerX = 0;  // free slot for users of the list
 
     // Path joined with FileName.
@@ -33,9 +33,9 @@ public:
 using TFileTypeList = std::vector<std::unique_ptr<TFileType>>;
 
 struct TRootStatistics {
-    int FilesCount = 0;          // files accepted
-    int DirectoriesCount = 0;    // folders met (links and mount points left out)
-    std::int64_t Size = 0;       // sum of the accepted sizes
+    int FilesCount = 0;        // files accepted
+    int DirectoriesCount = 0;  // folders met (links and mount points left out)
+    std::int64_t Size = 0;     // sum of the accepted sizes
 };
 
 // Both are called with each folder entered, on the scanning thread.
@@ -63,13 +63,13 @@ private:
 
 class TScan {
 public:
-    TStringList includeAr;          // include name patterns
-    TStringList excludeAr;          // exclude name patterns
+    TStringList includeAr;  // include name patterns
+    TStringList excludeAr;  // exclude name patterns
     std::vector<TFileMask> includeMasksAr;
     std::vector<TFileMask> excludeMasksAr;
-    TStringList dirsAr_include;     // roots to scan, with "/"; dropped ones blank
-    TStringList dirsAr_exclude;     // folder fragments to skip, with "/"
-    std::string paths;              // ";"-separated roots; "-" marks an exclusion
+    TStringList dirsAr_include;  // roots to scan, with "/"; dropped ones blank
+    TStringList dirsAr_exclude;  // folder fragments to skip, with "/"
+    std::string paths;           // ";"-separated roots; "-" marks an exclusion
     bool flagRecursive = false;
     std::int64_t UnitFsMinSize = 0;  // 0 = no limit
     std::int64_t UnitFsMaxSize = 0;  // 0 = no limit

@@ -52,9 +52,8 @@ void FolderPrefetcher::Work() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         ++idleWorkers_;
-        workAvailable_.wait(lock, [this] {
-            return closing_ || (!pending_.empty() && bufferedEntries_ < kMaxBufferedEntries);
-        });
+        workAvailable_.wait(
+            lock, [this] { return closing_ || (!pending_.empty() && bufferedEntries_ < kMaxBufferedEntries); });
         --idleWorkers_;
         if (closing_) return;
         if (StopRequested()) {

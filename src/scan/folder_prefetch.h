@@ -70,8 +70,8 @@ private:
     // Every folder the walk enters lies on the scan root's file system (others
     // are not entered), so the root's device serves them all.
     std::uint64_t device_ = 0;
-    int idleWorkers_ = 0;        // workers waiting for work: notify only them
-    std::string awaited_;        // the folder the walk waits for, if any
+    int idleWorkers_ = 0;  // workers waiting for work: notify only them
+    std::string awaited_;  // the folder the walk waits for, if any
     bool closing_ = false;
     std::vector<std::thread> workers_;
 };

@@ -24,8 +24,7 @@ TDirectoryEntry* AddListFolderRecord(TOwningStore<TDirectoryEntry>& folders, TDi
                                      std::string_view folderName);
 
 // Gives a finished folder its exact totals.
-void CompleteFolderRecord(TDirectoryEntry& record, const TDirectoryStats& total, const TDirectoryStats& own,
-                          int level);
+void CompleteFolderRecord(TDirectoryEntry& record, const TDirectoryStats& total, const TDirectoryStats& own, int level);
 // The "[files]" record standing for the folder's own files.
 void AddFilesRecord(ScanModel& model, TDirectoryEntry& folder);
 

@@ -52,9 +52,7 @@ void TDiskTreeMapEntry::IncreaseSizeOfParents(std::int64_t diff) {
 void TDiskTreeMapEntry::SortDiskTreeMapChildren() {
     if (!_Modified) return;
     std::sort(ChildrenEntries.begin(), ChildrenEntries.end(),
-              [](const TDiskTreeMapEntry* a, const TDiskTreeMapEntry* b) {
-                  return CompareTreeMapChildren(a, b) < 0;
-              });
+              [](const TDiskTreeMapEntry* a, const TDiskTreeMapEntry* b) { return CompareTreeMapChildren(a, b) < 0; });
 }
 
 int CompareTreeMapChildren(const TDiskTreeMapEntry* a, const TDiskTreeMapEntry* b) {

@@ -217,9 +217,9 @@ class ScanModel {
 public:
     TOwningStore<TDiskTreeMapEntry> DiskTreeMapEntries;  // [0] root, [1] free space
     TDiskTreeMapEntry* FreeSpaceEntry = nullptr;
-    TOwningStore<TDirectoryEntry> DirectoryEntries;       // [0] root record
-    std::vector<TDirectoryEntry*> NewDirectoryEntries;    // under csNewDirectoryEntries
-    SnapshotLinesWriter SnapshotLines;                    // body written by a live scan
+    TOwningStore<TDirectoryEntry> DirectoryEntries;     // [0] root record
+    std::vector<TDirectoryEntry*> NewDirectoryEntries;  // under csNewDirectoryEntries
+    SnapshotLinesWriter SnapshotLines;                  // body written by a live scan
     TDirectoryStats LastScanStats;
     int ScanDepth = 0;
     int ListScanDepth = 0;

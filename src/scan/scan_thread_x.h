@@ -19,8 +19,8 @@ public:
     TThreadScanX(const TThreadScanX&) = delete;
     TThreadScanX& operator=(const TThreadScanX&) = delete;
 
-    void Init(std::string path, bool recursive, std::string includeStr, std::string excludeStr,
-              std::int64_t minSize, std::int64_t maxSize, TCallBack1 callBack1);
+    void Init(std::string path, bool recursive, std::string includeStr, std::string excludeStr, std::int64_t minSize,
+              std::int64_t maxSize, TCallBack1 callBack1);
     // Clears the scanner cancel flag and starts the worker (once).
     void Start();
     void WaitFor();

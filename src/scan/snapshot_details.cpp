@@ -108,8 +108,7 @@ TSnapshotDetails GetSnapshotDetails(ScanModel& model, const std::string& file) {
 
 std::vector<TSnapshotDetails> ListSnapshots(ScanModel& model, const std::string& folder) {
     std::vector<TSnapshotDetails> list;
-    for (const std::string& file : ListFilePaths(folder, "*.snapshot"))
-        list.push_back(GetSnapshotDetails(model, file));
+    for (const std::string& file : ListFilePaths(folder, "*.snapshot")) list.push_back(GetSnapshotDetails(model, file));
     std::stable_sort(list.begin(), list.end(), [](const TSnapshotDetails& a, const TSnapshotDetails& b) {
         return a.SnapshotCreatedDt > b.SnapshotCreatedDt;
     });

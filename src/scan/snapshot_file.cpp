@@ -87,8 +87,7 @@ SnapshotLineReader ReaderOfPlainText(std::string_view bytes) {
     return SnapshotLineReader::FromText(std::move(text));
 }
 
-bool LoadContainerBody(std::string_view bytes, std::size_t separator, SnapshotLineReader& reader,
-                       std::string& error) {
+bool LoadContainerBody(std::string_view bytes, std::size_t separator, SnapshotLineReader& reader, std::string& error) {
     std::string body(bytes.substr(separator + 1));
     if (bytes.starts_with(kUtf8Bom)) {
         reader = SnapshotLineReader::FromCompressed(std::move(body));
@@ -99,8 +98,7 @@ bool LoadContainerBody(std::string_view bytes, std::size_t separator, SnapshotLi
     if (!DecompressZlib(body, inflated)) {
         reader = SnapshotLineReader::FromCompressed(std::move(body));
         std::string_view line;
-        while (reader.Next(line)) {
-        }
+        while (reader.Next(line)) {}
         error = reader.Failed() ? reader.Error() : "compressed body is damaged";
         return false;
     }
@@ -272,17 +270,27 @@ std::string ReadExtendedVolumeHeader(const std::string& file) {
 TStringList BuildSnapshotHeader(const std::string& rootPath, const std::string& createdText,
                                 const std::string& description, const TDirectoryStats& counts) {
     return {
-        "|version|",       "3",
-        "|tandrel version|", SingleLine(AppVersionText()),
-        "|saved on|",      FormatDateTimeMs(Now()),
-        "|created|",       SingleLine(createdText),
-        "|description|",   ">" + SingleLine(description),
+        "|version|",
+        "3",
+        "|tandrel version|",
+        SingleLine(AppVersionText()),
+        "|saved on|",
+        FormatDateTimeMs(Now()),
+        "|created|",
+        SingleLine(createdText),
+        "|description|",
+        ">" + SingleLine(description),
         // A path may hold "|" and line breaks here; escaped like in the body.
-        "|root_path|",     SingleLine(EscapeLineName(rootPath)),
-        "|folders_count|", std::to_string(counts.DirectoriesCount),
-        "|files_count|",   std::to_string(counts.FilesCount),
-        "|size|",          std::to_string(counts.Size),
-        "|text_encoding|", "text_is_UTF8",
+        "|root_path|",
+        SingleLine(EscapeLineName(rootPath)),
+        "|folders_count|",
+        std::to_string(counts.DirectoriesCount),
+        "|files_count|",
+        std::to_string(counts.FilesCount),
+        "|size|",
+        std::to_string(counts.Size),
+        "|text_encoding|",
+        "text_is_UTF8",
     };
 }
 
@@ -295,8 +303,8 @@ void SetHeaderValue(std::string_view key, TStringList& header, const TStringList
         header.insert(header.end(), values.begin(), values.end());
         return;
     }
-    auto valuesEnd = std::find_if(keyAt + 1, header.end(),
-                                  [](const std::string& line) { return line.starts_with('|'); });
+    auto valuesEnd =
+        std::find_if(keyAt + 1, header.end(), [](const std::string& line) { return line.starts_with('|'); });
     auto insertAt = header.erase(keyAt + 1, valuesEnd);
     header.insert(insertAt, values.begin(), values.end());
 }

@@ -97,8 +97,7 @@ private:
 
     // tzset() changes these, and only then does localtime_r see another zone.
     void CheckZone() {
-        if (tzname[0] == zoneName0_ && tzname[1] == zoneName1_ && timezone == zoneSeconds_ &&
-            daylight == zoneDaylight_)
+        if (tzname[0] == zoneName0_ && tzname[1] == zoneName1_ && timezone == zoneSeconds_ && daylight == zoneDaylight_)
             return;
         for (Span& span : days_) span = Span{};
         for (Span& span : quarters_) span = Span{};

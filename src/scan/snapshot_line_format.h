@@ -20,8 +20,7 @@ inline constexpr std::string_view kFilesSectionMarker = "|files.v2|";
 TDateTime ScanTimeToDateTime(platform::FileTime time);
 
 // Appends the folder line; without a find record the root form "|" + path.
-void AppendFolderLine(std::string& out, std::string_view folderPathWithDelim,
-                      const platform::FindRecord* find);
+void AppendFolderLine(std::string& out, std::string_view folderPathWithDelim, const platform::FindRecord* find);
 // Appends the file line of a find record. lastWrite is the record's
 // last-write time already converted (the caller keeps it for the node).
 void AppendFileLine(std::string& out, const platform::FindRecord& file, TDateTime lastWrite);

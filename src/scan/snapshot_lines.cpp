@@ -387,8 +387,7 @@ struct SnapshotLineReader::Impl {
                 streamEnded = true;
                 return true;
             }
-            if (result == Z_DATA_ERROR || result == Z_NEED_DICT || result == Z_STREAM_ERROR ||
-                result == Z_MEM_ERROR) {
+            if (result == Z_DATA_ERROR || result == Z_NEED_DICT || result == Z_STREAM_ERROR || result == Z_MEM_ERROR) {
                 error = "compressed body is damaged";
                 return false;
             }

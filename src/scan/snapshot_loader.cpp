@@ -222,8 +222,8 @@ private:
             }
             const std::string_view name = RelativeName(folderPath, parent.path);
             if (static_cast<int>(stack_.size()) > kMaxSnapshotFolderDepth) {
-                report_.error = "snapshot folders nest deeper than " + std::to_string(kMaxSnapshotFolderDepth) +
-                                " levels";
+                report_.error =
+                    "snapshot folders nest deeper than " + std::to_string(kMaxSnapshotFolderDepth) + " levels";
                 return false;
             }
             parent.own.DirectoriesCount++;

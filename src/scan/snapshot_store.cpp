@@ -41,8 +41,8 @@ std::string CollapseUnderscores(std::string name) {
 std::string ChooseTempFolder(ScanModel& model) {
     if (!model.SnapshotsPath.empty()) platform::ForceFolders(model.SnapshotsPath);
     if (model.SnapshotsPath.empty() || !platform::DirectoryExists(model.SnapshotsPath)) {
-        GetMessages().ShowMessage(MessageKind::Info, "SnapshotsPath: " + model.SnapshotsPath +
-                                                         " does not exist. Switching to app_settings");
+        GetMessages().ShowMessage(
+            MessageKind::Info, "SnapshotsPath: " + model.SnapshotsPath + " does not exist. Switching to app_settings");
         model.SnapshotsPath = AppSettingsFolder();
     }
     if (IsFolderWritable(model.SnapshotsPath)) return model.SnapshotsPath;
@@ -160,9 +160,7 @@ bool AnotherInstanceRuns() {
     return false;
 }
 
-void DeleteTempSnapshots(ScanModel& model) {
-    DeleteTempSnapshots(model, AnotherInstanceRuns());
-}
+void DeleteTempSnapshots(ScanModel& model) { DeleteTempSnapshots(model, AnotherInstanceRuns()); }
 
 void DeleteTempSnapshots(ScanModel& model, bool anotherInstanceRuns) {
     if (!anotherInstanceRuns) {
@@ -175,8 +173,7 @@ void DeleteTempSnapshots(ScanModel& model, bool anotherInstanceRuns) {
 }
 
 std::string ResolveSnapshotPath(ScanModel& model, const std::string& name) {
-    if (name.empty() || name.find(platform::PathDelim) != std::string::npos || platform::PathExists(name))
-        return name;
+    if (name.empty() || name.find(platform::PathDelim) != std::string::npos || platform::PathExists(name)) return name;
     for (const std::string& folder : {model.SnapshotsPath, AppSettingsFolder()}) {
         if (folder.empty()) continue;
         const std::string candidate = PathJoin(folder, name);

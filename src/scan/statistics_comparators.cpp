@@ -37,15 +37,24 @@ int CompareDirectoryKey(DirectoryAnalysisKey key, const TDirectoryEntry& a, cons
             const int c = Sign(a.Idx, b.Idx);
             return c != 0 ? c : CompareTextLocale(a.FolderName, b.FolderName);
         }
-        case DirectoryAnalysisKey::Level: return CompareInt64Desc(a.Level, b.Level);
-        case DirectoryAnalysisKey::Share: return CompareSingleDesc(a.PercentOfParent(), b.PercentOfParent());
-        case DirectoryAnalysisKey::TotalSize: return CompareInt64Desc(a.TotalSize, b.TotalSize);
-        case DirectoryAnalysisKey::TotalDirs: return CompareInt64Desc(a.TotalDirs, b.TotalDirs);
-        case DirectoryAnalysisKey::TotalFiles: return CompareInt64Desc(a.TotalFiles, b.TotalFiles);
-        case DirectoryAnalysisKey::RootSize: return CompareInt64Desc(a.RootSize, b.RootSize);
-        case DirectoryAnalysisKey::RootDirs: return CompareInt64Desc(a.RootDirs, b.RootDirs);
-        case DirectoryAnalysisKey::RootFiles: return CompareInt64Desc(a.RootFiles, b.RootFiles);
-        case DirectoryAnalysisKey::FolderName: return CompareTextLocale(a.FolderName, b.FolderName);
+        case DirectoryAnalysisKey::Level:
+            return CompareInt64Desc(a.Level, b.Level);
+        case DirectoryAnalysisKey::Share:
+            return CompareSingleDesc(a.PercentOfParent(), b.PercentOfParent());
+        case DirectoryAnalysisKey::TotalSize:
+            return CompareInt64Desc(a.TotalSize, b.TotalSize);
+        case DirectoryAnalysisKey::TotalDirs:
+            return CompareInt64Desc(a.TotalDirs, b.TotalDirs);
+        case DirectoryAnalysisKey::TotalFiles:
+            return CompareInt64Desc(a.TotalFiles, b.TotalFiles);
+        case DirectoryAnalysisKey::RootSize:
+            return CompareInt64Desc(a.RootSize, b.RootSize);
+        case DirectoryAnalysisKey::RootDirs:
+            return CompareInt64Desc(a.RootDirs, b.RootDirs);
+        case DirectoryAnalysisKey::RootFiles:
+            return CompareInt64Desc(a.RootFiles, b.RootFiles);
+        case DirectoryAnalysisKey::FolderName:
+            return CompareTextLocale(a.FolderName, b.FolderName);
     }
     return 0;
 }
@@ -55,9 +64,9 @@ int CompareDirectoryKey(DirectoryAnalysisKey key, const TDirectoryEntry& a, cons
 // ---- folder statistics ----
 
 const std::vector<std::string_view>& DirectoryAnalysisCaptions() {
-    static const std::vector<std::string_view> captions = {
-        "Path",      "Full Path",   "level",     "Bar",       "Total Size", "% of parent",
-        "Total Dirs", "Total Files", "Root Size", "Root Dirs", "Root Files", "Date"};
+    static const std::vector<std::string_view> captions = {"Path",       "Full Path",   "level",      "Bar",
+                                                           "Total Size", "% of parent", "Total Dirs", "Total Files",
+                                                           "Root Size",  "Root Dirs",   "Root Files", "Date"};
     return captions;
 }
 
@@ -99,9 +108,8 @@ int CompareDirectoryAnalysis(int column, bool inverse, const TDirectoryEntry& a,
 
 void SortDirectoryAnalysisRows(std::vector<int>& rows, const TOwningStore<TDirectoryEntry>& entries,
                                DirectoryAnalysisKey key, bool inverse) {
-    std::sort(rows.begin(), rows.end(), [&](int a, int b) {
-        return CompareDirectoryAnalysis(key, inverse, *entries[a], *entries[b]) < 0;
-    });
+    std::sort(rows.begin(), rows.end(),
+              [&](int a, int b) { return CompareDirectoryAnalysis(key, inverse, *entries[a], *entries[b]) < 0; });
 }
 
 // ---- folder chart ----
@@ -109,16 +117,26 @@ void SortDirectoryAnalysisRows(std::vector<int>& rows, const TOwningStore<TDirec
 namespace {
 DirectoryAnalysisKey ChartKeyOfColumn(int column) {
     switch (column) {
-        case 1: return DirectoryAnalysisKey::Share;
-        case 2: return DirectoryAnalysisKey::TotalSize;
-        case 3: return DirectoryAnalysisKey::Share;
-        case 4: return DirectoryAnalysisKey::TotalDirs;
-        case 5: return DirectoryAnalysisKey::TotalFiles;
-        case 6: return DirectoryAnalysisKey::RootSize;
-        case 7: return DirectoryAnalysisKey::RootDirs;
-        case 8: return DirectoryAnalysisKey::RootFiles;
-        case 11: return DirectoryAnalysisKey::Level;
-        default: return DirectoryAnalysisKey::FolderName;  // 0 "Path", 9 "Date", 10 "Full Path"
+        case 1:
+            return DirectoryAnalysisKey::Share;
+        case 2:
+            return DirectoryAnalysisKey::TotalSize;
+        case 3:
+            return DirectoryAnalysisKey::Share;
+        case 4:
+            return DirectoryAnalysisKey::TotalDirs;
+        case 5:
+            return DirectoryAnalysisKey::TotalFiles;
+        case 6:
+            return DirectoryAnalysisKey::RootSize;
+        case 7:
+            return DirectoryAnalysisKey::RootDirs;
+        case 8:
+            return DirectoryAnalysisKey::RootFiles;
+        case 11:
+            return DirectoryAnalysisKey::Level;
+        default:
+            return DirectoryAnalysisKey::FolderName;  // 0 "Path", 9 "Date", 10 "Full Path"
     }
 }
 }  // namespace
@@ -142,29 +160,43 @@ void SortDirectoryChartRows(std::vector<TDirectoryEntry*>& rows, int column, boo
 
 FileNodeKey FileAnalysisKeyOfColumn(int column) {
     switch (column) {
-        case 1: return FileNodeKey::FullPath;
-        case 2: return FileNodeKey::Size;
+        case 1:
+            return FileNodeKey::FullPath;
+        case 2:
+            return FileNodeKey::Size;
         case 3:
-        case 4: return FileNodeKey::Date;
-        default: return FileNodeKey::Name;
+        case 4:
+            return FileNodeKey::Date;
+        default:
+            return FileNodeKey::Name;
     }
 }
 
 FileNodeKey SearchResultsKeyOfColumn(int column) {
     switch (column) {
-        case 1: return FileNodeKey::Size;
-        case 2: return FileNodeKey::FullPath;
-        default: return FileNodeKey::Name;
+        case 1:
+            return FileNodeKey::Size;
+        case 2:
+            return FileNodeKey::FullPath;
+        default:
+            return FileNodeKey::Name;
     }
 }
 
 int CompareFileNodes(FileNodeKey key, bool inverse, const TDiskTreeMapEntry& a, const TDiskTreeMapEntry& b) {
     int c = 0;
     switch (key) {
-        case FileNodeKey::Name: break;
-        case FileNodeKey::FullPath: c = CompareTextLocale(GetNodeFullPath(&a), GetNodeFullPath(&b)); break;
-        case FileNodeKey::Size: c = CompareInt64Desc(a.SizeTotal, b.SizeTotal); break;
-        case FileNodeKey::Date: c = CompareDoubleDesc(a.DateM, b.DateM); break;
+        case FileNodeKey::Name:
+            break;
+        case FileNodeKey::FullPath:
+            c = CompareTextLocale(GetNodeFullPath(&a), GetNodeFullPath(&b));
+            break;
+        case FileNodeKey::Size:
+            c = CompareInt64Desc(a.SizeTotal, b.SizeTotal);
+            break;
+        case FileNodeKey::Date:
+            c = CompareDoubleDesc(a.DateM, b.DateM);
+            break;
     }
     if (c == 0) c = CompareTextLocale(a.Name, b.Name);
     if (c == 0) c = CompareBytes(a.Name, b.Name);
@@ -240,8 +272,10 @@ private:
     // Whole keys from depth on (all rows of a range share the bytes before),
     // then addresses.
     bool Less(const Row& a, const Row& b, std::size_t depth) const {
-        const std::string_view ka(pool_.data() + a.offset + std::min(depth, a.length), a.length - std::min(depth, a.length));
-        const std::string_view kb(pool_.data() + b.offset + std::min(depth, b.length), b.length - std::min(depth, b.length));
+        const std::string_view ka(pool_.data() + a.offset + std::min(depth, a.length),
+                                  a.length - std::min(depth, a.length));
+        const std::string_view kb(pool_.data() + b.offset + std::min(depth, b.length),
+                                  b.length - std::min(depth, b.length));
         const int c = ka.compare(kb);
         return c != 0 ? c < 0 : std::less<const TDiskTreeMapEntry*>()(a.node, b.node);
     }
@@ -340,8 +374,9 @@ KeyedRows MakeKeys(TDiskTreeMapEntry** first, std::size_t count, std::size_t byt
 
 void SortByName(TDiskTreeMapEntry** first, std::size_t count) {
     if (count < 2) return;
-    MakeKeys(first, count, 48, [](KeyedRows& keyed, const TDiskTreeMapEntry* node) { AppendNameKey(keyed, node); })
-        .SortInto(first);
+    MakeKeys(first, count, 48, [](KeyedRows& keyed, const TDiskTreeMapEntry* node) {
+        AppendNameKey(keyed, node);
+    }).SortInto(first);
 }
 
 void SortByFullPath(TDiskTreeMapEntry** first, std::size_t count) {
@@ -403,8 +438,12 @@ void SortFileNodes(std::vector<TDiskTreeMapEntry*>& rows, FileNodeKey key, bool 
     TDiskTreeMapEntry** first = rows.data();
     const std::size_t count = rows.size();
     switch (key) {
-        case FileNodeKey::Name: SortByName(first, count); break;
-        case FileNodeKey::FullPath: SortByFullPath(first, count); break;
+        case FileNodeKey::Name:
+            SortByName(first, count);
+            break;
+        case FileNodeKey::FullPath:
+            SortByFullPath(first, count);
+            break;
         case FileNodeKey::Size:
             SortByNumberThenName(first, count, [](const TDiskTreeMapEntry* n) { return n->SizeTotal; });
             break;

@@ -75,7 +75,9 @@ public:
     TTreeSizeNode* Top() const { return top_; }
     bool Empty() const { return top_ == nullptr; }
     int NodeCount() const { return static_cast<int>(nodes_.size()); }
-    static TTreeSizeNode* NodeOf(const TDirectoryEntry& record) { return static_cast<TTreeSizeNode*>(record.TreeNodeX); }
+    static TTreeSizeNode* NodeOf(const TDirectoryEntry& record) {
+        return static_cast<TTreeSizeNode*>(record.TreeNodeX);
+    }
 
 private:
     void AddNode(TDirectoryEntry* record);

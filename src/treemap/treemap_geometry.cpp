@@ -4,8 +4,7 @@ namespace tandrel {
 
 float CalcNodeAbsoluteX_in_px(const TDiskTreeMapEntry* node) {
     if (!node || !node->ParentNodeIdx || !node->_BoxInfo || !node->ParentNodeIdx->_BoxInfo) return 0;
-    return static_cast<float>(node->ParentNodeIdx->_BoxInfo->_AbsRect.Left) + kBoxMarginLeft +
-           node->_BoxInfo->_PixelsX;
+    return static_cast<float>(node->ParentNodeIdx->_BoxInfo->_AbsRect.Left) + kBoxMarginLeft + node->_BoxInfo->_PixelsX;
 }
 
 float CalcNodeAbsoluteY_in_px(const TDiskTreeMapEntry* node) {

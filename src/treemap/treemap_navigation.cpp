@@ -141,9 +141,12 @@ void TreemapNavigator::ZoomStepBy(double d) {
     const double q = zx / zy;
     const double byHeight = CanvasH() / (ViewHeight() - 2 * d);
     const double byWidth = CanvasW() / (ViewWidth() - 2 * d);
-    if ((q > 1.1 && inward) || (q < 0.9 && !inward)) ZoomTo(byHeight, zx);
-    else if ((q > 1.1 && !inward) || (q < 0.9 && inward)) ZoomTo(zy, byWidth);
-    else ZoomTo(byWidth / q, byWidth);
+    if ((q > 1.1 && inward) || (q < 0.9 && !inward))
+        ZoomTo(byHeight, zx);
+    else if ((q > 1.1 && !inward) || (q < 0.9 && inward))
+        ZoomTo(zy, byWidth);
+    else
+        ZoomTo(byWidth / q, byWidth);
 }
 
 bool TreemapNavigator::WheelZoom(float x, float y, bool up) {
@@ -174,10 +177,18 @@ void TreemapNavigator::ScrollStep(TScrollDirection direction) {
     if (!HasTree()) return;
     const float vertical = 0.06f * ViewWidth(), horizontal = 0.06f * ViewHeight();
     switch (direction) {
-        case TScrollDirection::Up: PanBy(0, -vertical); break;
-        case TScrollDirection::Down: PanBy(0, vertical); break;
-        case TScrollDirection::Left: PanBy(-horizontal, 0); break;
-        case TScrollDirection::Right: PanBy(horizontal, 0); break;
+        case TScrollDirection::Up:
+            PanBy(0, -vertical);
+            break;
+        case TScrollDirection::Down:
+            PanBy(0, vertical);
+            break;
+        case TScrollDirection::Left:
+            PanBy(-horizontal, 0);
+            break;
+        case TScrollDirection::Right:
+            PanBy(horizontal, 0);
+            break;
     }
 }
 
@@ -377,8 +388,8 @@ void TreemapNavigator::ResetZoom() {
 std::string TreemapNavigator::StateText() {
     const TViewWindow& v = layout_.View;
     auto i = [](double value) { return std::to_string(static_cast<long long>(value)); };
-    return i(CanvasW()) + "," + i(CanvasH()) + "," + i(v.left) + "," + i(v.top) + "," + i(v.right) + "," +
-           i(v.bottom) + "," + i(layout_.SurfaceWidth) + "," + i(layout_.SurfaceHeight);
+    return i(CanvasW()) + "," + i(CanvasH()) + "," + i(v.left) + "," + i(v.top) + "," + i(v.right) + "," + i(v.bottom) +
+           "," + i(layout_.SurfaceWidth) + "," + i(layout_.SurfaceHeight);
 }
 
 bool TreemapNavigator::PushState() {

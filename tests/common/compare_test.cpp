@@ -67,8 +67,8 @@ TEST(SameFileTime, TwoSecondsOrADaylightSavingHour) {
         double seconds;
         bool same;
     } cases[] = {
-        {0, true},     {1.9, true},    {2.1, false},   {10, false},    {3597, false},
-        {3598.5, true}, {3600, true},  {3601.5, true}, {3602.5, false}, {7200, false},
+        {0, true},      {1.9, true},  {2.1, false},   {10, false},     {3597, false},
+        {3598.5, true}, {3600, true}, {3601.5, true}, {3602.5, false}, {7200, false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.same, SameFileTime(base, base + c.seconds * second)) << c.seconds;

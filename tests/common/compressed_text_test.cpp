@@ -20,8 +20,8 @@ std::string SampleText(std::size_t bytes) {
     std::mt19937 random(42);
     std::string text;
     while (text.size() < bytes) {
-        text += "/home/user/folder" + std::to_string(random() % 5000) + "/file" + std::to_string(random()) +
-                ".dat|" + std::to_string(random() % 100000000) + "|133497216000000000\r\n";
+        text += "/home/user/folder" + std::to_string(random() % 5000) + "/file" + std::to_string(random()) + ".dat|" +
+                std::to_string(random() % 100000000) + "|133497216000000000\r\n";
     }
     return text;
 }
@@ -70,8 +70,8 @@ TEST(CompressZlibTest, TruncatedStreamsFailCleanly) {
 TEST(CompressZlibTest, CorruptStreamsFailCleanly) {
     const std::string compressed = CompressZlib(SampleText(20000));
     std::string out;
-    for (std::size_t at : {std::size_t(0), std::size_t(1), std::size_t(7), compressed.size() / 2,
-                           compressed.size() - 5, compressed.size() - 1}) {
+    for (std::size_t at : {std::size_t(0), std::size_t(1), std::size_t(7), compressed.size() / 2, compressed.size() - 5,
+                           compressed.size() - 1}) {
         std::string corrupt = compressed;
         corrupt[at] = static_cast<char>(corrupt[at] ^ 0x5A);
         EXPECT_FALSE(DecompressZlib(corrupt, out)) << at;
@@ -130,7 +130,10 @@ TEST(CompressedTextTest, PlainTextFilesLoadAsText) {
         {"caf\xE9", {"caf\xC3\xA9"}},
         {"x^ starts like a zlib header\r\n", {"x^ starts like a zlib header"}},
         // A UTF-16 LE text is full of 00 bytes and still loads as text.
-        {std::string("\xFF\xFE" "a\0\n\0b\0", 8), {"a", "b"}},
+        {std::string("\xFF\xFE"
+                     "a\0\n\0b\0",
+                     8),
+         {"a", "b"}},
         {"", {}},
     };
     for (const auto& c : cases) {

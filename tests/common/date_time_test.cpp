@@ -26,9 +26,7 @@ void ExpectFields(const Fields& want, TDateTime value) {
     EXPECT_EQ(want.ms, got.millisecond);
 }
 
-TDateTime Encode(const Fields& f) {
-    return EncodeDateTime(f.year, f.month, f.day, f.hour, f.minute, f.second, f.ms);
-}
+TDateTime Encode(const Fields& f) { return EncodeDateTime(f.year, f.month, f.day, f.hour, f.minute, f.second, f.ms); }
 
 TEST(EncodeDateTime, KnownDayNumbers) {
     EXPECT_EQ(0.0, EncodeDateTime(1899, 12, 30, 0, 0, 0, 0));
@@ -41,9 +39,9 @@ TEST(EncodeDateTime, KnownDayNumbers) {
 
 TEST(EncodeDateTime, FieldsRoundTripThroughDecode) {
     const Fields cases[] = {
-        {2013, 6, 26, 13, 47, 44, 123}, {2000, 2, 29, 0, 0, 0, 0},     {1900, 3, 1, 23, 59, 59, 999},
+        {2013, 6, 26, 13, 47, 44, 123}, {2000, 2, 29, 0, 0, 0, 0},       {1900, 3, 1, 23, 59, 59, 999},
         {1, 1, 1, 0, 0, 0, 1},          {9999, 12, 31, 23, 59, 59, 999}, {1899, 12, 29, 6, 30, 15, 500},
-        {1601, 1, 1, 0, 0, 0, 0},       {2100, 2, 28, 12, 0, 0, 0},    {1970, 1, 1, 0, 0, 0, 0},
+        {1601, 1, 1, 0, 0, 0, 0},       {2100, 2, 28, 12, 0, 0, 0},      {1970, 1, 1, 0, 0, 0, 0},
     };
     for (const Fields& f : cases) {
         SCOPED_TRACE(f.year);
@@ -60,9 +58,10 @@ TEST(EncodeDateTime, EveryMillisecondDecodesExactly) {
 
 TEST(EncodeDateTime, InvalidFieldsAreRejected) {
     const Fields cases[] = {
-        {2013, 13, 1, 0, 0, 0, 0}, {2013, 0, 1, 0, 0, 0, 0},  {2013, 6, 31, 0, 0, 0, 0},  {2013, 2, 29, 0, 0, 0, 0},
-        {1900, 2, 29, 0, 0, 0, 0}, {2013, 6, 0, 0, 0, 0, 0},  {2013, 6, 26, 24, 0, 0, 0}, {2013, 6, 26, 0, 60, 0, 0},
-        {2013, 6, 26, 0, 0, 60, 0}, {2013, 6, 26, 0, 0, 0, 1000}, {0, 1, 1, 0, 0, 0, 0},  {10000, 1, 1, 0, 0, 0, 0},
+        {2013, 13, 1, 0, 0, 0, 0},    {2013, 0, 1, 0, 0, 0, 0},   {2013, 6, 31, 0, 0, 0, 0},
+        {2013, 2, 29, 0, 0, 0, 0},    {1900, 2, 29, 0, 0, 0, 0},  {2013, 6, 0, 0, 0, 0, 0},
+        {2013, 6, 26, 24, 0, 0, 0},   {2013, 6, 26, 0, 60, 0, 0}, {2013, 6, 26, 0, 0, 60, 0},
+        {2013, 6, 26, 0, 0, 0, 1000}, {0, 1, 1, 0, 0, 0, 0},      {10000, 1, 1, 0, 0, 0, 0},
         {2013, 6, 26, -1, 0, 0, 0},
     };
     for (const Fields& f : cases) {
@@ -144,10 +143,28 @@ TEST(ParseIsoDateTime, AcceptedForms) {
 }
 
 TEST(ParseIsoDateTime, RejectedTexts) {
-    for (const char* text : {"", "   ", "abc", "2013", "2013-06", "13-06-26", "02013-06-26", "2013/06/26",
-                             "2013-13-01", "2013-00-10", "2013-06-32", "2013-02-29", "2013-06-266", "2013-06-26x",
-                             "2013-06-26 24:00:00", "2013-06-26 13:60", "2013-06-26 13:47:60", "2013-06-26 13:",
-                             "2013-06-26 13:47 junk", "2013-06-26 13 PM", "2013-06-26 113:00", "0000-01-01",
+    for (const char* text : {"",
+                             "   ",
+                             "abc",
+                             "2013",
+                             "2013-06",
+                             "13-06-26",
+                             "02013-06-26",
+                             "2013/06/26",
+                             "2013-13-01",
+                             "2013-00-10",
+                             "2013-06-32",
+                             "2013-02-29",
+                             "2013-06-266",
+                             "2013-06-26x",
+                             "2013-06-26 24:00:00",
+                             "2013-06-26 13:60",
+                             "2013-06-26 13:47:60",
+                             "2013-06-26 13:",
+                             "2013-06-26 13:47 junk",
+                             "2013-06-26 13 PM",
+                             "2013-06-26 113:00",
+                             "0000-01-01",
                              "2013-O6-26"}) {
         TDateTime got = 42;
         EXPECT_FALSE(TryParseIsoDateTime(text, got)) << text;
@@ -218,9 +235,15 @@ TEST(FormatDuration, PartsAndSign) {
         double days;
         const char* want;
     } cases[] = {
-        {1 + 3661 * second, "1d 1h 1m 1s"}, {3600 * second, "1h"},      {0, "0s"},
-        {2, "2d"},                          {(86400 + 5) * second, "1d 5s"}, {59.6 * second, "1m"},
-        {-3600 * second, "(-)1h"},          {-0.2 * second, "0s"},     {3725 * second, "1h 2m 5s"},
+        {1 + 3661 * second, "1d 1h 1m 1s"},
+        {3600 * second, "1h"},
+        {0, "0s"},
+        {2, "2d"},
+        {(86400 + 5) * second, "1d 5s"},
+        {59.6 * second, "1m"},
+        {-3600 * second, "(-)1h"},
+        {-0.2 * second, "0s"},
+        {3725 * second, "1h 2m 5s"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.want, FormatDuration(c.days)) << c.days;
 }
@@ -247,7 +270,8 @@ TEST_F(ExpandDatePatternTest, ReplacesEveryToken) {
     SetCommandLineArgs({"date=2013-06-26"});
     EXPECT_EQ("snap_130626", ExpandDatePattern("snap_[yy][mm][dd]"));
     SetCommandLineArgs({"/date=2013/06/05"});
-    EXPECT_EQ("5 05 6 06 13 2013 00:00:00 [x] [D] 5-5", ExpandDatePattern("[d] [dd] [m] [mm] [yy] [yyyy] [hh]:[ii]:[ss] [x] [D] [d]-[d]"));
+    EXPECT_EQ("5 05 6 06 13 2013 00:00:00 [x] [D] 5-5",
+              ExpandDatePattern("[d] [dd] [m] [mm] [yy] [yyyy] [hh]:[ii]:[ss] [x] [D] [d]-[d]"));
     SetCommandLineArgs({"date:20130605"});
     EXPECT_EQ("2013-06-05", ExpandDatePattern("[yyyy]-[mm]-[dd]"));
     EXPECT_EQ("no tokens", ExpandDatePattern("no tokens"));
@@ -273,8 +297,8 @@ TEST_F(ExpandDatePatternTest, WithoutTheOptionUsesToday) {
 }
 
 TEST_F(ExpandDatePatternTest, MalformedDatesRaiseTheFormatError) {
-    for (const char* date : {"2013-6-26", "201306", "2013-13-45", "abcdefghij", "2013-02-30", "20131345",
-                             "2013 06 26", "+013-06-26", "2013-06-2x"}) {
+    for (const char* date : {"2013-6-26", "201306", "2013-13-45", "abcdefghij", "2013-02-30", "20131345", "2013 06 26",
+                             "+013-06-26", "2013-06-2x"}) {
         SetCommandLineArgs({std::string("date=") + date});
         try {
             ExpandDatePattern("[dd]");

@@ -41,8 +41,8 @@ TEST(MakeFileNameSafe, ReplacesUnsafeCharactersAndCollapsesRuns) {
         {"D:\\Data", "D_Data"},
         {"/mnt/data", "_mnt_data"},
         {"a<>b", "a_b"},
-        {"a*?:|b", "a_b"},             // four in a row collapse to one
-        {"a\"<>|/b", "a__b"},          // five leave two
+        {"a*?:|b", "a_b"},     // four in a row collapse to one
+        {"a\"<>|/b", "a__b"},  // five leave two
         {"keep '+,-.[]^_~ 09AZaz", "keep '+,-.[]^_~ 09AZaz"},
         {"r\xC3\xA9sum\xC3\xA9?.txt", "r\xC3\xA9sum\xC3\xA9_.txt"},  // UTF-8 stays
         {"tab\there\n", "tab_here_"},
@@ -75,8 +75,8 @@ TEST(ForceFileFolder, CreatesMissingParents) {
 TEST(WriteFileReplacing, NewContentAppearsInOneStepAndFailuresLeaveNothing) {
     TempDir dir;
     const std::string file = dir.WriteFile("entry", "old");
-    ASSERT_TRUE(WriteFileReplacing(file, [](platform::File& out) { return out.Write("new"); },
-                                   ReplaceOptions{.sync = true, .executable = true}));
+    ASSERT_TRUE(WriteFileReplacing(
+        file, [](platform::File& out) { return out.Write("new"); }, ReplaceOptions{.sync = true, .executable = true}));
     EXPECT_EQ("new", ReadBytes(file));
     struct stat st {};
     ASSERT_EQ(0, stat(file.c_str(), &st));
@@ -120,12 +120,14 @@ TEST(MatchesMask, WildcardsIgnoringCase) {
         bool matches;
     };
     const Case cases[] = {
-        {"a.txt", "*.txt", true},      {"A.TXT", "*.txt", true},     {"a.txt.bak", "*.txt", false},
-        {"noext", "*.*", true},        {"noext", "", true},          {"abc", "a*.*", true},
-        {"abc.d", "a?c.*", true},      {"ac.d", "a?c.*", false},     {"x.ini", "*.ini", true},
-        {"\xC3\x84x", "\xC3\xA4?", true},  // "Äx" against "ä?": one code point per "?"
-        {"aXbXc", "a*b*c", true},      {"aXbXd", "a*b*c", false},    {"abc", "abc", true},
-        {"ab", "abc", false},          {".hidden", "*.*", true},
+        {"a.txt", "*.txt", true},      {"A.TXT", "*.txt", true},
+        {"a.txt.bak", "*.txt", false}, {"noext", "*.*", true},
+        {"noext", "", true},           {"abc", "a*.*", true},
+        {"abc.d", "a?c.*", true},      {"ac.d", "a?c.*", false},
+        {"x.ini", "*.ini", true},      {"\xC3\x84x", "\xC3\xA4?", true},  // "Äx" against "ä?": one code point per "?"
+        {"aXbXc", "a*b*c", true},      {"aXbXd", "a*b*c", false},
+        {"abc", "abc", true},          {"ab", "abc", false},
+        {".hidden", "*.*", true},
     };
     for (const Case& c : cases) EXPECT_EQ(MatchesMask(c.name, c.mask), c.matches) << c.name << " " << c.mask;
 }

@@ -40,10 +40,9 @@ TEST(TIntegerListX, EveryMembershipChangeRaisesOneEvent) {
     list.Sort([](int a, int b) { return a - b; });
     list.Clear();
     EXPECT_EQ(0, list.Count());
-    const std::vector<Event> expected{{0, Action::Added},     {7, Action::Added},   {5, Action::Added},
-                                      {5, Action::Extracted}, {7, Action::Deleted}, {3, Action::Added},
-                                      {3, Action::Deleted},   {9, Action::Added},   {0, Action::Deleted},
-                                      {9, Action::Deleted}};
+    const std::vector<Event> expected{
+        {0, Action::Added}, {7, Action::Added},   {5, Action::Added}, {5, Action::Extracted}, {7, Action::Deleted},
+        {3, Action::Added}, {3, Action::Deleted}, {9, Action::Added}, {0, Action::Deleted},   {9, Action::Deleted}};
     EXPECT_EQ(expected, events);
 }
 
@@ -70,8 +69,8 @@ TEST(TIntegerListX, StreamRoundTripSetsLoadingWhileReading) {
     written.WriteData(stream);
     const std::string bytes = stream.str();
     ASSERT_EQ(2u + 5 * 5, bytes.size());
-    EXPECT_EQ(1, bytes.front());  // list marker
-    EXPECT_EQ(0, bytes.back());   // end marker
+    EXPECT_EQ(1, bytes.front());                                             // list marker
+    EXPECT_EQ(0, bytes.back());                                              // end marker
     EXPECT_EQ(std::string("\x04\x2c\x01\x00\x00", 5), bytes.substr(21, 5));  // 300, little-endian
 
     TIntegerListX read{99, 98};
@@ -90,11 +89,11 @@ TEST(TIntegerListX, StreamRoundTripSetsLoadingWhileReading) {
 
 TEST(TIntegerListX, MalformedStreamLeavesTheListEmpty) {
     const std::string cases[] = {
-        "",                                   // nothing
-        std::string("\x02\x00", 2),           // not a list
-        std::string("\x01\x04\x01\x00", 4),   // element cut short
+        "",                                          // nothing
+        std::string("\x02\x00", 2),                  // not a list
+        std::string("\x01\x04\x01\x00", 4),          // element cut short
         std::string("\x01\x04\x01\x00\x00\x00", 6),  // no end marker
-        std::string("\x01\x07\x00", 3),       // unknown element tag
+        std::string("\x01\x07\x00", 3),              // unknown element tag
     };
     for (const std::string& bytes : cases) {
         TIntegerListX list{1, 2};

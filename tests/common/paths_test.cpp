@@ -22,8 +22,8 @@ TEST(TrailingSeparator, AddRemoveAndJoin) {
 
 TEST(ParentFolder, WalksUpAndStopsAtTheRoot) {
     const std::pair<const char*, const char*> cases[] = {
-        {"/a/b", "/a/"}, {"/a/b/", "/a/"}, {"/a", "/"}, {"/a/", "/"}, {"/", "/"},
-        {"name", "name"}, {"", ""}, {"rel/x", "rel/"},
+        {"/a/b", "/a/"}, {"/a/b/", "/a/"}, {"/a", "/"}, {"/a/", "/"},
+        {"/", "/"},      {"name", "name"}, {"", ""},    {"rel/x", "rel/"},
     };
     for (auto [path, parent] : cases) EXPECT_EQ(ParentFolder(path), parent) << path;
     // Repeated application ends at the root instead of looping or emptying.
@@ -47,16 +47,8 @@ TEST(FileNameParts, NameFolderAndExtension) {
 
 TEST(NormalizePath, ResolvesDotsAndRepeatedSeparatorsByTextOnly) {
     const std::pair<const char*, const char*> cases[] = {
-        {"/a//b/./c", "/a/b/c"},
-        {"/a/b/../c", "/a/c"},
-        {"/a/b/..", "/a/"},
-        {"/../..", "/"},
-        {"//", "/"},
-        {"/a/b/", "/a/b/"},
-        {"a/../../b", "../b"},
-        {"./a/.", "a/"},
-        {"a/..", "."},
-        {"", ""},
+        {"/a//b/./c", "/a/b/c"}, {"/a/b/../c", "/a/c"}, {"/a/b/..", "/a/"}, {"/../..", "/"}, {"//", "/"},
+        {"/a/b/", "/a/b/"},      {"a/../../b", "../b"}, {"./a/.", "a/"},    {"a/..", "."},   {"", ""},
     };
     for (auto [path, normal] : cases) EXPECT_EQ(NormalizePath(path), normal) << path;
 }

@@ -20,7 +20,10 @@ protected:
 
 TEST_F(RetryTest, FailingAttemptIsMadeEveryTimeWithSleepsBetween) {
     int calls = 0;
-    EXPECT_FALSE(RetryAttempts(kRetryAttempts, 200, [&] { ++calls; return false; }));
+    EXPECT_FALSE(RetryAttempts(kRetryAttempts, 200, [&] {
+        ++calls;
+        return false;
+    }));
     EXPECT_EQ(calls, 11);
     EXPECT_EQ(sleeps, std::vector<int>(10, 200));
 }
@@ -33,7 +36,10 @@ TEST_F(RetryTest, SuccessReturnsAtOnce) {
 
     calls = 0;
     sleeps.clear();
-    EXPECT_TRUE(RetryAttempts(kRetryAttempts, 1000, [&] { ++calls; return true; }));
+    EXPECT_TRUE(RetryAttempts(kRetryAttempts, 1000, [&] {
+        ++calls;
+        return true;
+    }));
     EXPECT_EQ(calls, 1);
     EXPECT_TRUE(sleeps.empty());
 }

@@ -6,17 +6,8 @@ namespace tandrel {
 namespace {
 
 const TStringList kSettings = {
-    "[created]",
-    "",
-    "2024-05-01 10:00:00",
-    "[Comment]",
-    "  first line",
-    "   ",
-    "second line  ",
-    "[count]",
-    " 42 ",
-    "[bad]",
-    "4x2",
+    "[created]", "",    "2024-05-01 10:00:00", "[Comment]", "  first line", "   ", "second line  ", "[count]", " 42 ",
+    "[bad]",     "4x2",
 };
 
 TEST(SectionListTest, GetSectionLinesStopsAtNextSectionAndSkipsBlanks) {

@@ -21,19 +21,17 @@ TEST(SplitTest, SplitString) {
         {"a||b", "|", false, {"a", "", "b"}},
         {"a|b|", "|", false, {"a", "b", ""}},
         {"|", "|", false, {"", ""}},
-        {"a::b:c::", "::", false, {"a", "b:c", ""}},       // the whole delimiter must match
+        {"a::b:c::", "::", false, {"a", "b:c", ""}},  // the whole delimiter must match
         {" a |\tb\r| ", "|", true, {"a", "b", ""}},
         {" a | b ", "|", false, {" a ", " b "}},
-        {"a|b", "", false, {"a|b"}},                       // no delimiter: one piece
+        {"a|b", "", false, {"a|b"}},  // no delimiter: one piece
     };
     for (const auto& c : cases) {
         EXPECT_EQ(SplitString(c.text, c.delimiter, c.trim), c.pieces) << c.text;
     }
 }
 
-TEST(SplitTest, SplitToListKeepsBlanks) {
-    EXPECT_EQ(SplitToList(" a |b", "|"), (TStringList{" a ", "b"}));
-}
+TEST(SplitTest, SplitToListKeepsBlanks) { EXPECT_EQ(SplitToList(" a |b", "|"), (TStringList{" a ", "b"})); }
 
 TEST(SplitTest, SplitList) {
     struct Case {
@@ -46,8 +44,8 @@ TEST(SplitTest, SplitList) {
         {"\"x;y\";z", ";", {"x;y", "z"}},
         {"\"say \"\"hi\"\"\" there", " ", {"say \"hi\"", "there"}},
         {"one \"two words\" -three", " ", {"one", "two words", "-three"}},
-        {"\"open,end", ",", {"open,end"}},           // a quote left open runs to the end
-        {"\"  \",a", ",", {"a"}},                    // blank after trimming: dropped
+        {"\"open,end", ",", {"open,end"}},  // a quote left open runs to the end
+        {"\"  \",a", ",", {"a"}},           // blank after trimming: dropped
         {"", ",", {}},
         {"a<>b", "<>", {"a", "b"}},
     };

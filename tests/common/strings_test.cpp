@@ -118,8 +118,10 @@ TEST(TryStrToInt64, AcceptsSignedDecimalsOnly) {
     for (const Case& c : cases) {
         std::int64_t value = -1;
         EXPECT_EQ(TryStrToInt64(c.text, value), c.ok) << c.text;
-        if (c.ok) EXPECT_EQ(value, c.value) << c.text;
-        else EXPECT_EQ(value, -1) << c.text;
+        if (c.ok)
+            EXPECT_EQ(value, c.value) << c.text;
+        else
+            EXPECT_EQ(value, -1) << c.text;
     }
 }
 

@@ -42,10 +42,16 @@ TEST(TextEncodingTest, BrokenUtf16BecomesReplacementCharacters) {
         std::string expected;
     };
     const Case cases[] = {
-        {std::string("\x3D\xD8", 2), fffd},                   // high surrogate at the end
-        {std::string("\x3D\xD8" "a\0", 4), fffd + "a"},       // high surrogate before a letter
-        {std::string("\x00\xDE" "a\0", 4), fffd + "a"},       // low surrogate alone
-        {std::string("a\0b", 3), "a" + fffd},                 // odd last byte
+        {std::string("\x3D\xD8", 2), fffd},  // high surrogate at the end
+        {std::string("\x3D\xD8"
+                     "a\0",
+                     4),
+         fffd + "a"},  // high surrogate before a letter
+        {std::string("\x00\xDE"
+                     "a\0",
+                     4),
+         fffd + "a"},                          // low surrogate alone
+        {std::string("a\0b", 3), "a" + fffd},  // odd last byte
     };
     for (const auto& c : cases) EXPECT_EQ(Utf16LeToUtf8(c.le), c.expected);
 }
@@ -57,16 +63,20 @@ TEST(TextEncodingTest, Windows1252MapsEveryByteAndBack) {
         ASSERT_TRUE(IsValidUtf8(utf8)) << b;
         EXPECT_EQ(Utf8ToWindows1252(utf8), byte) << b;
     }
-    EXPECT_EQ(Windows1252ToUtf8("\x80\x9F\xE9\x41"), "\xE2\x82\xAC\xC5\xB8\xC3\xA9" "A");
+    EXPECT_EQ(Windows1252ToUtf8("\x80\x9F\xE9\x41"),
+              "\xE2\x82\xAC\xC5\xB8\xC3\xA9"
+              "A");
     // The undefined bytes stand for the C1 controls of the same number.
     EXPECT_EQ(Windows1252ToUtf8("\x81\x8D\x8F\x90\x9D"), "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D");
 }
 
 TEST(TextEncodingTest, Windows1252WritesQuestionMarksForWhatItCannotHold) {
-    EXPECT_EQ(Utf8ToWindows1252("\xE6\xBC\xA2"), "?");           // a CJK character
-    EXPECT_EQ(Utf8ToWindows1252("\xC2\x80"), "?");               // U+0080: byte 80 is the euro sign
-    EXPECT_EQ(Utf8ToWindows1252("a\xFF" "b"), "a?b");            // invalid UTF-8
-    EXPECT_EQ(Utf8ToWindows1252("\xF0\x9F\x98\x80"), "?");       // one question mark per character
+    EXPECT_EQ(Utf8ToWindows1252("\xE6\xBC\xA2"), "?");  // a CJK character
+    EXPECT_EQ(Utf8ToWindows1252("\xC2\x80"), "?");      // U+0080: byte 80 is the euro sign
+    EXPECT_EQ(Utf8ToWindows1252("a\xFF"
+                                "b"),
+              "a?b");                                       // invalid UTF-8
+    EXPECT_EQ(Utf8ToWindows1252("\xF0\x9F\x98\x80"), "?");  // one question mark per character
 }
 
 TEST(TextEncodingTest, DecodeTextBytesByMarkThenUtf8ThenWindows1252) {
@@ -75,9 +85,16 @@ TEST(TextEncodingTest, DecodeTextBytesByMarkThenUtf8ThenWindows1252) {
         std::string text;
     };
     const Case cases[] = {
-        {"\xEF\xBB\xBF" "caf\xC3\xA9", "caf\xC3\xA9"},
-        {"\xEF\xBB\xBF" "raw\xFF", "raw\xFF"},  // bytes after the UTF-8 mark are kept as they are
-        {std::string("\xFF\xFE" "a\0\xE9\0", 6), "a\xC3\xA9"},
+        {"\xEF\xBB\xBF"
+         "caf\xC3\xA9",
+         "caf\xC3\xA9"},
+        {"\xEF\xBB\xBF"
+         "raw\xFF",
+         "raw\xFF"},  // bytes after the UTF-8 mark are kept as they are
+        {std::string("\xFF\xFE"
+                     "a\0\xE9\0",
+                     6),
+         "a\xC3\xA9"},
         {std::string("\xFE\xFF\0a\0\xE9", 6), "a\xC3\xA9"},
         {"caf\xC3\xA9", "caf\xC3\xA9"},
         {"caf\xE9 \x80", "caf\xC3\xA9 \xE2\x82\xAC"},

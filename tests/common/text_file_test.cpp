@@ -90,8 +90,13 @@ TEST_F(TextFileTest, LoadDecodesByMarkOrContent) {
         TStringList lines;
     };
     const Case cases[] = {
-        {"\xEF\xBB\xBF" "caf\xC3\xA9\r\nx", {"caf\xC3\xA9", "x"}},
-        {std::string("\xFF\xFE" "a\0\r\0\n\0\xE9\0", 10), {"a", "\xC3\xA9"}},
+        {"\xEF\xBB\xBF"
+         "caf\xC3\xA9\r\nx",
+         {"caf\xC3\xA9", "x"}},
+        {std::string("\xFF\xFE"
+                     "a\0\r\0\n\0\xE9\0",
+                     10),
+         {"a", "\xC3\xA9"}},
         {std::string("\xFE\xFF\0a\0\n\0\xE9", 8), {"a", "\xC3\xA9"}},
         {"caf\xC3\xA9\nx", {"caf\xC3\xA9", "x"}},
         {"caf\xE9\nx\x80", {"caf\xC3\xA9", "x\xE2\x82\xAC"}},
@@ -164,12 +169,8 @@ TEST_F(TextFileTest, ByteOrderMarkTests) {
         bool utf8, utf16le;
     };
     const Case cases[] = {
-        {"\xEF\xBB\xBFx", true, false},
-        {"\xEF\xBB\xBF", true, false},
-        {"\xEF\xBB", false, false},
-        {"\xFF\xFE", false, true},
-        {"\xFE\xFF", false, false},
-        {"", false, false},
+        {"\xEF\xBB\xBFx", true, false}, {"\xEF\xBB\xBF", true, false}, {"\xEF\xBB", false, false},
+        {"\xFF\xFE", false, true},      {"\xFE\xFF", false, false},    {"", false, false},
     };
     for (const auto& c : cases) {
         const std::string file = dir.WriteFile("bom.txt", c.bytes);
@@ -198,9 +199,18 @@ TEST(BinaryDataTest, IsBinaryData) {
         {"three controls", "text\x01\x02\x03 more text", false},
         {"fourth control", "text\x01\x02\x03\x04 more text", true},
         {"skipped bytes", std::string("a\0\t\r\n\0\0\0\0\0b", 11), false},
-        {"suspicious over 0.4", "\xF5\xF5\xF5" "ab", true},
-        {"suspicious exactly 0.4", "\xF5\xF5" "abc", false},
-        {"F0 is not suspicious", "\xF0\xF0\xF0" "ab", false},
+        {"suspicious over 0.4",
+         "\xF5\xF5\xF5"
+         "ab",
+         true},
+        {"suspicious exactly 0.4",
+         "\xF5\xF5"
+         "abc",
+         false},
+        {"F0 is not suspicious",
+         "\xF0\xF0\xF0"
+         "ab",
+         false},
     };
     for (const auto& c : cases) EXPECT_EQ(IsBinaryData(c.bytes), c.binary) << c.name;
 }
@@ -215,9 +225,13 @@ TEST_F(TextFileTest, IsBinaryFileLooksAtTheFirst1000Bytes) {
 TEST_F(TextFileTest, WriteTextFileReplacesAndCreatesFolders) {
     const std::string file = dir.Path("new/sub/w.txt");
     ASSERT_TRUE(WriteTextFile(file, "a\nb\r\n"));
-    EXPECT_EQ(ReadBytes(file), "\xEF\xBB\xBF" "a\r\nb\r\n");
+    EXPECT_EQ(ReadBytes(file),
+              "\xEF\xBB\xBF"
+              "a\r\nb\r\n");
     ASSERT_TRUE(WriteTextFile(file, "c"));
-    EXPECT_EQ(ReadBytes(file), "\xEF\xBB\xBF" "c\r\n");
+    EXPECT_EQ(ReadBytes(file),
+              "\xEF\xBB\xBF"
+              "c\r\n");
 }
 
 TEST_F(TextFileTest, WriteRawFileWritesExactBytes) {
@@ -248,7 +262,9 @@ TEST_F(TextFileTest, AppendingStartsANewFileWithTheMark) {
     ASSERT_TRUE(AppendLineToFile(file, "b"));
     AppendToFile_5x(file, "c");
     AppendToFileLn_5x(file, "d");
-    EXPECT_EQ(ReadBytes(file), "\xEF\xBB\xBF" "ab\r\ncd\r\n");
+    EXPECT_EQ(ReadBytes(file),
+              "\xEF\xBB\xBF"
+              "ab\r\ncd\r\n");
     EXPECT_TRUE(sleeps.empty());
 
     // A file that exists already gets no mark, even when it is empty.

@@ -34,8 +34,9 @@ std::string FileLine(const std::string& name, std::int64_t size, TDateTime modif
 using Side = testing::ComparisonSide;
 
 std::string RowText(const TMergedFileEntry& row) {
-    return std::to_string(row.Status) + " " + (row.FileLeft ? row.GetFileParentPath_Left() + "/" + row.FileLeft->FileName : "-") +
-           " " + (row.FileRight ? row.GetFileParentPath_Right() + "/" + row.FileRight->FileName : "-");
+    return std::to_string(row.Status) + " " +
+           (row.FileLeft ? row.GetFileParentPath_Left() + "/" + row.FileLeft->FileName : "-") + " " +
+           (row.FileRight ? row.GetFileParentPath_Right() + "/" + row.FileRight->FileName : "-");
 }
 
 std::vector<std::string> FileRows(TSnapshotComparison& c) {
@@ -56,8 +57,8 @@ std::vector<std::string> FolderRows(TSnapshotComparison& c) {
 TMergedFileEntry* RowOf(TSnapshotComparison& c, const std::string& name) {
     TMergedFileEntry* found = nullptr;
     c.MergedFiles.ForEach([&](TMergedFileEntry& row) {
-        if (!found && ((row.FileLeft && row.FileLeft->FileName == name) ||
-                       (row.FileRight && row.FileRight->FileName == name))) {
+        if (!found &&
+            ((row.FileLeft && row.FileLeft->FileName == name) || (row.FileRight && row.FileRight->FileName == name))) {
             found = &row;
         }
     });
@@ -71,9 +72,9 @@ TEST(SnapshotCompareTime, SameTimeWithinASecondOrOneHourShift) {
         double seconds;
         bool same;
     } cases[] = {
-        {0, true},     {0.9, true},     {-0.9, true},    {1.0, false},  {1.5, false},   {-1.5, false},
-        {3599, false}, {3599.5, true},  {3600, true},    {-3600, true}, {3600.9, true}, {3601, false},
-        {3602, false}, {7200, false},   {86400, false},
+        {0, true},      {0.9, true},   {-0.9, true},   {1.0, false},  {1.5, false},
+        {-1.5, false},  {3599, false}, {3599.5, true}, {3600, true},  {-3600, true},
+        {3600.9, true}, {3601, false}, {3602, false},  {7200, false}, {86400, false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(SameSnapshotFileTime(kT0, AddSeconds(kT0, c.seconds)), c.same) << c.seconds;
@@ -234,9 +235,9 @@ TEST_F(SnapshotMergeTest, FoldersMatchComponentByComponentIgnoringCase) {
     right.File(right.Folder(r, "docs", 2), "read.me", 2, kT0);
     Merge();
     EXPECT_EQ(FolderRows(c), (std::vector<std::string>{"LR /r 6/7", "LR /r/A 3/3", "LR /r/A/x 3/3", "LR /r/A B 2/2",
-                                                        "LR /r/Docs 1/2"}));
+                                                       "LR /r/Docs 1/2"}));
     EXPECT_EQ(FileRows(c), (std::vector<std::string>{"0 /r/A/x/f /r/A/x/f", "0 /r/A B/f /r/A B/f",
-                                                      "4 /r/Docs/Read.Me /r/docs/read.me"}));
+                                                     "4 /r/Docs/Read.Me /r/docs/read.me"}));
     EXPECT_EQ(RowOf(c, "Read.Me")->FileName, "Read.Me");
 }
 
@@ -249,10 +250,10 @@ TEST_F(SnapshotMergeTest, OneSidedFoldersAndFilesAtEitherEnd) {
     right.Folder(r, "c");
     right.File(right.Folder(r, "z"), "after-last", 3, kT0);
     Merge();
-    EXPECT_EQ(FolderRows(c), (std::vector<std::string>{"LR /r 0/0", "-R /r/a 0/0", "L- /r/b 0/0", "LR /r/c 0/0",
-                                                        "-R /r/z 0/0"}));
-    EXPECT_EQ(FileRows(c), (std::vector<std::string>{"1 - /r/a/only-right", "2 /r/b/only-left -",
-                                                      "1 - /r/z/after-last"}));
+    EXPECT_EQ(FolderRows(c),
+              (std::vector<std::string>{"LR /r 0/0", "-R /r/a 0/0", "L- /r/b 0/0", "LR /r/c 0/0", "-R /r/z 0/0"}));
+    EXPECT_EQ(FileRows(c),
+              (std::vector<std::string>{"1 - /r/a/only-right", "2 /r/b/only-left -", "1 - /r/z/after-last"}));
 }
 
 TEST_F(SnapshotMergeTest, CorruptSideGivesItsMessageAndNoFolderRows) {
@@ -265,7 +266,8 @@ TEST_F(SnapshotMergeTest, CorruptSideGivesItsMessageAndNoFolderRows) {
         left.File(l, "f", 1, kT0);
         right.File(r, "f", 1, kT0);
         Merge();
-        EXPECT_EQ(messages.shown, std::vector<std::string>{corruptLeft ? "Corrupt left snapshot" : "Corrupt right snapshot"});
+        EXPECT_EQ(messages.shown,
+                  std::vector<std::string>{corruptLeft ? "Corrupt left snapshot" : "Corrupt right snapshot"});
         EXPECT_EQ(c.MergedFolders.Count(), 0);
         // The file merge still runs; the folder paths differ, so no pair.
         EXPECT_EQ(FileRows(c).size(), 2u);
@@ -325,7 +327,7 @@ TEST_F(SnapshotCompareRunTest, UnchangedTreeASecondLaterIsAllIdentical) {
     EXPECT_FALSE(failed) << error;
     EXPECT_EQ(FolderRows(c), (std::vector<std::string>{"LR /v 19/19", "LR /v/sub 14/14"}));
     EXPECT_EQ(FileRows(c), (std::vector<std::string>{"0 /v/a.txt /v/a.txt", "0 /v/sub/b.bin /v/sub/b.bin",
-                                                      "0 /v/sub/c.bin /v/sub/c.bin"}));
+                                                     "0 /v/sub/c.bin /v/sub/c.bin"}));
     EXPECT_TRUE(c.ComparisonScope.empty());
     EXPECT_TRUE(messages.shown.empty());
 }
@@ -372,25 +374,25 @@ TEST_F(SnapshotCompareRunTest, LivePlainFolderMatchesItselfAndItsFiles) {
     }
     // The left snapshot covers the whole tree; the right side is one plain folder of it.
     const std::string snapshot =
-        Snapshot("tree.snapshot", {"|" + tree + "/", FileLine("top.txt", 4, when), "|" + tree + "/Keep/",
-                                   FileLine("inner.txt", 4, when), FileLine("removed.txt", 4, kT0),
-                                   "|" + tree + "/Other/", FileLine("skip.txt", 4, when)});
+        Snapshot("tree.snapshot",
+                 {"|" + tree + "/", FileLine("top.txt", 4, when), "|" + tree + "/Keep/", FileLine("inner.txt", 4, when),
+                  FileLine("removed.txt", 4, kT0), "|" + tree + "/Other/", FileLine("skip.txt", 4, when)});
     Run(snapshot, tree + "/Keep/");
     EXPECT_FALSE(failed) << error;
     EXPECT_EQ(c.ComparisonScope, platform::LowerCase(tree) + "/keep/");
     // Outside the scope: the tree root and Other give no rows at all.
     EXPECT_EQ(FolderRows(c), (std::vector<std::string>{"LR " + tree + "/Keep 8/8", "-R " + tree + "/Keep/zz 0/4"}));
-    EXPECT_EQ(FileRows(c), (std::vector<std::string>{"0 " + tree + "/Keep/inner.txt " + tree + "/Keep/inner.txt",
-                                                      "2 " + tree + "/Keep/removed.txt -",
-                                                      "1 - " + tree + "/Keep/zz/new.txt"}));
+    EXPECT_EQ(FileRows(c),
+              (std::vector<std::string>{"0 " + tree + "/Keep/inner.txt " + tree + "/Keep/inner.txt",
+                                        "2 " + tree + "/Keep/removed.txt -", "1 - " + tree + "/Keep/zz/new.txt"}));
 }
 
 TEST_F(SnapshotCompareRunTest, LiveFolderOfAnotherVolumeComesOutAllNew) {
     const std::string tree = dir.MakeFolder("live");
     dir.WriteFile("live/a.txt", "x");
     dir.WriteFile("live/sub/b.txt", "yy");
-    const std::string snapshot = Snapshot("c.snapshot", {"|/mnt/c/", FileLine("a.txt", 1, kT0), "|/mnt/c/sub/",
-                                                         FileLine("b.txt", 2, kT0)});
+    const std::string snapshot =
+        Snapshot("c.snapshot", {"|/mnt/c/", FileLine("a.txt", 1, kT0), "|/mnt/c/sub/", FileLine("b.txt", 2, kT0)});
     Run(snapshot, tree);
     EXPECT_FALSE(failed) << error;
     EXPECT_EQ(FolderRows(c), (std::vector<std::string>{"-R " + tree + " 0/3", "-R " + tree + "/sub 0/2"}));
@@ -404,9 +406,12 @@ TEST_F(SnapshotCompareRunTest, CancelBetweenStepsKeepsLaterListsEmpty) {
     std::vector<std::string> steps;
     test_hooks::SetCompareStepHook([&](std::string_view step) { steps.emplace_back(step); });
     Run(older, newer);
-    const std::vector<std::string> allSteps = {"Processing right snapshot...", "Processing left snapshot...",
-                                               "Comparing snapshots...",       "Sorting files list 1...",
-                                               "Sorting files list 2...",      "Processing directories...",
+    const std::vector<std::string> allSteps = {"Processing right snapshot...",
+                                               "Processing left snapshot...",
+                                               "Comparing snapshots...",
+                                               "Sorting files list 1...",
+                                               "Sorting files list 2...",
+                                               "Processing directories...",
                                                "Comparing files..."};
     EXPECT_EQ(steps, allSteps);
 
@@ -414,12 +419,9 @@ TEST_F(SnapshotCompareRunTest, CancelBetweenStepsKeepsLaterListsEmpty) {
         const char* step;
         int leftFiles, rightFiles, leftSorted, rightSorted, folderRows, fileRows;
     } cases[] = {
-        {"Processing right snapshot...", 0, 0, 0, 0, 0, 0},
-        {"Processing left snapshot...", 0, 2, 0, 0, 0, 0},
-        {"Comparing snapshots...", 2, 2, 0, 0, 0, 0},
-        {"Sorting files list 1...", 2, 2, 2, 0, 0, 0},
-        {"Sorting files list 2...", 2, 2, 2, 2, 0, 0},
-        {"Processing directories...", 2, 2, 2, 2, 1, 0},
+        {"Processing right snapshot...", 0, 0, 0, 0, 0, 0}, {"Processing left snapshot...", 0, 2, 0, 0, 0, 0},
+        {"Comparing snapshots...", 2, 2, 0, 0, 0, 0},       {"Sorting files list 1...", 2, 2, 2, 0, 0, 0},
+        {"Sorting files list 2...", 2, 2, 2, 2, 0, 0},      {"Processing directories...", 2, 2, 2, 2, 1, 0},
         {"Comparing files...", 2, 2, 2, 2, 1, 3},
     };
     for (const Case& k : cases) {

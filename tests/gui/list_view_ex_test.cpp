@@ -27,8 +27,7 @@ struct Rec {
 // Name A to Z, or size largest first; inverse turns the order round.
 int CompareRec(int column, bool inverse, const Rec& a, const Rec& b) {
     int result = 0;
-    if (column == 1)
-        result = a.size == b.size ? 0 : (b.size < a.size ? -1 : 1);
+    if (column == 1) result = a.size == b.size ? 0 : (b.size < a.size ? -1 : 1);
     if (result == 0) result = QString::compare(a.name, b.name, Qt::CaseInsensitive);
     return inverse ? -result : result;
 }
@@ -176,9 +175,7 @@ TEST_F(ListViewEx, BoundRecordsKeepTheirSelection) {
 
 TEST_F(ListViewEx, SelectItemIdCenteredOrNearerStaysInsideTheList) {
     FillNumbered(10);
-    const struct {
-        int asked, selected;
-    } cases[] = {{3, 3}, {10, 9}, {500, 9}, {-2, 0}};
+    const struct { int asked, selected; } cases[] = {{3, 3}, {10, 9}, {500, 9}, {-2, 0}};
     for (const auto& c : cases) {
         lv.SelectItemIdCentered_OrNearer(c.asked);
         EXPECT_EQ(std::vector<int>{c.selected}, lv.SelectedRows()) << c.asked;
@@ -294,8 +291,8 @@ TEST_F(ListViewEx, HeaderMouseResizeAndRightClick) {
     const int edge = header->sectionViewportPosition(1) - 1;
     const int y = header->height() / 2;
     QTest::mousePress(area, Qt::LeftButton, Qt::NoModifier, QPoint(edge, y));
-    QMouseEvent move(QEvent::MouseMove, QPointF(edge + 30, y), area->mapToGlobal(QPointF(edge + 30, y)),
-                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(edge + 30, y), area->mapToGlobal(QPointF(edge + 30, y)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(area, &move);
     EXPECT_TRUE(lv.LvResizingColumn);
     QTest::mouseRelease(area, Qt::LeftButton, Qt::NoModifier, QPoint(edge + 30, y));

@@ -94,10 +94,14 @@ TEST_F(MainWindowTest, EveryPageIsReachableByMenuAndButtons) {
         QAction* item;
         QWidget* page;
     } menu[] = {
-        {w.miTreeSize, w.tsTreeSize},           {w.miDirectoryStatistics, w.tsDirectoryStatistics},
-        {w.miFileStatistics, w.tsFileStatistics}, {w.miOverview, w.tsVolumeStatistics},
-        {w.miCompareSnapshots, w.tsCompareSnapshots}, {w.miCompareDirectories, w.tsCompareDirectories},
-        {w.miDuplicateFiles, w.tsDuplicates},   {w.miRenameFiles, w.tsMultipleRename},
+        {w.miTreeSize, w.tsTreeSize},
+        {w.miDirectoryStatistics, w.tsDirectoryStatistics},
+        {w.miFileStatistics, w.tsFileStatistics},
+        {w.miOverview, w.tsVolumeStatistics},
+        {w.miCompareSnapshots, w.tsCompareSnapshots},
+        {w.miCompareDirectories, w.tsCompareDirectories},
+        {w.miDuplicateFiles, w.tsDuplicates},
+        {w.miRenameFiles, w.tsMultipleRename},
         {w.miTreeMap, w.tsTreeMap},
     };
     for (const auto& m : menu) {
@@ -109,8 +113,10 @@ TEST_F(MainWindowTest, EveryPageIsReachableByMenuAndButtons) {
         QToolButton* button;
         QWidget* page;
     } buttons[] = {
-        {w.btnTreeSize, w.tsTreeSize},       {w.btnDirectoryStatistics, w.tsDirectoryStatistics},
-        {w.btnFileStatistics, w.tsFileStatistics}, {w.btnOverview, w.tsVolumeStatistics},
+        {w.btnTreeSize, w.tsTreeSize},
+        {w.btnDirectoryStatistics, w.tsDirectoryStatistics},
+        {w.btnFileStatistics, w.tsFileStatistics},
+        {w.btnOverview, w.tsVolumeStatistics},
         {w.btnTreeMap, w.tsTreeMap},
     };
     for (const auto& b : buttons) {

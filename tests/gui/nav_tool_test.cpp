@@ -80,8 +80,7 @@ protected:
 
     // A move with the button held, straight to the picture that has the pointer.
     static void Drag(QWidget* image, QPoint pos) {
-        QMouseEvent move(QEvent::MouseMove, pos, image->mapToGlobal(pos), Qt::NoButton, Qt::LeftButton,
-                         Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, pos, image->mapToGlobal(pos), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(image, &move);
     }
 
@@ -120,8 +119,8 @@ TEST_F(NavToolTest, PadEdgesScrollOneStepAtOnceByTheOtherAxisExtent) {
         float dx, dy;
     };
     const Case cases[] = {
-        {{39, 5}, 0, -stepV}, {{39, 72}, 0, stepV}, {{5, 39}, -stepH, 0}, {{72, 39}, stepH, 0},
-        {{4, 4}, 0, 0},  // a corner belongs to no zone
+        {{39, 5}, 0, -stepV}, {{39, 72}, 0, stepV}, {{5, 39}, -stepH, 0},
+        {{72, 39}, stepH, 0}, {{4, 4}, 0, 0},  // a corner belongs to no zone
     };
     for (const Case& c : cases) {
         const TViewWindow before = View();
@@ -378,9 +377,9 @@ TEST_F(NavToolTest, FreeSpaceNeverJoinsTheScanOfAFolderInsideAFileSystem) {
     map().SetFolder("/");
     map().cbIncludeFreeSpace->setChecked(true);
     EXPECT_EQ(size, model.Root()->SizeTotal);
-    EXPECT_EQ(model.Root()->ChildrenEntries.end(),
-              std::find(model.Root()->ChildrenEntries.begin(), model.Root()->ChildrenEntries.end(),
-                        model.FreeSpaceEntry));
+    EXPECT_EQ(
+        model.Root()->ChildrenEntries.end(),
+        std::find(model.Root()->ChildrenEntries.begin(), model.Root()->ChildrenEntries.end(), model.FreeSpaceEntry));
 }
 
 TEST_F(NavToolTest, FolderHistoryBackForwardAndUp) {

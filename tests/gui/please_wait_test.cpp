@@ -61,8 +61,8 @@ TEST_F(PleaseWait, CreationResetsTheFlagsAndHidesTheOptionalControls) {
     form.ShowTreemapControls(false);
     EXPECT_FALSE(form.cbAutoUpdate->isVisible() || form.bUpdateNow->isVisible());
     // The settings store and the views find the controls by name.
-    for (const char* name : {"Label1", "Label2", "Label3", "bPause", "bCancel", "cbAutoUpdate", "bUpdateNow",
-                             "bMinimize", "bRestore"})
+    for (const char* name :
+         {"Label1", "Label2", "Label3", "bPause", "bCancel", "cbAutoUpdate", "bUpdateNow", "bMinimize", "bRestore"})
         EXPECT_NE(form.findChild<QWidget*>(name), nullptr) << name;
     EXPECT_NE(form.findChild<QTimer*>("Timer1"), nullptr);
 }

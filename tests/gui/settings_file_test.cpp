@@ -71,8 +71,8 @@ TEST(SettingsSectionTest, WriteSectionReplacesInPlaceOrAppends) {
     EXPECT_EQ(lines, (TStringList{"[Form Position and Size]", "5,6,7,8,Max", "[Other]", ">keep"}));
     WriteSection(lines, "New", ">a\r\n>b");
     WriteSection(lines, "Empty", "");
-    EXPECT_EQ(lines, (TStringList{"[Form Position and Size]", "5,6,7,8,Max", "[Other]", ">keep", "[New]", ">a",
-                                  ">b", "[Empty]"}));
+    EXPECT_EQ(lines, (TStringList{"[Form Position and Size]", "5,6,7,8,Max", "[Other]", ">keep", "[New]", ">a", ">b",
+                                  "[Empty]"}));
 }
 
 TEST(SettingsSectionTest, LegacyNamesAreRenamedInHeadersOnly) {
@@ -133,7 +133,9 @@ TEST(SettingsGeometryTest, DecodeGeometryLine) {
 
 class SettingsFileIoTest : public ::testing::Test {
 protected:
-    void SetUp() override { test_hooks::SetRetrySleep([](int) {}); }
+    void SetUp() override {
+        test_hooks::SetRetrySleep([](int) {});
+    }
     void TearDown() override {
         test_hooks::SetRetrySleep({});
         platform::test_hooks::DenyAccessBelow("");

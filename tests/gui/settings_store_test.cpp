@@ -102,13 +102,26 @@ struct TestWindow {
 };
 
 const TStringList kEveryKind = {
-    "edLeftCompareDirectory.Text", "edCompareFilter.Text",      "cbDestination.Text",
-    "cbDestination.Items",         "cbSizeUnit.ItemIndex",      "rgFolderColors.ItemIndex",
-    "cbAutoUpdateTreemap.Checked", "lbHistory.Items",           "lbHistory.ItemIndex",
-    "edDuplicatesMinSize.Value",   "edSquareFactor.Value",      "edErrorLog.Lines",
-    "edNotes.Lines",               "edReferenceDate.Date",      "lvSearchResults.Items",
-    "lvSearchResults.Columns",     "panelSearchResults.Left",   "panelSearchResults.Top",
-    "panelSearchResults.Width",    "panelSearchResults.Height",
+    "edLeftCompareDirectory.Text",
+    "edCompareFilter.Text",
+    "cbDestination.Text",
+    "cbDestination.Items",
+    "cbSizeUnit.ItemIndex",
+    "rgFolderColors.ItemIndex",
+    "cbAutoUpdateTreemap.Checked",
+    "lbHistory.Items",
+    "lbHistory.ItemIndex",
+    "edDuplicatesMinSize.Value",
+    "edSquareFactor.Value",
+    "edErrorLog.Lines",
+    "edNotes.Lines",
+    "edReferenceDate.Date",
+    "lvSearchResults.Items",
+    "lvSearchResults.Columns",
+    "panelSearchResults.Left",
+    "panelSearchResults.Top",
+    "panelSearchResults.Width",
+    "panelSearchResults.Height",
 };
 
 class SettingsStoreTest : public ::testing::Test {
@@ -276,19 +289,19 @@ TEST_F(SettingsStoreTest, ValuesReadFromAHandWrittenFile) {
     w.lvSearchResults->header()->resizeSection(1, 91);
     StoreOn(w, {"edLeftCompareDirectory.Text", "edCompareFilter.Text", "rgFolderColors.ItemIndex",
                 "cbSizeUnit.ItemIndex", "edNotes.Lines", "edCompareVolumes1.Text", "edDuplicatesMinSize.Value",
-                "edSquareFactor.Value", "edReferenceDate.Date", "panelSearchResults.Width",
-                "panelSearchResults.Height", "lvSearchResults.Items", "lvSearchResults.Columns"});
+                "edSquareFactor.Value", "edReferenceDate.Date", "panelSearchResults.Width", "panelSearchResults.Height",
+                "lvSearchResults.Items", "lvSearchResults.Columns"});
     w.window->show();
-    EXPECT_EQ(w.edLeftCompareDirectory->text(), "");     // present but empty
-    EXPECT_EQ(w.edCompareFilter->text(), "*.*");         // missing: only named inside another value
-    EXPECT_EQ(w.rgFolderColors->itemIndex(), -1);        // empty
-    EXPECT_EQ(w.cbSizeUnit->currentIndex(), -1);         // not a number
+    EXPECT_EQ(w.edLeftCompareDirectory->text(), "");  // present but empty
+    EXPECT_EQ(w.edCompareFilter->text(), "*.*");      // missing: only named inside another value
+    EXPECT_EQ(w.rgFolderColors->itemIndex(), -1);     // empty
+    EXPECT_EQ(w.cbSizeUnit->currentIndex(), -1);      // not a number
     EXPECT_EQ(w.edCompareVolumes1->text(), "/snapshots/a.snapshot");
-    EXPECT_EQ(w.edDuplicatesMinSize->value(), 13);       // 12.5 rounded
+    EXPECT_EQ(w.edDuplicatesMinSize->value(), 13);  // 12.5 rounded
     EXPECT_DOUBLE_EQ(w.edSquareFactor->value(), 0);
     EXPECT_EQ(w.edReferenceDate->dateTime(), QDateTime(QDate(2023, 7, 4), QTime(8, 9, 10)));
     EXPECT_EQ(w.panelSearchResults->width(), 0);
-    EXPECT_EQ(w.panelSearchResults->height(), 41);       // missing
+    EXPECT_EQ(w.panelSearchResults->height(), 41);  // missing
     ASSERT_EQ(w.lvSearchResults->topLevelItemCount(), 2);
     EXPECT_EQ(w.lvSearchResults->topLevelItem(0)->text(0), "old row");
     EXPECT_EQ(w.lvSearchResults->topLevelItem(0)->checkState(0), Qt::Checked);
@@ -307,9 +320,8 @@ TEST_F(SettingsStoreTest, BadEntriesReportOnceAndDoNotStopTheOthers) {
                                                  "[cbAutoUpdateTreemap.Lines]\r\n>y\r\n"
                                                  "[edLeftCompareDirectory.Text]\r\n>/applied\r\n");
     TestWindow w;
-    TBrenixProject* store =
-        StoreOn(w, {"edNope.Text", "", "a.b.c", "noPoint", "edLeftCompareDirectory.Colour", "cbAutoUpdateTreemap.Lines",
-                    "edLeftCompareDirectory.Text"});
+    TBrenixProject* store = StoreOn(w, {"edNope.Text", "", "a.b.c", "noPoint", "edLeftCompareDirectory.Colour",
+                                        "cbAutoUpdateTreemap.Lines", "edLeftCompareDirectory.Text"});
     w.window->show();
     const std::vector<std::string> expected = {"Component edNope not found", "Unknown property: Colour",
                                                "Unknown class for object cbAutoUpdateTreemap"};
@@ -501,7 +513,8 @@ TEST_F(SettingsStoreTest, AWindowClosedBeforeItWasShownKeepsTheStoredGeometry) {
 }
 
 TEST_F(SettingsStoreTest, OpenProjectTakesANameInsideTheSettingsFolder) {
-    platform::WriteFileBytes(AppSettingsFolder() + "profile_two.ini", kBom + "[edLeftCompareDirectory.Text]\r\n>/two\r\n");
+    platform::WriteFileBytes(AppSettingsFolder() + "profile_two.ini",
+                             kBom + "[edLeftCompareDirectory.Text]\r\n>/two\r\n");
     TestWindow w;
     TBrenixProject* store = StoreOn(w, {"edLeftCompareDirectory.Text"});
     w.window->show();

@@ -218,10 +218,10 @@ TEST_F(ShellRegistration, NautilusScriptHandsEachFolderOverIntact) {
         std::vector<std::string> calls;
     } cases[] = {
         {{inside}, {"[" + inside + "]"}},
-        {{"-sub 'x' 100%f"}, {"[" + inside + "]"}},  // relative to the folder on show
+        {{"-sub 'x' 100%f"}, {"[" + inside + "]"}},                  // relative to the folder on show
         {{inside, other}, {"[" + inside + "]", "[" + other + "]"}},  // one call each
-        {{}, {"[" + shown + "]"}},  // nothing selected: the folder on show
-        {{file}, {}},               // files are no folders to scan
+        {{}, {"[" + shown + "]"}},                                   // nothing selected: the folder on show
+        {{file}, {}},                                                // files are no folders to scan
     };
     for (const auto& c : cases) {
         platform::DeleteFile(record);

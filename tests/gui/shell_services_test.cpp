@@ -74,10 +74,10 @@ TEST(ShellServicesTest, TerminalIsTheUsersChoiceThenTheFirstOfTheListInListOrder
     };
     const Case cases[] = {
         {"my-term", folders, mine},
-        {elsewhere, folders, elsewhere},           // a path needs no search
-        {"no-such-term", folders, konsole},        // list order beats folder order
+        {elsewhere, folders, elsewhere},     // a path needs no search
+        {"no-such-term", folders, konsole},  // list order beats folder order
         {"", {dir.Path("first")}, xterm},
-        {"", {dir.Path("elsewhere"), ""}, ""},     // nothing, and never the current folder
+        {"", {dir.Path("elsewhere"), ""}, ""},  // nothing, and never the current folder
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.terminalVariable);
@@ -256,8 +256,10 @@ protected:
         setenv("PATH", (bin_->Path("bin") + ":" + (path ? path : "")).c_str(), 1);
     }
     static void TearDownTestSuite() {
-        if (oldPath_) setenv("PATH", oldPath_->c_str(), 1);
-        else unsetenv("PATH");
+        if (oldPath_)
+            setenv("PATH", oldPath_->c_str(), 1);
+        else
+            unsetenv("PATH");
         delete bin_;
         bin_ = nullptr;
     }

@@ -32,8 +32,7 @@ protected:
     }
 
     // A node with its box filled in by hand, as the pixel pass would leave it.
-    TDiskTreeMapEntry* Add(TDiskTreeMapEntry* parent, TEntryType type, const std::string& name, int level,
-                           TRect abs) {
+    TDiskTreeMapEntry* Add(TDiskTreeMapEntry* parent, TEntryType type, const std::string& name, int level, TRect abs) {
         TDiskTreeMapEntry* node = model.DiskTreeMapEntries.Add();
         node->EntryType = type;
         node->Name = name;

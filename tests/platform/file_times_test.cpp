@@ -82,8 +82,10 @@ protected:
         if (old) oldTz_ = old;
     }
     void TearDown() override {
-        if (hadTz_) setenv("TZ", oldTz_.c_str(), 1);
-        else unsetenv("TZ");
+        if (hadTz_)
+            setenv("TZ", oldTz_.c_str(), 1);
+        else
+            unsetenv("TZ");
         tzset();
     }
     static void UseZone(const char* tz) {
@@ -104,11 +106,11 @@ TEST_F(TimeZoneTest, UsesTheOffsetInForceAtThatDate) {
         CalendarFields local;
     };
     const Case cases[] = {
-        {1'704'067'200, {2024, 1, 1, 1, 0, 0, 0}},     // 2024-01-01 00:00 UTC
-        {1'719'792'000, {2024, 7, 1, 2, 0, 0, 0}},     // 2024-07-01 00:00 UTC
-        {-1, {1970, 1, 1, 0, 59, 59, 0}},              // the one second mktime reports as -1
-        {-2'208'988'800, {1900, 1, 1, 1, 0, 0, 0}},    // before 1970
-        {32'503'680'000, {3000, 1, 1, 1, 0, 0, 0}},    // after 2038
+        {1'704'067'200, {2024, 1, 1, 1, 0, 0, 0}},   // 2024-01-01 00:00 UTC
+        {1'719'792'000, {2024, 7, 1, 2, 0, 0, 0}},   // 2024-07-01 00:00 UTC
+        {-1, {1970, 1, 1, 0, 59, 59, 0}},            // the one second mktime reports as -1
+        {-2'208'988'800, {1900, 1, 1, 1, 0, 0, 0}},  // before 1970
+        {32'503'680'000, {3000, 1, 1, 1, 0, 0, 0}},  // after 2038
     };
     for (const Case& c : cases) {
         CalendarFields fields;
@@ -132,8 +134,8 @@ TEST_F(TimeZoneTest, UsesTheOffsetInForceAtThatDate) {
 TEST_F(TimeZoneTest, RefusesFieldsThatAreNoDate) {
     UseZone("UTC0");
     const CalendarFields invalid[] = {
-        {2023, 2, 29, 0, 0, 0, 0}, {2024, 13, 1, 0, 0, 0, 0}, {2024, 0, 1, 0, 0, 0, 0},
-        {2024, 4, 31, 0, 0, 0, 0}, {2024, 1, 1, 24, 0, 0, 0}, {2024, 1, 1, 0, 60, 0, 0},
+        {2023, 2, 29, 0, 0, 0, 0}, {2024, 13, 1, 0, 0, 0, 0},   {2024, 0, 1, 0, 0, 0, 0},
+        {2024, 4, 31, 0, 0, 0, 0}, {2024, 1, 1, 24, 0, 0, 0},   {2024, 1, 1, 0, 60, 0, 0},
         {2024, 1, 1, 0, 0, 60, 0}, {2024, 1, 1, 0, 0, 0, 1000}, {2024, 1, 1, 0, 0, 0, -1},
     };
     for (const CalendarFields& f : invalid) {

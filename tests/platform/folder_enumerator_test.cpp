@@ -53,9 +53,9 @@ TEST_F(FolderEnumeratorTest, SynthesisesAttributeWordsAndSizes) {
         {".hidden", 32 + 2, 1},
         {"readonly.txt", 32 + 1, 3},
         {"sub", 16, 0},
-        {"link_to_file", 32 + 1024, 8},     // the link's own size: "file.txt"
+        {"link_to_file", 32 + 1024, 8},  // the link's own size: "file.txt"
         {"link_to_folder", 16 + 1024, 0},
-        {"dangling", 32 + 1024, 7},         // "missing"
+        {"dangling", 32 + 1024, 7},  // "missing"
         {"fifo", 32 + 4, 0},
     };
     ASSERT_EQ(records.size(), std::size(expected));  // "." and ".." left out
@@ -101,12 +101,8 @@ TEST_F(FolderEnumeratorTest, ExistenceFollowsLinks) {
         bool path, file, folder;
     };
     const Case cases[] = {
-        {"file.txt", true, true, false},
-        {"sub", true, false, true},
-        {"link_to_folder", true, false, true},
-        {"link_to_file", true, true, false},
-        {"dangling", true, false, false},
-        {"nothing", false, false, false},
+        {"file.txt", true, true, false},     {"sub", true, false, true},       {"link_to_folder", true, false, true},
+        {"link_to_file", true, true, false}, {"dangling", true, false, false}, {"nothing", false, false, false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(PathExists(dir.Path(c.name)), c.path) << c.name;

@@ -40,7 +40,7 @@ TEST(MountPoints, RootAndProcAreMountPoints) {
         const char* path;
         bool expected;
     } cases[] = {
-        {"/", true}, {"/proc", true}, {"/proc/", true}, {"//proc", true},
+        {"/", true},           {"/proc", true}, {"/proc/", true}, {"//proc", true},
         {"/proc/self", false}, {"/pro", false}, {"", false},
     };
     for (const auto& c : cases) EXPECT_EQ(IsMountPoint(c.path), c.expected) << c.path;

@@ -34,10 +34,9 @@ TEST(CollateCompare, IgnoresCaseButNotAccents) {
 
 TEST(CollateSortKey, KeysOrderAsTheComparison) {
     // Every pair: the byte order of the keys is the comparison's order.
-    const char* texts[] = {"a",     "A",        "Readme.TXT", "readme.txt", "straße", "STRASSE", "e",
-                           "é",     "f",        "apple",      "Banana",     "",       "abc",     "ab",
-                           "abc d", "abc_d",    "日本",       "Übersicht",  "zz",     "a\xff",  "10",
-                           "9",     "naïve.txt"};
+    const char* texts[] = {"a",    "A",         "Readme.TXT", "readme.txt", "straße", "STRASSE", "e",        "é",
+                           "f",    "apple",     "Banana",     "",           "abc",    "ab",      "abc d",    "abc_d",
+                           "日本", "Übersicht", "zz",         "a\xff",      "10",     "9",       "naïve.txt"};
     for (const char* a : texts) {
         for (const char* b : texts) {
             const int byKeys = CollateSortKey(a).compare(CollateSortKey(b));
@@ -70,8 +69,14 @@ TEST(CaseMapping, MapsUnicodeAndKeepsInvalidBytes) {
     EXPECT_EQ(UpperCase("äöü abc"), "ÄÖÜ ABC");
     // Simple mapping: ß has no single upper-case code point, so it stays.
     EXPECT_EQ(UpperCase("ß"), "ß");
-    const std::string invalid = "A\xff" "B\xc3" "C\xe2\x82";
-    EXPECT_EQ(LowerCase(invalid), "a\xff" "b\xc3" "c\xe2\x82");
+    const std::string invalid =
+        "A\xff"
+        "B\xc3"
+        "C\xe2\x82";
+    EXPECT_EQ(LowerCase(invalid),
+              "a\xff"
+              "b\xc3"
+              "c\xe2\x82");
     EXPECT_EQ(UpperCase("x\x80y"), "X\x80Y");
 }
 

@@ -28,8 +28,8 @@ std::vector<std::string> Names(const std::vector<TDiskTreeMapEntry*>& rows) {
 TEST(FileStatistics, DefaultFilterListsFilesOfAtLeastFiveMegabytesLargestFirst) {
     TempDir tree;
     const std::pair<const char*, std::int64_t> files[] = {
-        {"exact.iso", 5 * MB},         {"below.iso", 5 * MB - 1}, {"media/big.mkv", 9 * MB},
-        {"media/small.txt", 10},       {"deep/er/six.bin", 6 * MB},
+        {"exact.iso", 5 * MB},   {"below.iso", 5 * MB - 1},   {"media/big.mkv", 9 * MB},
+        {"media/small.txt", 10}, {"deep/er/six.bin", 6 * MB},
     };
     for (const auto& [name, size] : files) std::filesystem::resize_file(tree.WriteFile(name, ""), size);
     ScanModel model;
@@ -100,11 +100,21 @@ TEST_F(FilterByHand, KeywordsSizesAndDatesSelectFilesInListOrder) {
         {"quoted phrase", with([](auto& i) { i.NameWords = "\"old report\""; }), {"old report.doc"}},
         {"folder words on the parent's path", with([](auto& i) { i.FolderWords = "reports"; }), {"x.txt"}},
         {"folder words exclude", with([](auto& i) { i.FolderWords = "/r -/a"; }), {"x.txt", "c.txt"}},
-        {"at least 1 kb", with([](auto& i) { i.SizeFrom = 1; i.ByteUnit = "Kb"; }), {"report.pdf", "old report.doc"}},
-        {"at most 1024 bytes", with([](auto& i) { i.SizeTo = 1024; i.ByteUnit = "bytes"; }),
+        {"at least 1 kb",
+         with([](auto& i) {
+             i.SizeFrom = 1;
+             i.ByteUnit = "Kb";
+         }),
+         {"report.pdf", "old report.doc"}},
+        {"at most 1024 bytes",
+         with([](auto& i) {
+             i.SizeTo = 1024;
+             i.ByteUnit = "bytes";
+         }),
          {"old report.doc", "x.txt", "c.txt"}},
         {"before: the whole day", with([&](auto& i) { i.Before = march10; }), {"report.pdf", "x.txt", "c.txt"}},
-        {"after: from the day's start", with([&](auto& i) { i.After = march10; }),
+        {"after: from the day's start",
+         with([&](auto& i) { i.After = march10; }),
          {"report.pdf", "old report.doc", "x.txt"}},
         {"after and before: one day", with([&](auto& i) { i.After = i.Before = march10; }), {"report.pdf", "x.txt"}},
     };

@@ -200,12 +200,17 @@ TEST_F(FilteredScan, RootsAreScannedOnceAndExclusionsSkipWholeTrees) {
         {data + ";" + sub, allData},  // a root inside an earlier root is not listed twice either
         {data + "; " + data + "/", allData},
         {" " + sub + " ;;" + dir.Path("missing"), {"data/Sub/s.txt"}},
-        {data + ";" + other, [&] { Names n = allData; n.insert("other/o.txt"); return n; }()},
+        {data + ";" + other,
+         [&] {
+             Names n = allData;
+             n.insert("other/o.txt");
+             return n;
+         }()},
         {data + ";-" + dir.Path("data/Cache"),
          {"data/f.txt", "data/Sub/s.txt", "data/mytemp/t1.txt", "data/temp/t2.txt", "data/temporary/t3.txt"}},
         // A fragment skips every folder with a path component ending in it.
-        {data + ";-temp", {"data/f.txt", "data/Sub/s.txt", "data/Cache/c.txt", "data/Cache/inner/i.txt",
-                           "data/temporary/t3.txt"}},
+        {data + ";-temp",
+         {"data/f.txt", "data/Sub/s.txt", "data/Cache/c.txt", "data/Cache/inner/i.txt", "data/temporary/t3.txt"}},
         {data + ";-" + data, {}},
     };
     for (const Case& c : cases) {
@@ -296,11 +301,9 @@ TEST_F(FilteredScan, DateLimits) {
         Names expected;
     };
     const Case cases[] = {
-        {0, 0, {"jan", "jun", "dec"}},
-        {0.1, 0.1, {"jan", "jun", "dec"}},  // 0.1 or less is no limit
-        {jun, 0, {"jun", "dec"}},           // both ends are inclusive
-        {0, jun, {"jan", "jun"}},
-        {jun - 1, jun + 1, {"jun"}},
+        {0, 0, {"jan", "jun", "dec"}}, {0.1, 0.1, {"jan", "jun", "dec"}},  // 0.1 or less is no limit
+        {jun, 0, {"jun", "dec"}},                                          // both ends are inclusive
+        {0, jun, {"jan", "jun"}},      {jun - 1, jun + 1, {"jun"}},
     };
     for (const Case& c : cases) {
         TScan scan;
@@ -356,8 +359,7 @@ TEST_F(FilteredScan, OneCallFormPassesEveryFolderToItsCallback) {
     dir.WriteFile("sub/b.log", "x");
     dir.WriteFile("sub/c.txt", "x");
     std::vector<std::string> entered;
-    TFileTypeList files =
-        ScanFiles(dir.path(), true, "*.log", "", [&](const std::string& d) { entered.push_back(d); });
+    TFileTypeList files = ScanFiles(dir.path(), true, "*.log", "", [&](const std::string& d) { entered.push_back(d); });
     EXPECT_EQ(Relative(files, dir), (Names{"a.log", "sub/b.log"}));
     EXPECT_EQ(entered, (std::vector<std::string>{dir.path() + "/", dir.Path("sub/")}));
 }

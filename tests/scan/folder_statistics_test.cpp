@@ -69,10 +69,17 @@ TEST_F(FolderStatisticsTest, ExportWritesHeaderAndOneLinePerRowInRowOrder) {
         "\xEF\xBB\xBF"
         "path:String:4000\ttotal_size: integer\troot_size: integer\ttotal_dirs: integer\troot_dirs: integer\t"
         "Date:Date\tfull_path:String:4000\ttotal_files: integer\troot_files: integer\tlevel: integer\r\n"
-        "+" + p + ",130,3,3,2,," + p + ",4,1,0\r\n"
-        "  +" + p + "/docs,7,0,1,1,," + p + "/docs,1,0,1\r\n"
-        "  +" + p + "/big,120,120,0,0,," + p + "/big,2,2,1\r\n"
-        "  +" + p + "/[files],3,3,0,0,," + p + "/[files],1,1,1\r\n";
+        "+" +
+        p + ",130,3,3,2,," + p +
+        ",4,1,0\r\n"
+        "  +" +
+        p + "/docs,7,0,1,1,," + p +
+        "/docs,1,0,1\r\n"
+        "  +" +
+        p + "/big,120,120,0,0,," + p +
+        "/big,2,2,1\r\n"
+        "  +" +
+        p + "/[files],3,3,0,0,," + p + "/[files],1,1,1\r\n";
     EXPECT_EQ(testing::ReadBytes(file), expected);
 }
 
@@ -84,8 +91,7 @@ TEST(FolderStatisticsExport, PathsThatWouldSplitTheLineAreQuoted) {
     child.Level = 1;
     child.TotalSize = child.RootSize = 5;
     child.TotalFiles = child.RootFiles = 1;
-    EXPECT_EQ(FolderStatisticsExportLine(child),
-              "\"  +/data/a,\"\"b\"\"\",5,5,0,0,,\"/data/a,\"\"b\"\"\",1,1,1");
+    EXPECT_EQ(FolderStatisticsExportLine(child), "\"  +/data/a,\"\"b\"\"\",5,5,0,0,,\"/data/a,\"\"b\"\"\",1,1,1");
     EXPECT_EQ(FolderStatisticsExportLine(root), "+/data,0,0,0,0,,/data,0,0,0");
 }
 

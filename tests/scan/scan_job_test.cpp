@@ -166,7 +166,8 @@ TEST_F(ScanJobTest, DamagedSnapshotFailsAndLeavesNoHalfModel) {
     SnapshotLinesWriter writer;
     writer.Add("|files.v2|");
     writer.Add("|/r/");
-    for (int i = 0; i < 5000; ++i) writer.Add("f" + std::to_string(i) + "|1|2020-01-01 00:00:00.000|2020-01-01 00:00:00.000|32");
+    for (int i = 0; i < 5000; ++i)
+        writer.Add("f" + std::to_string(i) + "|1|2020-01-01 00:00:00.000|2020-01-01 00:00:00.000|32");
     std::string body = writer.TakeCompressed();
     const std::string file = snapshots.Path("damaged.snapshot");
     ASSERT_TRUE(SaveExtendedVolume(file, "|version|\r\n3\r\n", body.substr(0, body.size() * 2 / 3)));

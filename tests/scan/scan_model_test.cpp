@@ -92,7 +92,8 @@ TEST(ScanModelTest, SortedChildrenFollowTheChildrenOrderWhateverTheStartingOrder
         t.d->SortDiskTreeMapChildren();
         const std::vector<TDiskTreeMapEntry*>& after = t.d->ChildrenEntries;
         for (std::size_t i = 1; i < after.size(); ++i) {
-            EXPECT_LE(CompareTreeMapChildren(after[i - 1], after[i]), 0) << after[i - 1]->Name << " / " << after[i]->Name;
+            EXPECT_LE(CompareTreeMapChildren(after[i - 1], after[i]), 0)
+                << after[i - 1]->Name << " / " << after[i]->Name;
         }
         std::sort(before.begin(), before.end());
         std::vector<TDiskTreeMapEntry*> sortedAfter = after;

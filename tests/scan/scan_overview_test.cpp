@@ -22,8 +22,7 @@ TEST(SnapshotAgeText, SplitsWholeSecondsIntoParts) {
         {2 * 86400 + 3 * 3600 + 61, "2d 3h 1m 1s"},
         {-5, "<expired>"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(SnapshotAgeText(now - c.secondsAgo / 86400.0, now), c.text) << c.secondsAgo;
+    for (const auto& c : cases) EXPECT_EQ(SnapshotAgeText(now - c.secondsAgo / 86400.0, now), c.text) << c.secondsAgo;
 }
 
 TEST(BuildOverviewRows, EmptyModelGivesNoRows) {

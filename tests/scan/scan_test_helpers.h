@@ -106,8 +106,8 @@ inline std::vector<std::string> ModelImage(ScanModel& model) {
                         " children=" + std::to_string(n.ChildrenEntries.size()));
     });
     model.DirectoryEntries.ForEach([&](TDirectoryEntry& r) {
-        image.push_back("record " + r.CalcPath() + " idx=" + std::to_string(r.Idx) + " level=" +
-                        std::to_string(r.Level) + " size=" + std::to_string(r.TotalSize) + "/" +
+        image.push_back("record " + r.CalcPath() + " idx=" + std::to_string(r.Idx) +
+                        " level=" + std::to_string(r.Level) + " size=" + std::to_string(r.TotalSize) + "/" +
                         std::to_string(r.RootSize) + " files=" + std::to_string(r.TotalFiles) + "/" +
                         std::to_string(r.RootFiles) + " dirs=" + std::to_string(r.TotalDirs) + "/" +
                         std::to_string(r.RootDirs));

@@ -167,7 +167,8 @@ TEST(ListSnapshotsTest, ListsSnapshotsNewestFirst) {
     WriteSnapshot(dir, "x.temp_snapshot", BuildSnapshotHeader("/t", "2025-01-01 00:00:00.000", "d", Counts(0, 0, 0)));
     dir.MakeFolder("folder.snapshot");
     dir.MakeFolder("sub");
-    WriteSnapshot(dir, "sub/inner.snapshot", BuildSnapshotHeader("/s", "2025-01-01 00:00:00.000", "d", Counts(0, 0, 0)));
+    WriteSnapshot(dir, "sub/inner.snapshot",
+                  BuildSnapshotHeader("/s", "2025-01-01 00:00:00.000", "d", Counts(0, 0, 0)));
     std::vector<std::string> roots;
     for (const auto& details : ListSnapshots(model, dir.path())) roots.push_back(details.RootPath);
     EXPECT_EQ(roots, (std::vector<std::string>{"/n/", "/m/", "/o/"}));

@@ -68,7 +68,8 @@ TEST(SnapshotContainerTest, IsWrittenByteForByte) {
     EXPECT_EQ(FindVolumeSeparator(file), static_cast<std::int64_t>(bytes.size() - body.size() - 1));
     std::string inflated;
     ASSERT_TRUE(DecompressZlib(bytes.substr(bytes.size() - body.size()), inflated));
-    EXPECT_EQ(inflated, kBom + "|files.v2|\r\n|/data/\r\na.txt|5|2021-01-01 00:00:00.000|2021-01-01 00:00:00.000|32\r\n");
+    EXPECT_EQ(inflated,
+              kBom + "|files.v2|\r\n|/data/\r\na.txt|5|2021-01-01 00:00:00.000|2021-01-01 00:00:00.000|32\r\n");
 
     // The list form compresses the lines itself, into the same file.
     const std::string second = dir.Path("b.snapshot");
@@ -176,7 +177,8 @@ TEST(LoadExtendedVolumeTest, ReadsTheOlderForms) {
         {"plain UTF-8 with mark", kBom + text, section},
         {"plain without mark, header lines first", withHeader, TextToLines(withHeader)},
         {"plain Windows-1252", "|/r/\r\ncaf\xE9|1\r\n", {"|/r/", "caf\xC3\xA9|1"}},
-        {"UTF-16 LE", std::string(kUtf16LeBom) + Utf8ToUtf16Le(text + "\xC3\xA9|2\r\n"),
+        {"UTF-16 LE",
+         std::string(kUtf16LeBom) + Utf8ToUtf16Le(text + "\xC3\xA9|2\r\n"),
          {section[0], section[1], section[2], "\xC3\xA9|2"}},
         {"whole-file zlib stream", CompressZlib(kBom + text), section},
         {"whole-file zlib stream without mark", CompressZlib(text), section},
@@ -285,8 +287,8 @@ TEST(SnapshotHeaderTest, BuildsTheKeysInOrder) {
     const TDateTime before = Now();
     const TStringList header = BuildSnapshotHeader("/data/a|b\nc", "2024-05-06 07:08:09.010", "temp snapshot", counts);
     ASSERT_EQ(header.size(), 20u);
-    const TStringList keys = {"|version|", "|tandrel version|", "|saved on|", "|created|", "|description|",
-                              "|root_path|", "|folders_count|", "|files_count|", "|size|", "|text_encoding|"};
+    const TStringList keys = {"|version|",   "|tandrel version|", "|saved on|",    "|created|", "|description|",
+                              "|root_path|", "|folders_count|",   "|files_count|", "|size|",    "|text_encoding|"};
     for (std::size_t i = 0; i < keys.size(); ++i) EXPECT_EQ(header[2 * i], keys[i]);
     EXPECT_EQ(header[1], "3");
     EXPECT_EQ(header[3], AppVersionText());

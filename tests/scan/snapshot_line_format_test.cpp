@@ -78,8 +78,21 @@ TEST(SnapshotLineFormatTest, WritesTheFieldsInOrder) {
 
 TEST(SnapshotLineFormatTest, NamesRoundTripThroughFileAndFolderLines) {
     const std::vector<std::string> names = {
-        "plain.txt", "a|b", "line\nbreak", "cr\rhere", "|", "%7C", "100%", "%25%0a", "\xFF\xFEinvalid\xC3",
-        "trailing|", "ünïcødé 名前", " leading blank", "trailing blank ", "\ttab\t", " ",
+        "plain.txt",
+        "a|b",
+        "line\nbreak",
+        "cr\rhere",
+        "|",
+        "%7C",
+        "100%",
+        "%25%0a",
+        "\xFF\xFEinvalid\xC3",
+        "trailing|",
+        "ünïcødé 名前",
+        " leading blank",
+        "trailing blank ",
+        "\ttab\t",
+        " ",
     };
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
@@ -125,12 +138,12 @@ TEST(SnapshotLineFormatTest, MalformedLinesAreRefusedOrReadAsZero) {
     const std::vector<Case> cases = {
         {"", false, 0},
         {"name only", false, 0},
-        {"|17", false, 0},                       // no name
-        {"a|", false, 0},                        // no size
+        {"|17", false, 0},  // no name
+        {"a|", false, 0},   // no size
         {"a|12x|2021-01-01 00:00:00.000", false, 0},
-        {"a|-5", false, 0},                      // a negative size would break the sums
-        {"a|99999999999999999999", false, 0},    // overflow
-        {"a|5", true, 5},                        // times missing: zero
+        {"a|-5", false, 0},                    // a negative size would break the sums
+        {"a|99999999999999999999", false, 0},  // overflow
+        {"a|5", true, 5},                      // times missing: zero
         {"a|5|garbage|2021-13-45 99:99:99|x", true, 5},
         {"a|5|||", true, 5},
     };
@@ -179,10 +192,17 @@ TEST(ScanTimeToDateTimeTest, MatchesTheReferenceAcrossDaylightSavingChanges) {
         randomTimes.push_back(UnixToFileTime(seconds, static_cast<std::int64_t>(random() % 1'000'000'000)));
     }
     const std::vector<FileTime> edges = {
-        0, 1, -1, UnixToFileTime(0), UnixToFileTime(-5'364'662'400),  // 1800-01-01 UTC
-        UnixToFileTime(-5'364'662'401), UnixToFileTime(32'503'680'000),  // 3000-01-01 UTC
-        UnixToFileTime(32'535'215'999), UnixToFileTime(32'535'216'000),  // end of 3000 UTC
-        INT64_MAX, INT64_MIN,
+        0,
+        1,
+        -1,
+        UnixToFileTime(0),
+        UnixToFileTime(-5'364'662'400),  // 1800-01-01 UTC
+        UnixToFileTime(-5'364'662'401),
+        UnixToFileTime(32'503'680'000),  // 3000-01-01 UTC
+        UnixToFileTime(32'535'215'999),
+        UnixToFileTime(32'535'216'000),  // end of 3000 UTC
+        INT64_MAX,
+        INT64_MIN,
     };
     for (const char* zone : {"UTC", "Europe/Berlin", "America/St_Johns", "Australia/Lord_Howe"}) {
         SCOPED_TRACE(zone);

@@ -123,7 +123,8 @@ TEST(SnapshotLineReaderTest, CrLfSplitAcrossInflateStepsIsOneLineEnd) {
     // Lines of every length around the reader's step put CR and LF on both
     // sides of a refill.
     TStringList lines;
-    for (std::size_t length = (1u << 18) - 6; length < (1u << 18) + 6; ++length) lines.push_back(std::string(length, 'x'));
+    for (std::size_t length = (1u << 18) - 6; length < (1u << 18) + 6; ++length)
+        lines.push_back(std::string(length, 'x'));
     SnapshotLineReader reader = SnapshotLineReader::FromCompressed(CompressZlib(BodyText(lines)));
     EXPECT_EQ(ReadAll(reader), lines);
 }

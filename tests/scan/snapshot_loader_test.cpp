@@ -26,8 +26,9 @@ protected:
 };
 
 TEST_F(SnapshotLoaderTest, FolderLinesNestByPathPrefix) {
-    TDirectoryStats stats = Load({"|/c/a/", "f1|10" + kTimes, "|/c/a/b/|2020-01-01 00:00:00.000|2020-01-01 00:00:00.000|16",
-                                  "f2|5" + kTimes, "|/c/a/c/", "|/c/a/cd/", "f3|1" + kTimes});
+    TDirectoryStats stats =
+        Load({"|/c/a/", "f1|10" + kTimes, "|/c/a/b/|2020-01-01 00:00:00.000|2020-01-01 00:00:00.000|16",
+              "f2|5" + kTimes, "|/c/a/c/", "|/c/a/cd/", "f3|1" + kTimes});
     EXPECT_EQ(report.skippedLines, 0);
     EXPECT_EQ(report.error, "");
     EXPECT_EQ(stats.FilesCount, 3);

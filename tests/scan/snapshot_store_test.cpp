@@ -81,10 +81,10 @@ TEST(TempSnapshotFileNameTest, SafeRootPathThenTimeStamp) {
     };
     const std::vector<Case> cases = {
         {"/s/", "/home/u/My Docs", "/s/_home_u_My Docs" + stamp},
-        {"/s", "/", "/s/" + stamp},                       // the root of roots
-        {"/s/", "/data/x_", "/s/_data_x" + stamp},        // no second "_"
+        {"/s", "/", "/s/" + stamp},                 // the root of roots
+        {"/s/", "/data/x_", "/s/_data_x" + stamp},  // no second "_"
         {"/s/", "/a:b*c", "/s/_a_b_c" + stamp},
-        {"/my__snaps/", "/d", "/my__snaps/_d" + stamp},   // the folder is never changed
+        {"/my__snaps/", "/d", "/my__snaps/_d" + stamp},  // the folder is never changed
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.root);

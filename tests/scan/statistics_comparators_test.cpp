@@ -46,10 +46,9 @@ TEST(DirectoryAnalysisOrder, EveryCaptionSortsByItsKeyInItsDirection) {
         char first;  // 'a' or 'b' in the natural order
     };
     const Case cases[] = {
-        {"Path", 'a'},        {"Full Path", 'a'},  {"level", 'b'},      {"Bar", 'a'},
-        {"Total Size", 'a'},  {"% of parent", 'a'}, {"Total Dirs", 'b'}, {"Total Files", 'a'},
-        {"Root Size", 'b'},   {"Root Dirs", 'a'},  {"Root Files", 'b'}, {"Date", 'b'},
-        {"no such column", 'b'},
+        {"Path", 'a'},        {"Full Path", 'a'},  {"level", 'b'},          {"Bar", 'a'},       {"Total Size", 'a'},
+        {"% of parent", 'a'}, {"Total Dirs", 'b'}, {"Total Files", 'a'},    {"Root Size", 'b'}, {"Root Dirs", 'a'},
+        {"Root Files", 'b'},  {"Date", 'b'},       {"no such column", 'b'},
     };
     for (const Case& c : cases) {
         const DirectoryAnalysisKey key = DirectoryAnalysisKeyOfCaption(c.caption);
@@ -161,11 +160,11 @@ TEST(FileNodeOrder, KeyedSortMatchesTheComparatorForEveryKeyAndDirection) {
     FileNodes t;
     TDiskTreeMapEntry* sub = t.Add(t.alpha, "Sub", EntryType_Directory);
     std::vector<TDiskTreeMapEntry*> rows = {
-        t.Add(t.alpha, "readme", EntryType_File, 5, 1),     t.Add(t.zeta, "readme", EntryType_File, 5, 1),
-        t.Add(t.zeta, "README", EntryType_File, 5, 2),      t.Add(sub, "Übersicht.pdf", EntryType_File, 0, 2),
-        t.Add(t.alpha, "uber.pdf", EntryType_File, 0, 3),   t.Add(t.alpha, "z 10.log", EntryType_File, 7, 3),
-        t.Add(t.alpha, "z 9.log", EntryType_File, 5, 1),    t.Add(t.zeta, "日本.txt", EntryType_File, 7, 1),
-        t.Add(sub, "alpha", EntryType_File, 0, 0),          t.Add(t.root, "top-level", EntryType_File, 9, 0),
+        t.Add(t.alpha, "readme", EntryType_File, 5, 1),   t.Add(t.zeta, "readme", EntryType_File, 5, 1),
+        t.Add(t.zeta, "README", EntryType_File, 5, 2),    t.Add(sub, "Übersicht.pdf", EntryType_File, 0, 2),
+        t.Add(t.alpha, "uber.pdf", EntryType_File, 0, 3), t.Add(t.alpha, "z 10.log", EntryType_File, 7, 3),
+        t.Add(t.alpha, "z 9.log", EntryType_File, 5, 1),  t.Add(t.zeta, "日本.txt", EntryType_File, 7, 1),
+        t.Add(sub, "alpha", EntryType_File, 0, 0),        t.Add(t.root, "top-level", EntryType_File, 9, 0),
     };
     for (FileNodeKey key : {FileNodeKey::Name, FileNodeKey::FullPath, FileNodeKey::Size, FileNodeKey::Date}) {
         for (bool inverse : {false, true}) {

@@ -20,9 +20,7 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ec);
 }
 
-std::string TempDir::Path(std::string_view relative) const {
-    return path_ + "/" + std::string(relative);
-}
+std::string TempDir::Path(std::string_view relative) const { return path_ + "/" + std::string(relative); }
 
 std::string TempDir::WriteFile(std::string_view relative, std::string_view bytes) const {
     std::string full = Path(relative);

@@ -78,24 +78,36 @@ TEST(TreemapLayoutTest, SquarifyCutsElongatedRangesAtTheirByteMedian) {
         // The first slice would be 36.5 x 82.2: the running sum reaches half
         // at the second child, so the first child alone is one group and
         // the other two share the rest.
-        {"three, cut", true, 1.0, {3000, 3000, 3000},
+        {"three, cut",
+         true,
+         1.0,
+         {3000, 3000, 3000},
          {{0, 0, W / 3, H}, {W / 3, 0, W * 2 / 3, H / 2}, {W / 3, H / 2, W * 2 / 3, H / 2}}},
         // Five: the first two children form one group (2 x 1800 < 4500).
-        {"five, cut", true, 1.0, {1800, 1800, 1800, 1800, 1800},
+        {"five, cut",
+         true,
+         1.0,
+         {1800, 1800, 1800, 1800, 1800},
          {{0, 0, 0.4 * W, H / 2},
           {0, H / 2, 0.4 * W, H / 2},
           {0.4 * W, 0, 0.6 * W, H / 3},
           {0.4 * W, H / 3, 0.3 * W, H * 2 / 3},
           {0.7 * W, H / 3, 0.3 * W, H * 2 / 3}}},
         // Plain slices across the longer side of what is left.
-        {"five, switch off", false, 1.0, {1800, 1800, 1800, 1800, 1800},
+        {"five, switch off",
+         false,
+         1.0,
+         {1800, 1800, 1800, 1800, 1800},
          {{0, 0, 0.2 * W, H},
           {0.2 * W, 0, 0.2 * W, H},
           {0.4 * W, 0, 0.6 * W, H / 3},
           {0.4 * W, H / 3, 0.3 * W, H * 2 / 3},
           {0.7 * W, H / 3, 0.3 * W, H * 2 / 3}}},
         // Slices up to 4:1 are accepted: the first (21.9 x 82.2) is not cut.
-        {"five, factor 4", true, 4.0, {1800, 1800, 1800, 1800, 1800},
+        {"five, factor 4",
+         true,
+         4.0,
+         {1800, 1800, 1800, 1800, 1800},
          {{0, 0, 0.2 * W, H},
           {0.2 * W, 0, 0.2 * W, H},
           {0.4 * W, 0, 0.6 * W, H / 3},
@@ -220,7 +232,7 @@ TEST(TreemapLayoutTest, FoldersOutOfViewArePlacedWhenReachedAsAWholePassWouldPla
     ASSERT_GT(right->_BigX, left->_BigX);
     EXPECT_EQ(right->_BoxInfo, nullptr);
     EXPECT_NE(right->_LayoutGen, t.layout.Generation());  // not placed yet
-    EXPECT_TRUE(right->_Modified);                         // nor sorted
+    EXPECT_TRUE(right->_Modified);                        // nor sorted
 
     // Panning there places it; so does asking for a node's position.
     t.layout.View = TViewWindow{1600, 0, 2400, 600};
@@ -395,8 +407,8 @@ TEST(TreemapLayoutTest, RelayoutsAndHitTestsWhileTheScanAddsNodes) {
     std::int64_t placedBytes = 0;
     for (const TDiskTreeMapEntry* c : t.root->ChildrenEntries) placedBytes += c->SizeTotal;
     EXPECT_EQ(placedBytes, t.root->SizeTotal);
-    EXPECT_NEAR(static_cast<double>(folders[0]->_BigW) * folders[0]->_BigH,
-                static_cast<double>(folders[0]->SizeTotal), folders[0]->SizeTotal * 1e-3);
+    EXPECT_NEAR(static_cast<double>(folders[0]->_BigW) * folders[0]->_BigH, static_cast<double>(folders[0]->SizeTotal),
+                folders[0]->SizeTotal * 1e-3);
 }
 
 // Random trees of consistent sizes: every placed child has the area of its
@@ -438,8 +450,10 @@ TEST(TreemapLayoutTest, RandomTreesKeepAreasContainmentAndBoxNesting) {
                     EXPECT_LE(c->_BigY + c->_BigH, node->_BigH * 1.0001 + 0.01);
                     for (std::size_t j = i + 1; j < kids.size(); ++j) {
                         const TDiskTreeMapEntry* o = kids[j];
-                        const double ox = std::min(c->_BigX + c->_BigW, o->_BigX + o->_BigW) - std::max(c->_BigX, o->_BigX);
-                        const double oy = std::min(c->_BigY + c->_BigH, o->_BigY + o->_BigH) - std::max(c->_BigY, o->_BigY);
+                        const double ox =
+                            std::min(c->_BigX + c->_BigW, o->_BigX + o->_BigW) - std::max(c->_BigX, o->_BigX);
+                        const double oy =
+                            std::min(c->_BigY + c->_BigH, o->_BigY + o->_BigH) - std::max(c->_BigY, o->_BigY);
                         EXPECT_FALSE(ox > 0.01 && oy > 0.01) << c->Name << " overlaps " << o->Name;
                     }
                     if (c->_BoxInfo) {

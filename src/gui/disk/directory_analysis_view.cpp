@@ -51,14 +51,14 @@ const QColor kChartSide(0xBB, 0x00, 0x00);
 constexpr int kChartRowHeight = 40;
 constexpr int kIndentPerLevel = 16;
 
-const QStringList kChartColumns = {
-    "Path:200:L:0",          "Bar:150:L:101",         "Total Size:110:R:101", "% of parent:80:R:101",
-    "Total Dirs:80:R:101",   "Total Files:80:R:101",  "Root Size:110:R:101",  "Root Dirs:80:R:101",
-    "Root Files:80:R:101",   "Date:80:R:0",           "Full Path:300:L:0",    "level:50:R:0"};
-const QStringList kFolderColumns = {
-    "Path:300:L:0",          "Full Path:400:L:0",     "level:50:R:0",         "Bar:150:L:101",
-    "Total Size:110:R:101",  "% of parent:80:R:101",  "Total Dirs:80:R:101",  "Total Files:80:R:101",
-    "Root Size:110:R:101",   "Root Dirs:80:R:101",    "Root Files:80:R:101",  "Date:80:R:0"};
+const QStringList kChartColumns = {"Path:200:L:0",         "Bar:150:L:101",       "Total Size:110:R:101",
+                                   "% of parent:80:R:101", "Total Dirs:80:R:101", "Total Files:80:R:101",
+                                   "Root Size:110:R:101",  "Root Dirs:80:R:101",  "Root Files:80:R:101",
+                                   "Date:80:R:0",          "Full Path:300:L:0",   "level:50:R:0"};
+const QStringList kFolderColumns = {"Path:300:L:0",        "Full Path:400:L:0",    "level:50:R:0",
+                                    "Bar:150:L:101",       "Total Size:110:R:101", "% of parent:80:R:101",
+                                    "Total Dirs:80:R:101", "Total Files:80:R:101", "Root Size:110:R:101",
+                                    "Root Dirs:80:R:101",  "Root Files:80:R:101",  "Date:80:R:0"};
 const QStringList kFileColumns = {"Filename:250:L:0", "Path:400:L:0", "Size:110:R:0", "Created:120:L:101",
                                   "Modified:140:R:101"};
 
@@ -103,9 +103,8 @@ std::string FolderCommandPath(const TDirectoryEntry& record) {
     return record.CalcPath();
 }
 
-TFormDirectoryAnalysis::TFormDirectoryAnalysis(TFormMain& main, QWidget* treeSizePage,
-                                               QWidget* folderStatisticsPage, QWidget* fileStatisticsPage,
-                                               bool showExtraColumns)
+TFormDirectoryAnalysis::TFormDirectoryAnalysis(TFormMain& main, QWidget* treeSizePage, QWidget* folderStatisticsPage,
+                                               QWidget* fileStatisticsPage, bool showExtraColumns)
     : QObject(&main), main_(main) {
     CreateTreeSizePage(treeSizePage);
     CreateFolderStatisticsPage(folderStatisticsPage, showExtraColumns);
@@ -290,7 +289,8 @@ void TFormDirectoryAnalysis::CreateFileStatisticsPage(QWidget* page) {
     layout->addWidget(filter);
 
     connect(bFilterFiles, &QPushButton::clicked, this, [this] { FilterFiles(); });
-    for (QLineEdit* edit : {edFilename, edDirectory}) connect(edit, &QLineEdit::returnPressed, this, [this] { FilterFiles(); });
+    for (QLineEdit* edit : {edFilename, edDirectory})
+        connect(edit, &QLineEdit::returnPressed, this, [this] { FilterFiles(); });
     for (QSpinBox* edit : {edtSizeFrom, edtSizeTo}) {
         connect(edit, &QSpinBox::editingFinished, this, [this, edit] {
             if (edit->hasFocus()) FilterFiles();  // Enter, not leaving the field
@@ -583,8 +583,8 @@ void TFormDirectoryAnalysis::SortChartRows() {
 void TFormDirectoryAnalysis::SortFileRows() {
     TListViewEx& lv = *lvFileAnalysis;
     std::lock_guard lock(Model().csTreemap);
-    SortFileNodes(lvFileAnalysisLx->LvItems,
-                  FileAnalysisKeyOfColumn(DesignedColumn(kFileColumns, lv.ClickedCaption())), lv.FlagInverseSort);
+    SortFileNodes(lvFileAnalysisLx->LvItems, FileAnalysisKeyOfColumn(DesignedColumn(kFileColumns, lv.ClickedCaption())),
+                  lv.FlagInverseSort);
 }
 
 // ---- drawing ----
@@ -620,8 +620,8 @@ bool DrawRecordNumberCell(QPainter& painter, const QRect& cell, const QString& c
 
 }  // namespace
 
-void TFormDirectoryAnalysis::DrawFolderCell(QPainter& painter, const QRect& cell, int row, int column,
-                                            bool selected, bool focused) {
+void TFormDirectoryAnalysis::DrawFolderCell(QPainter& painter, const QRect& cell, int row, int column, bool selected,
+                                            bool focused) {
     std::lock_guard lock(Model().csTreemap);
     TListViewEx::FillCellBackground(painter, cell, selected, focused);
     if (row >= lvDirectoryAnalysis->LvItems.Count()) return;
@@ -634,7 +634,8 @@ void TFormDirectoryAnalysis::DrawFolderCell(QPainter& painter, const QRect& cell
         const QStyle::StandardPixmap icon = r.FolderName == "[files]" ? QStyle::SP_FileIcon : QStyle::SP_DirIcon;
         const QRect iconRect(cell.left() + indent + 3, cell.top() + (cell.height() - 16) / 2, 16, 16);
         QApplication::style()->standardIcon(icon).paint(&painter, iconRect);
-        const QString text = PadLeftToWidth(painter.fontMetrics(), Q(MegabytesText(r.TotalSize)), 60) + "  " + Q(r.FolderName);
+        const QString text =
+            PadLeftToWidth(painter.fontMetrics(), Q(MegabytesText(r.TotalSize)), 60) + "  " + Q(r.FolderName);
         TListViewEx::_DrawTextW_Left(painter, cell, text, indent + 25, 2);
     } else if (caption == "Bar") {
         const double share = std::clamp(static_cast<double>(r.PercentOfParent()), 0.0, 100.0);
@@ -680,11 +681,11 @@ void TFormDirectoryAnalysis::DrawChartCell(QPainter& painter, const QRect& cell,
         painter.setPen(Qt::NoPen);
         // A slanted top face and right face give the bar some depth.
         painter.setBrush(kChartTop);
-        painter.drawPolygon(QPolygon({QPoint(left, top), QPoint(left + 3, top - 3), QPoint(right + 3, top - 3),
-                                      QPoint(right, top)}));
+        painter.drawPolygon(
+            QPolygon({QPoint(left, top), QPoint(left + 3, top - 3), QPoint(right + 3, top - 3), QPoint(right, top)}));
         painter.setBrush(kChartSide);
-        painter.drawPolygon(QPolygon({QPoint(right, top), QPoint(right + 3, top - 3), QPoint(right + 3, bottom - 3),
-                                      QPoint(right, bottom)}));
+        painter.drawPolygon(QPolygon(
+            {QPoint(right, top), QPoint(right + 3, top - 3), QPoint(right + 3, bottom - 3), QPoint(right, bottom)}));
     } else {
         DrawRecordNumberCell(painter, text, caption, r);
     }

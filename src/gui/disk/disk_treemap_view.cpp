@@ -243,16 +243,39 @@ void TFormDiskTreeMap::CreateDebugPanel(QWidget* page) {
             action();
         });
     };
-    button("Z-in", [this] { navigator_.ZoomCentre = TZoomCentre::ViewCentre; navigator_.ZoomStep(true); PushState(); });
-    button("Z-out", [this] { navigator_.ZoomCentre = TZoomCentre::ViewCentre; navigator_.ZoomStep(false); PushState(); });
-    button("Z-reset", [this] { navigator_.ResetZoom(); PushState(); });
+    button("Z-in", [this] {
+        navigator_.ZoomCentre = TZoomCentre::ViewCentre;
+        navigator_.ZoomStep(true);
+        PushState();
+    });
+    button("Z-out", [this] {
+        navigator_.ZoomCentre = TZoomCentre::ViewCentre;
+        navigator_.ZoomStep(false);
+        PushState();
+    });
+    button("Z-reset", [this] {
+        navigator_.ResetZoom();
+        PushState();
+    });
     button("Refresh graph", [this] { DiskTreeMap_Relayout(false); });
     auto* buttons2 = new QHBoxLayout;
     buttons = buttons2;
-    button("^", [this] { navigator_.ScrollStep(TScrollDirection::Up); SyncScrollbars(); });
-    button("<", [this] { navigator_.ScrollStep(TScrollDirection::Left); SyncScrollbars(); });
-    button("v", [this] { navigator_.ScrollStep(TScrollDirection::Down); SyncScrollbars(); });
-    button(">", [this] { navigator_.ScrollStep(TScrollDirection::Right); SyncScrollbars(); });
+    button("^", [this] {
+        navigator_.ScrollStep(TScrollDirection::Up);
+        SyncScrollbars();
+    });
+    button("<", [this] {
+        navigator_.ScrollStep(TScrollDirection::Left);
+        SyncScrollbars();
+    });
+    button("v", [this] {
+        navigator_.ScrollStep(TScrollDirection::Down);
+        SyncScrollbars();
+    });
+    button(">", [this] {
+        navigator_.ScrollStep(TScrollDirection::Right);
+        SyncScrollbars();
+    });
     button("zoom up", [this] { ZoomUp(); });
     button("Zoom Up", [this] { ZoomUp(); });
     auto* buttons3 = new QHBoxLayout;
@@ -695,8 +718,10 @@ void TFormDiskTreeMap::DoubleClick(Qt::KeyboardModifiers modifiers) {
     if (modifiers & Qt::AltModifier) {
         navigator_.ZoomToParent(current);
     } else if (current) {
-        if (current->EntryType == EntryType_File) navigator_.ZoomToParent(current);
-        else navigator_.ZoomToNode(current);
+        if (current->EntryType == EntryType_File)
+            navigator_.ZoomToParent(current);
+        else
+            navigator_.ZoomToNode(current);
     } else {
         return;
     }
@@ -885,7 +910,8 @@ void TFormDiskTreeMap::EndRun() {
     main_.PleaseWaitSlot(1) = nullptr;
     if (!model.AppClosing.load()) {
         main_.bTreeMap_CompareSnapshotWith->setEnabled(true);
-        main_.bTreeMap_SaveAsSnapshot3->setEnabled(platform::DirectoryExists(scanPath_) && !model.TempSnapshotFn.empty());
+        main_.bTreeMap_SaveAsSnapshot3->setEnabled(platform::DirectoryExists(scanPath_) &&
+                                                   !model.TempSnapshotFn.empty());
         DiskTreeMap_Relayout(true);
         RefreshScanViews(true);
         FilterScanViews();

@@ -99,10 +99,10 @@ public:
     // window connects them. The caller holds the model lock for the reset
     // and the refresh.
     struct TScanViews {
-        std::function<void()> reset;                    // forget the last scan
-        std::function<void(bool complete)> refresh;     // bring the folder views up to date
-        std::function<void()> filter;                   // rebuild the filtered rows
-        std::function<void()> overview;                 // rebuild the overview
+        std::function<void()> reset;                 // forget the last scan
+        std::function<void(bool complete)> refresh;  // bring the folder views up to date
+        std::function<void()> filter;                // rebuild the filtered rows
+        std::function<void()> overview;              // rebuild the overview
     } ScanViews;
     // Milliseconds of the longest refresh of those views during the last
     // run and of its final pass.

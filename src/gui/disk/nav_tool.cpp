@@ -27,9 +27,7 @@ QPixmap NewPicture(int w, int h) {
     return picture;
 }
 
-void Triangle(QPainter& p, QPoint a, QPoint b, QPoint c) {
-    p.drawPolygon(QPolygon({a, b, c}));
-}
+void Triangle(QPainter& p, QPoint a, QPoint b, QPoint c) { p.drawPolygon(QPolygon({a, b, c})); }
 
 // The pad: a rounded face with an arrow in each edge zone.
 QPixmap PadPicture() {
@@ -117,8 +115,7 @@ void TNavToolImage::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) emit imageMouseUp(event->position().toPoint());
 }
 
-TFrameNavTool::TFrameNavTool(ScanModel& model, TreemapNavigator& navigator, QWidget* panel, QPoint padAt,
-                             QPoint barAt)
+TFrameNavTool::TFrameNavTool(ScanModel& model, TreemapNavigator& navigator, QWidget* panel, QPoint padAt, QPoint barAt)
     : QObject(panel), model_(model), navigator_(navigator), padAt_(padAt), barAt_(barAt) {
     setObjectName("frame1");
     imageNavTool = new TNavToolImage(PadPicture(), panel);

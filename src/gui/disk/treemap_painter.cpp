@@ -97,9 +97,9 @@ void TTreemapPainter::SetCaptionFont(const QFont& font) {
     font_ = font;
     metrics_ = QFontMetrics(font_);
     nameLayout_.setFont(font_);
-    sizeDateHeight_ = metrics_.boundingRect(QRect(0, 0, 1 << 16, 1 << 16), Qt::AlignLeft | Qt::AlignTop,
-                                            QStringLiteral("size\ndate"))
-                          .height();
+    sizeDateHeight_ =
+        metrics_.boundingRect(QRect(0, 0, 1 << 16, 1 << 16), Qt::AlignLeft | Qt::AlignTop, QStringLiteral("size\ndate"))
+            .height();
 }
 
 void TTreemapPainter::BuildFolderIcon() {
@@ -213,7 +213,8 @@ void TTreemapPainter::DrawNode(TDiskTreeMapEntry* node, bool highlight) {
         // A rectangle of the outline colour with the fill inside it: the
         // outline takes the outermost pixels, right and bottom included.
         p.fillRect(boxRect, QColor::fromRgb(outline_));
-        if (boxRect.width() > 2 && boxRect.height() > 2) p.fillRect(boxRect.adjusted(1, 1, -1, -1), QColor::fromRgb(fill));
+        if (boxRect.width() > 2 && boxRect.height() > 2)
+            p.fillRect(boxRect.adjusted(1, 1, -1, -1), QColor::fromRgb(fill));
         if (!isFile && node == selectedFolder_) {
             const QColor navy = QColor::fromRgb(kSelectedFolderColor);
             const int w = boxRect.width(), h = boxRect.height();
@@ -254,8 +255,7 @@ void TTreemapPainter::DrawFolderCaption(const TDiskTreeMapEntry& node, TSurfaceR
     DrawTextLine(text_, r);
 }
 
-bool TTreemapPainter::DrawFileCaption(const TDiskTreeMapEntry& node, TSurfaceRect r, const QRect& box,
-                                      QRgb textColor) {
+bool TTreemapPainter::DrawFileCaption(const TDiskTreeMapEntry& node, TSurfaceRect r, const QRect& box, QRgb textColor) {
     // Asked before the name is laid out: whatever the source does, the
     // layout in hand stays this node's.
     QPixmap icon;

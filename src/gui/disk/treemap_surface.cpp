@@ -33,8 +33,7 @@ void TTreemapSurface::SetPainter(TTreemapPainter* painter) {
     if (changed_) disconnect(changed_);
     painter_ = painter;
     if (painter) {
-        changed_ = connect(painter, &TTreemapPainter::imageChanged, this,
-                           [this](const QRect& area) { update(area); });
+        changed_ = connect(painter, &TTreemapPainter::imageChanged, this, [this](const QRect& area) { update(area); });
     }
     update();
 }

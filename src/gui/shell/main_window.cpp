@@ -78,7 +78,8 @@ void TFormMain::FormCreate() {
     // At most 80 % of the work area.
     if (QScreen* screen = this->screen()) {
         const QRect area = screen->availableGeometry();
-        resize(std::min(1100, static_cast<int>(0.8 * area.width())), std::min(760, static_cast<int>(0.8 * area.height())));
+        resize(std::min(1100, static_cast<int>(0.8 * area.width())),
+               std::min(760, static_cast<int>(0.8 * area.height())));
     }
     messages_ = std::make_unique<WindowMessages>(this, [this](const std::string& line) { AddErrorLine(line); });
     SetMessages(messages_.get());
@@ -175,8 +176,8 @@ void TFormMain::CreatePages() {
     CreateMainSwitch(panelMainSwitch);
 
     FormDiskTreeMap = new TFormDiskTreeMap(*this, tsTreeMap, panelTreemapHeaderHost);
-    FormDirectoryAnalysis = new TFormDirectoryAnalysis(*this, tsTreeSize, tsDirectoryStatistics, tsFileStatistics,
-                                                       false);
+    FormDirectoryAnalysis =
+        new TFormDirectoryAnalysis(*this, tsTreeSize, tsDirectoryStatistics, tsFileStatistics, false);
     CreateOverviewPage();
     ConnectScanViews();
     FormCompareFiles = new TFormCompareFiles(*this, tsCompareFiles);
@@ -211,14 +212,16 @@ void TFormMain::CreateMainSwitch(QWidget* host) {
     bTreeMap_CompareSnapshotWith->setEnabled(false);
     layout->addWidget(bTreeMap_SaveAsSnapshot3);
     layout->addWidget(bTreeMap_CompareSnapshotWith);
-    connect(bTreeMap_SaveAsSnapshot3, &QPushButton::clicked, this, [this] { panelSaveSnapshot->bTreeMap_SaveAsSnapshotClick(); });
+    connect(bTreeMap_SaveAsSnapshot3, &QPushButton::clicked, this,
+            [this] { panelSaveSnapshot->bTreeMap_SaveAsSnapshotClick(); });
     connect(bTreeMap_CompareSnapshotWith, &QPushButton::clicked, this, [this] {
         edLastTreeMapTab->text();  // the comparison page picks the inputs up itself
         miToolsMenuGenericClick(miCompareSnapshots);
     });
     connect(btnTreeSize, &QToolButton::clicked, this, [this] { miToolsMenuGenericClick(miTreeSize); });
     connect(btnTreeMap, &QToolButton::clicked, this, [this] { miToolsMenuGenericClick(miTreeMap); });
-    connect(btnDirectoryStatistics, &QToolButton::clicked, this, [this] { miToolsMenuGenericClick(miDirectoryStatistics); });
+    connect(btnDirectoryStatistics, &QToolButton::clicked, this,
+            [this] { miToolsMenuGenericClick(miDirectoryStatistics); });
     connect(btnFileStatistics, &QToolButton::clicked, this, [this] { miToolsMenuGenericClick(miFileStatistics); });
     connect(btnOverview, &QToolButton::clicked, this, [this] { miToolsMenuGenericClick(miOverview); });
 }
@@ -230,15 +233,19 @@ void TFormMain::CreateActions() {
     ActionSelectAll->setShortcutContext(Qt::WindowShortcut);
     connect(ActionSelectAll, &QAction::triggered, this, [] {
         QWidget* focused = QApplication::focusWidget();
-        if (auto* edit = qobject_cast<QLineEdit*>(focused)) edit->selectAll();
-        else if (auto* memo = qobject_cast<QPlainTextEdit*>(focused)) memo->selectAll();
+        if (auto* edit = qobject_cast<QLineEdit*>(focused))
+            edit->selectAll();
+        else if (auto* memo = qobject_cast<QPlainTextEdit*>(focused))
+            memo->selectAll();
     });
     ActionDebug = new QAction("Debug", this);
     ActionDebug->setObjectName("ActionDebug");
     ActionDebug->setShortcut(QKeySequence("Ctrl+Shift+D"));
     connect(ActionDebug, &QAction::triggered, this, [this] {
-        if (IsPageVisible(tsTreeMap)) FormDiskTreeMap->ShowDebugPanels();
-        else ShowPage(tsDebug);
+        if (IsPageVisible(tsTreeMap))
+            FormDiskTreeMap->ShowDebugPanels();
+        else
+            ShowPage(tsDebug);
     });
     ActionF5 = new QAction("Refresh", this);
     ActionF5->setObjectName("ActionF5");
@@ -255,7 +262,8 @@ void TFormMain::CreateMenus() {
         action = menu->addAction(text);
         action->setObjectName(name);
         connect(action, &QAction::triggered, this, [this, action] {
-            if (action == miExit) close();
+            if (action == miExit)
+                close();
             else if (action == miTreemapSettings || action == miShellOptions || action == miFileComparisonSettings ||
                      action == miGeneralSettings)
                 miShellOptionsClick(action);
@@ -429,17 +437,38 @@ void TFormMain::ConnectScanViews() {
 void TFormMain::CreateSettingsStore() {
     applicationSettings_ = new TBrenixProject(this);
     applicationSettings_->setObjectName("ApplicationSettings");
-    applicationSettings_->PropertiesList = {
-        "edLeftCompareDirectory.Text", "edRightCompareDirectory.Text", "edDuplicatesPathList.Text",
-        "edDuplicatesMinSize.Value", "edCompareFilter.Text", "edEditorFilename.Text", "edRenameFilter.Text",
-        "edRenameDirectory.Text", "edBrenixRCSPath.Text", "edBrenixRCS_Extensions.Text",
-        "edBrenixRCSFilter_exclude.Text", "edBrenixRCSFilter_include.Text", "edTreemapDirectory.Text",
-        "edDirectoryToAnalyze.Text", "edSnapshotsDirectory.Text", "edCompareVolumes1.Text",
-        "edCompareVolumes2.Text", "edLastTreeMapTab.Text", "panelSearchResults.Left", "panelSearchResults.Top",
-        "panelSearchResults.Width", "panelSearchResults.Height", "lbHistory.Items", "rgFolderColors.ItemIndex",
-        "cbCloseOnSelect.Checked", "cbShowDynamicMenu.Checked", "cbShowExtraDirectoryStatisticsColumns.Checked",
-        "lbDuplicateSessions.Items", "cbAutoUpdateTreemap.Checked", "cbIncludeFreeSpace.Checked",
-        "edWinMergePath.Text", "cbMonitorChanges.Checked"};
+    applicationSettings_->PropertiesList = {"edLeftCompareDirectory.Text",
+                                            "edRightCompareDirectory.Text",
+                                            "edDuplicatesPathList.Text",
+                                            "edDuplicatesMinSize.Value",
+                                            "edCompareFilter.Text",
+                                            "edEditorFilename.Text",
+                                            "edRenameFilter.Text",
+                                            "edRenameDirectory.Text",
+                                            "edBrenixRCSPath.Text",
+                                            "edBrenixRCS_Extensions.Text",
+                                            "edBrenixRCSFilter_exclude.Text",
+                                            "edBrenixRCSFilter_include.Text",
+                                            "edTreemapDirectory.Text",
+                                            "edDirectoryToAnalyze.Text",
+                                            "edSnapshotsDirectory.Text",
+                                            "edCompareVolumes1.Text",
+                                            "edCompareVolumes2.Text",
+                                            "edLastTreeMapTab.Text",
+                                            "panelSearchResults.Left",
+                                            "panelSearchResults.Top",
+                                            "panelSearchResults.Width",
+                                            "panelSearchResults.Height",
+                                            "lbHistory.Items",
+                                            "rgFolderColors.ItemIndex",
+                                            "cbCloseOnSelect.Checked",
+                                            "cbShowDynamicMenu.Checked",
+                                            "cbShowExtraDirectoryStatisticsColumns.Checked",
+                                            "lbDuplicateSessions.Items",
+                                            "cbAutoUpdateTreemap.Checked",
+                                            "cbIncludeFreeSpace.Checked",
+                                            "edWinMergePath.Text",
+                                            "cbMonitorChanges.Checked"};
     applicationSettings_->OnProjectLoad = [this] { ApplicationSettingsProjectLoad(); };
     applicationSettings_->OnProjectBeforeSave = [this] { ApplicationSettingsProjectBeforeSave(); };
 }
@@ -709,11 +738,13 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
         }
         return QMainWindow::eventFilter(watched, event);
     }
-    const bool navigation = watched == panelMenu || (BrenixNavBar1 && (watched == BrenixNavBar1 ||
-                                                                      watched == BrenixNavBar1->viewport())) ||
+    const bool navigation = watched == panelMenu ||
+                            (BrenixNavBar1 && (watched == BrenixNavBar1 || watched == BrenixNavBar1->viewport())) ||
                             (panelMenu && watched->parent() == panelMenu);
-    if (navigation && event->type() == QEvent::Enter) NavigationEnter();
-    else if (navigation && event->type() == QEvent::Leave) NavigationLeave();
+    if (navigation && event->type() == QEvent::Enter)
+        NavigationEnter();
+    else if (navigation && event->type() == QEvent::Leave)
+        NavigationLeave();
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -790,8 +821,10 @@ void TFormMain::HandleCommandLine(bool act) {
             FormDiskTreeMap->SetFolder(start_.a);
             if (auto* rename = findChild<QLineEdit*>("edRenameDirectory")) rename->setText(Q(start_.a));
             autoSaveFn = start_.autoSaveFn;
-            if (start_.showTreemap) ShowPage(tsTreeMap);
-            else ShowPage(edLastTreeMapTab->text() == "1" ? tsTreeSize : tsTreeMap);
+            if (start_.showTreemap)
+                ShowPage(tsTreeMap);
+            else
+                ShowPage(edLastTreeMapTab->text() == "1" ? tsTreeSize : tsTreeMap);
             if (!autoSaveFn.empty()) {
                 resize(0, 0);
                 if (applicationSettings_) applicationSettings_->Active = false;

@@ -94,12 +94,11 @@ public:
     QPushButton* bTreeMap_SaveAsSnapshot3 = nullptr;
     QPushButton* bTreeMap_CompareSnapshotWith = nullptr;
     QWidget* panelTreemapHeaderHost = nullptr;
-    QAction *miTreeMap = nullptr, *miTreeSize = nullptr, *miDirectoryStatistics = nullptr,
-            *miFileStatistics = nullptr, *miOverview = nullptr, *miExit = nullptr, *miCompareSnapshots = nullptr,
-            *miCompareDirectories = nullptr, *miDuplicateFiles = nullptr, *miRenameFiles = nullptr,
-            *miTreemapSettings = nullptr, *miShellOptions = nullptr, *miFileComparisonSettings = nullptr,
-            *miGeneralSettings = nullptr, *miFeedback = nullptr, *miSupport = nullptr, *miCheckUpdates = nullptr,
-            *miAbout = nullptr;
+    QAction *miTreeMap = nullptr, *miTreeSize = nullptr, *miDirectoryStatistics = nullptr, *miFileStatistics = nullptr,
+            *miOverview = nullptr, *miExit = nullptr, *miCompareSnapshots = nullptr, *miCompareDirectories = nullptr,
+            *miDuplicateFiles = nullptr, *miRenameFiles = nullptr, *miTreemapSettings = nullptr,
+            *miShellOptions = nullptr, *miFileComparisonSettings = nullptr, *miGeneralSettings = nullptr,
+            *miFeedback = nullptr, *miSupport = nullptr, *miCheckUpdates = nullptr, *miAbout = nullptr;
     QAction *ActionSelectAll = nullptr, *ActionDebug = nullptr, *ActionF5 = nullptr;
     TCaptionPanelK* cpanelErrorLog = nullptr;
     QPlainTextEdit* edErrorLog = nullptr;

@@ -200,8 +200,8 @@ std::optional<std::string> EncodeGeometryLine(const GeometryRect& window, bool m
         bounds = {workArea.left + inX, workArea.top + inY, workArea.width - 2 * inX, workArea.height - 2 * inY};
     }
     if (bounds.left < -100 || bounds.top < -100) return std::nullopt;
-    return std::to_string(bounds.left) + "," + std::to_string(bounds.top) + "," + std::to_string(bounds.width) +
-           "," + std::to_string(bounds.height) + "," + (maximized ? "Max" : "Normal");
+    return std::to_string(bounds.left) + "," + std::to_string(bounds.top) + "," + std::to_string(bounds.width) + "," +
+           std::to_string(bounds.height) + "," + (maximized ? "Max" : "Normal");
 }
 
 StoredGeometry DecodeGeometryLine(std::string_view line) {

@@ -73,8 +73,7 @@ struct GeometryRect {
 // bounds inside the work area (a sixteenth of its width and an eighth of
 // its height in from the edges) of a maximised one. Nothing when left or
 // top is below -100 (a window parked off screen).
-std::optional<std::string> EncodeGeometryLine(const GeometryRect& window, bool maximized,
-                                              const GeometryRect& workArea);
+std::optional<std::string> EncodeGeometryLine(const GeometryRect& window, bool maximized, const GeometryRect& workArea);
 
 // A geometry line read back. Left or top below -100 or not a number mean
 // maximised; width and height are set only when they are numbers above 0.

@@ -46,10 +46,10 @@ enum class Property { Text, ItemIndex, Checked, Items, Lines, Date, Value, Left,
 
 std::optional<Property> PropertyNamed(std::string_view name) {
     static constexpr std::pair<std::string_view, Property> kNames[] = {
-        {"Text", Property::Text},     {"ItemIndex", Property::ItemIndex}, {"Checked", Property::Checked},
-        {"Items", Property::Items},   {"Lines", Property::Lines},         {"Date", Property::Date},
-        {"Value", Property::Value},   {"Left", Property::Left},           {"Top", Property::Top},
-        {"Width", Property::Width},   {"Height", Property::Height},       {"Columns", Property::Columns},
+        {"Text", Property::Text},   {"ItemIndex", Property::ItemIndex}, {"Checked", Property::Checked},
+        {"Items", Property::Items}, {"Lines", Property::Lines},         {"Date", Property::Date},
+        {"Value", Property::Value}, {"Left", Property::Left},           {"Top", Property::Top},
+        {"Width", Property::Width}, {"Height", Property::Height},       {"Columns", Property::Columns},
     };
     for (const auto& [text, property] : kNames)
         if (text == name) return property;
@@ -107,8 +107,7 @@ std::string FormatDate(const QDateTime& value) {
     const QDate d = value.date();
     const QTime t = value.time();
     TDateTime result = 0;
-    if (!TryEncodeDateTime(d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(), t.msec(), result))
-        return {};
+    if (!TryEncodeDateTime(d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(), t.msec(), result)) return {};
     return FormatDateTimeMs(result);
 }
 
@@ -200,7 +199,8 @@ std::optional<std::string> ReadProperty(QObject* component, Property property) {
             }
             if (auto* view = qobject_cast<QTreeWidget*>(component)) {
                 TStringList lines;
-                for (int i = 0; i < view->topLevelItemCount(); ++i) lines.push_back(ListViewLine(view->topLevelItem(i)));
+                for (int i = 0; i < view->topLevelItemCount(); ++i)
+                    lines.push_back(ListViewLine(view->topLevelItem(i)));
                 return Escape(LinesToText(lines));
             }
             return std::nullopt;
@@ -244,11 +244,20 @@ std::optional<std::string> ReadProperty(QObject* component, Property property) {
 void SetGeometryPart(QWidget* widget, Property property, int value) {
     QRect bounds = widget->geometry();
     switch (property) {
-        case Property::Left: bounds.moveLeft(value); break;
-        case Property::Top: bounds.moveTop(value); break;
-        case Property::Width: bounds.setWidth(value); break;
-        case Property::Height: bounds.setHeight(value); break;
-        default: return;
+        case Property::Left:
+            bounds.moveLeft(value);
+            break;
+        case Property::Top:
+            bounds.moveTop(value);
+            break;
+        case Property::Width:
+            bounds.setWidth(value);
+            break;
+        case Property::Height:
+            bounds.setHeight(value);
+            break;
+        default:
+            return;
     }
     widget->setGeometry(bounds);
 }
@@ -339,7 +348,7 @@ bool WriteProperty(QObject* component, Property property, const std::string& val
         case Property::Value:
             if (auto* spin = qobject_cast<QSpinBox*>(component)) {
                 const double number = ToDouble(value);
-                spin->setValue(number >= INT32_MAX ? INT32_MAX
+                spin->setValue(number >= INT32_MAX   ? INT32_MAX
                                : number <= INT32_MIN ? INT32_MIN
                                                      : static_cast<int>(std::lround(number)));
                 return true;
@@ -360,7 +369,8 @@ bool WriteProperty(QObject* component, Property property, const std::string& val
             if (QHeaderView* header = ColumnsHeader(component)) {
                 std::vector<std::string> widths = SplitString(value, ",", true);
                 for (std::size_t i = 0; i < widths.size() && static_cast<int>(i) < header->count(); ++i)
-                    if (const int width = ToInt(widths[i], 0); width > 0) header->resizeSection(static_cast<int>(i), width);
+                    if (const int width = ToInt(widths[i], 0); width > 0)
+                        header->resizeSection(static_cast<int>(i), width);
                 return true;
             }
             return false;
@@ -417,9 +427,8 @@ void TBrenixProject::MergeLegacyGeometry() {
     try {
         TStringList legacyLines = ReadFromFile(legacy);
         TStringList merged;
-        auto firstLine = std::find_if(legacyLines.begin(), legacyLines.end(), [](const std::string& line) {
-            return !Trim(line).empty();
-        });
+        auto firstLine = std::find_if(legacyLines.begin(), legacyLines.end(),
+                                      [](const std::string& line) { return !Trim(line).empty(); });
         // A legacy file that already starts with the section needs no second header.
         if (firstLine == legacyLines.end() || *firstLine != SectionHeader(kFormGeometrySection))
             merged.push_back(SectionHeader(kFormGeometrySection));
@@ -521,7 +530,8 @@ TStringList TBrenixProject::CollectValues(bool report) {
 }
 
 bool TBrenixProject::AskProjectFile() {
-    const QString chosen = QFileDialog::getSaveFileName(owner_, QString(), Q(AppSettingsFolder()), DialogFilter(Filter()));
+    const QString chosen =
+        QFileDialog::getSaveFileName(owner_, QString(), Q(AppSettingsFolder()), DialogFilter(Filter()));
     if (chosen.isEmpty()) return false;
     std::string path = S(chosen);
     if (ExtractFileExt(path).empty()) path += projectExtension_;
@@ -567,8 +577,8 @@ bool TBrenixProject::IsProjectChanged() {
     if (ProjectName.empty() || Contains(platform::LowerCase(ProjectFn), "empty.ini")) return false;
     if (!platform::FileExists(ProjectFn) || Modified) return true;
     // The values go through the same writer and reader as the file itself.
-    const std::string current = AddTimestampToFileName(
-        DataFile("intermediate-" + std::to_string(QCoreApplication::applicationPid()) + ".ini"));
+    const std::string current =
+        AddTimestampToFileName(DataFile("intermediate-" + std::to_string(QCoreApplication::applicationPid()) + ".ini"));
     const bool written = SaveSettingsLines(CollectValues(false), current);
     TStringList currentLines;
     if (written) LoadTextFile(currentLines, current);

@@ -1,6 +1,5 @@
 #include "gui/shell/shell_registration.h"
 
-
 #include "common/app_folders.h"
 #include "common/files.h"
 #include "common/messages.h"
@@ -26,9 +25,11 @@ std::string DesktopEntryText(const std::string& executable) {
     // NoDisplay keeps it out of the application menus; "Open With" still offers it.
     return std::string("[Desktop Entry]\n") +
            "Type=Application\n"
-           "Name=" + kMenuText + "\n"
-           "Icon=" + kIcon + "\n" +
-           DesktopExecLine(executable) +
+           "Name=" +
+           kMenuText +
+           "\n"
+           "Icon=" +
+           kIcon + "\n" + DesktopExecLine(executable) +
            "Terminal=false\n"
            "NoDisplay=true\n"
            "MimeType=inode/directory;\n";
@@ -44,17 +45,21 @@ std::string ServiceMenuText(const std::string& executable) {
            "X-KDE-Priority=TopLevel\n"
            "\n"
            "[Desktop Action tandrel]\n"
-           "Name=" + kMenuText + "\n"
-           "Icon=" + kIcon + "\n" +
-           DesktopExecLine(executable);
+           "Name=" +
+           kMenuText +
+           "\n"
+           "Icon=" +
+           kIcon + "\n" + DesktopExecLine(executable);
 }
 
 // Single quotes keep every byte but "'" itself, which closes, escapes and reopens.
 std::string ShellQuote(std::string_view text) {
     std::string quoted = "'";
     for (char c : text) {
-        if (c == '\'') quoted += "'\\''";
-        else quoted += c;
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
     }
     return quoted + "'";
 }
@@ -65,7 +70,8 @@ std::string NautilusScriptText(const std::string& executable) {
     // folders on one command line would ask for a folder comparison.
     return "#!/bin/sh\n"
            "# Opens each selected folder in Tandrel; with nothing selected, the folder on show.\n"
-           "exe=" + ShellQuote(executable) + "\n" +
+           "exe=" +
+           ShellQuote(executable) + "\n" +
            "[ $# -gt 0 ] || set -- \"$PWD\"\n"
            "for folder in \"$@\"; do\n"
            "    case $folder in\n"
@@ -84,8 +90,9 @@ std::string NautilusScriptText(const std::string& executable) {
 bool WriteEntryFile(const std::string& file, const std::string& text, bool executable) {
     const std::string folder = ExtractFilePath(file);
     if (!platform::DirectoryExists(folder) && !platform::ForceFolders(folder)) return false;
-    return WriteFileReplacing(file, [&](platform::File& out) { return out.Write(text); },
-                              ReplaceOptions{.sync = true, .executable = executable});
+    return WriteFileReplacing(
+        file, [&](platform::File& out) { return out.Write(text); },
+        ReplaceOptions{.sync = true, .executable = executable});
 }
 
 // The value of the key in the group "[Desktop Entry]"; false when absent.
@@ -139,11 +146,20 @@ std::string QuoteDesktopExecArgument(std::string_view argument) {
     std::string value;
     for (char c : quoted) {
         switch (c) {
-            case '\\': value += "\\\\"; break;
-            case '\n': value += "\\n"; break;
-            case '\t': value += "\\t"; break;
-            case '\r': value += "\\r"; break;
-            default: value += c;
+            case '\\':
+                value += "\\\\";
+                break;
+            case '\n':
+                value += "\\n";
+                break;
+            case '\t':
+                value += "\\t";
+                break;
+            case '\r':
+                value += "\\r";
+                break;
+            default:
+                value += c;
         }
     }
     return value;
@@ -158,12 +174,24 @@ std::vector<std::string> SplitDesktopExec(std::string_view value) {
             continue;
         }
         switch (char next = value[++i]) {
-            case 's': text += ' '; break;
-            case 'n': text += '\n'; break;
-            case 't': text += '\t'; break;
-            case 'r': text += '\r'; break;
-            case '\\': text += '\\'; break;
-            default: text += '\\'; text += next;
+            case 's':
+                text += ' ';
+                break;
+            case 'n':
+                text += '\n';
+                break;
+            case 't':
+                text += '\t';
+                break;
+            case 'r':
+                text += '\r';
+                break;
+            case '\\':
+                text += '\\';
+                break;
+            default:
+                text += '\\';
+                text += next;
         }
     }
     std::vector<std::string> arguments;
@@ -184,8 +212,10 @@ std::vector<std::string> SplitDesktopExec(std::string_view value) {
             inArgument = false;
         } else {
             inArgument = true;
-            if (c == '"') quoted = true;
-            else current += c;
+            if (c == '"')
+                quoted = true;
+            else
+                current += c;
         }
     }
     if (inArgument) arguments.push_back(std::move(current));

@@ -89,9 +89,9 @@ bool AskFileManager(const FileManagerBus& bus, const char* method, const std::st
     QDBusConnection connection =
         bus.connectionName.isEmpty() ? QDBusConnection::sessionBus() : QDBusConnection(bus.connectionName);
     if (!connection.isConnected()) return false;
-    QDBusMessage call = QDBusMessage::createMethodCall(bus.service, QString::fromLatin1(kFileManagerPath),
-                                                       QString::fromLatin1(kFileManagerInterface),
-                                                       QString::fromLatin1(method));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(bus.service, QString::fromLatin1(kFileManagerPath),
+                                       QString::fromLatin1(kFileManagerInterface), QString::fromLatin1(method));
     call << QStringList{QString::fromLatin1(FileUriBytes(Absolute(path)))} << QString();
     const QDBusMessage reply = connection.call(call, QDBus::Block, kFileManagerTimeoutMs);
     return reply.type() == QDBusMessage::ReplyMessage;
@@ -146,8 +146,13 @@ std::string TypeText(const std::string& path, const struct stat& st) {
 
 // "-rwxr-x--- (0750)", as ls shows it.
 std::string PermissionText(mode_t mode) {
-    std::string text = S_ISDIR(mode) ? "d" : S_ISLNK(mode) ? "l" : S_ISREG(mode) ? "-" : S_ISFIFO(mode) ? "p"
-                     : S_ISSOCK(mode) ? "s" : S_ISCHR(mode) ? "c" : "b";
+    std::string text = S_ISDIR(mode)    ? "d"
+                       : S_ISLNK(mode)  ? "l"
+                       : S_ISREG(mode)  ? "-"
+                       : S_ISFIFO(mode) ? "p"
+                       : S_ISSOCK(mode) ? "s"
+                       : S_ISCHR(mode)  ? "c"
+                                        : "b";
     const char* letters = "rwxrwxrwx";
     for (int bit = 0; bit < 9; ++bit) text += (mode & (0400 >> bit)) ? letters[bit] : '-';
     auto special = [&](int position, mode_t flag, char withExecute, char without) {

@@ -23,9 +23,9 @@ bool Exists(const std::string& path) { return !path.empty() && platform::PathExi
 // asks for the diagnostics, not for a snapshot called "debug".
 bool IsSwitchOrOption(std::string_view param) {
     if (param.starts_with("/")) param.remove_prefix(1);
-    for (std::string_view word : {"noinstall", "treemap", "comparetrees", "duplicates", "keepdesigntab",
-                                  "debug_treemap", "debug", "is_admin", "uninstall", "ForceInstall",
-                                  "shell_register", "shell_unregister"}) {
+    for (std::string_view word :
+         {"noinstall", "treemap", "comparetrees", "duplicates", "keepdesigntab", "debug_treemap", "debug", "is_admin",
+          "uninstall", "ForceInstall", "shell_register", "shell_unregister"}) {
         if (param == word) return true;
     }
     for (std::string_view option : {"date", "dateoffset", "saveas", "fn"}) {

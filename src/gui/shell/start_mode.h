@@ -11,8 +11,8 @@ enum class StartMode { Ordinary, FileCompare, FolderCompare, FolderScan };
 
 struct StartRequest {
     StartMode mode = StartMode::Ordinary;
-    std::string a;           // first file or folder
-    std::string b;           // second file or folder
+    std::string a;             // first file or folder
+    std::string b;             // second file or folder
     bool showTreemap = false;  // the switch "treemap"
     // Folder scan only: the snapshot to write before exiting, with its date
     // placeholders expanded; empty for an interactive scan.

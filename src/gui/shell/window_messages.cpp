@@ -34,21 +34,25 @@ void WindowMessages::ShowMessage(MessageKind kind, const std::string& text) {
         AddErrorLine(text);
         return;
     }
-    OnWindowThread([this, kind, text] {
-        QMessageBox box(kind == MessageKind::Error ? QMessageBox::Critical : QMessageBox::Information,
-                        QApplication::applicationDisplayName(), Q(text), QMessageBox::Ok, window_);
-        if (kind == MessageKind::InfoForeground && window_) {
-            window_->raise();
-            window_->activateWindow();
-        }
-        box.exec();
-    }, true);
+    OnWindowThread(
+        [this, kind, text] {
+            QMessageBox box(kind == MessageKind::Error ? QMessageBox::Critical : QMessageBox::Information,
+                            QApplication::applicationDisplayName(), Q(text), QMessageBox::Ok, window_);
+            if (kind == MessageKind::InfoForeground && window_) {
+                window_->raise();
+                window_->activateWindow();
+            }
+            box.exec();
+        },
+        true);
 }
 
 void WindowMessages::AddErrorLine(const std::string& text) {
-    OnWindowThread([this, text] {
-        if (addErrorLine_) addErrorLine_(text);
-    }, false);
+    OnWindowThread(
+        [this, text] {
+            if (addErrorLine_) addErrorLine_(text);
+        },
+        false);
 }
 
 void WindowMessages::ShowNotification(const std::string& text) {
@@ -59,24 +63,32 @@ MessageAnswer WindowMessages::Ask(AskButtons buttons, const std::string& text, c
     const MessageAnswer cautious = buttons == AskButtons::OkCancel ? MessageAnswer::Cancel : MessageAnswer::No;
     if (closing_ && QThread::currentThread() != qApp->thread()) return cautious;
     MessageAnswer answer = cautious;
-    OnWindowThread([&] {
-        const QMessageBox::StandardButtons offered = buttons == AskButtons::OkCancel
-                                                         ? QMessageBox::Ok | QMessageBox::Cancel
-                                                         : QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-        QMessageBox box(QMessageBox::Question, Q(caption.empty() ? "Tandrel" : caption), Q(text), offered, window_);
-        switch (box.exec()) {
-            case QMessageBox::Ok: answer = MessageAnswer::Ok; break;
-            case QMessageBox::Yes: answer = MessageAnswer::Yes; break;
-            case QMessageBox::No: answer = MessageAnswer::No; break;
-            default: answer = MessageAnswer::Cancel; break;
-        }
-    }, true);
+    OnWindowThread(
+        [&] {
+            const QMessageBox::StandardButtons offered = buttons == AskButtons::OkCancel
+                                                             ? QMessageBox::Ok | QMessageBox::Cancel
+                                                             : QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+            QMessageBox box(QMessageBox::Question, Q(caption.empty() ? "Tandrel" : caption), Q(text), offered, window_);
+            switch (box.exec()) {
+                case QMessageBox::Ok:
+                    answer = MessageAnswer::Ok;
+                    break;
+                case QMessageBox::Yes:
+                    answer = MessageAnswer::Yes;
+                    break;
+                case QMessageBox::No:
+                    answer = MessageAnswer::No;
+                    break;
+                default:
+                    answer = MessageAnswer::Cancel;
+                    break;
+            }
+        },
+        true);
     return answer;
 }
 
-bool WindowMessages::IsCtrlHeld() {
-    return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
-}
+bool WindowMessages::IsCtrlHeld() { return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier); }
 
 void ShowFadingNotification(QWidget* window, const QString& text) {
     auto* popup = new QLabel(text, nullptr, Qt::ToolTip | Qt::FramelessWindowHint);

@@ -174,8 +174,10 @@ void TFormCompareFiles::Poll() {
 
 void TFormCompareFiles::ShowResult(TFileCompareResult result) {
     edFileCompareResult->setText(Q(std::string(CompareResultText(result))));
-    if (result == FC_IDENTICAL) Colour(edFileCompareResult, QColor(0, 128, 0), Qt::white);
-    else Colour(edFileCompareResult, Qt::red, Qt::white);
+    if (result == FC_IDENTICAL)
+        Colour(edFileCompareResult, QColor(0, 128, 0), Qt::white);
+    else
+        Colour(edFileCompareResult, Qt::red, Qt::white);
 }
 
 void TFormCompareFiles::Finish() {

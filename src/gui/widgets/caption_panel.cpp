@@ -42,8 +42,10 @@ TCaptionPanelK::TCaptionPanelK(const QString& caption, QWidget* parent) : QFrame
     bar->installEventFilter(this);
     caption_->installEventFilter(this);
     connect(close_, &QToolButton::clicked, this, [this] {
-        if (OnCaptionButton) OnCaptionButton();
-        else hide();
+        if (OnCaptionButton)
+            OnCaptionButton();
+        else
+            hide();
     });
     hide();
 }

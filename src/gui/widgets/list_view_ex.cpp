@@ -213,9 +213,8 @@ TListViewEx::TListViewEx(QWidget* parent) : QTableView(parent), model_(new TList
         if (index.isValid()) emit DblClick(index.row());
     });
     setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        emit RowContextMenu(viewport()->mapToGlobal(pos), rowAt(pos.y()));
-    });
+    connect(this, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { emit RowContextMenu(viewport()->mapToGlobal(pos), rowAt(pos.y())); });
 }
 
 TListViewEx::~TListViewEx() = default;

@@ -52,9 +52,9 @@ public:
     int lastTopItemIndex = -1;
     // Shown on a right click on the column header when set (not owned).
     QMenu* PopupMenu_Header = nullptr;
-    int selectedRecordIdx = -1;          // non-virtual mode: saved selected row
-    std::vector<int> selectedRecordId;   // virtual mode: saved data indices
-    int topRecordIdx = -1;               // non-virtual mode: saved top row
+    int selectedRecordIdx = -1;         // non-virtual mode: saved selected row
+    std::vector<int> selectedRecordId;  // virtual mode: saved data indices
+    int topRecordIdx = -1;              // non-virtual mode: saved top row
     int previousItemIndex = -1;
     bool LvResizingColumn = false;
     bool LvDraggingColumn = false;

@@ -115,10 +115,17 @@ void TFormPleaseWait::ShowTreemapControls(bool show) {
 
 void TFormPleaseWait::SetStarter(int mode, std::function<void()> start) {
     switch (mode) {
-        case ModeTreemapScan: startTreemapScan_ = std::move(start); break;
-        case ModeSnapshotComparison: startSnapshotComparison_ = std::move(start); break;
-        case ModeDirectoryComparison: startDirectoryComparison_ = std::move(start); break;
-        default: break;  // no other mode starts anything
+        case ModeTreemapScan:
+            startTreemapScan_ = std::move(start);
+            break;
+        case ModeSnapshotComparison:
+            startSnapshotComparison_ = std::move(start);
+            break;
+        case ModeDirectoryComparison:
+            startDirectoryComparison_ = std::move(start);
+            break;
+        default:
+            break;  // no other mode starts anything
     }
 }
 
@@ -182,10 +189,17 @@ void TFormPleaseWait::Timer1Timer() {
     started_ = true;
     std::function<void()> start;
     switch (Mode) {
-        case ModeTreemapScan: start = startTreemapScan_; break;
-        case ModeSnapshotComparison: start = startSnapshotComparison_; break;
-        case ModeDirectoryComparison: start = startDirectoryComparison_; break;
-        default: return;
+        case ModeTreemapScan:
+            start = startTreemapScan_;
+            break;
+        case ModeSnapshotComparison:
+            start = startSnapshotComparison_;
+            break;
+        case ModeDirectoryComparison:
+            start = startDirectoryComparison_;
+            break;
+        default:
+            return;
     }
     // A copy: the operation may run its own loop and close this window meanwhile.
     if (start) start();
