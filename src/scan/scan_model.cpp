@@ -17,14 +17,8 @@
 namespace tandrel {
 
 namespace {
-constexpr int kDefaultPauseStepMs = 500;
-std::atomic<int> pauseStepMs{kDefaultPauseStepMs};
 constexpr std::string_view kFreeSpaceName = "Free Space";
 }  // namespace
-
-namespace test_hooks {
-void SetPauseStepMs(int ms) { pauseStepMs = ms > 0 ? ms : kDefaultPauseStepMs; }
-}  // namespace test_hooks
 
 // ---- TDiskTreeMapEntry ----
 
@@ -115,14 +109,6 @@ TFileInfo GetFileInfo(const std::string& file) {
 }
 
 // ---- ScanModel ----
-
-bool ScanModel::WaitWhilePaused() const {
-    while (PauseOperation.load()) {
-        if (StopRequested()) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(pauseStepMs.load()));
-    }
-    return !StopRequested();
-}
 
 bool ScanModel::CanIncludeFreeSpace(const std::string& scanPath) {
     const std::string path = RemoveTrailingBackslash(Trim(scanPath));

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/stop_token.h"
 #include "common/thread_string_list.h"
 #include "common/types.h"
 #include "platform/memory_pages.h"
@@ -212,8 +213,9 @@ private:
     std::size_t count_ = 0;
 };
 
-// The one model of the current scan.
-class ScanModel {
+// The one model of the current scan. It is also the stop token of every job
+// that works on it (CancelOperation, PauseOperation, AppClosing).
+class ScanModel : public TStopToken {
 public:
     TOwningStore<TDiskTreeMapEntry> DiskTreeMapEntries;  // [0] root, [1] free space
     TDiskTreeMapEntry* FreeSpaceEntry = nullptr;
@@ -228,9 +230,6 @@ public:
     std::mutex csModifiedCount;
     std::mutex csNewDirectoryEntries;
 
-    std::atomic<bool> CancelOperation{false};
-    std::atomic<bool> PauseOperation{false};
-    std::atomic<bool> AppClosing{false};
     TThreadStringList ProgressText;
 
     // Snapshot store state.
@@ -240,11 +239,6 @@ public:
     std::string TempSnapshotRootPath;
     std::mutex csSnapshotDetails;
     std::vector<std::unique_ptr<TSnapshotDetails>> SnapshotDetailsCache;
-
-    // True when a cancel or close was asked for.
-    bool StopRequested() const { return CancelOperation.load() || AppClosing.load(); }
-    // Sleeps in 500 ms steps while paused; false when a stop was asked for.
-    bool WaitWhilePaused() const;
 
     // First half of a reset: the root node and the free-space node of the
     // file system holding scanPath; with includeFreeSpace the free space is
@@ -262,11 +256,5 @@ public:
 
 // The process's current model.
 ScanModel& CurrentModel();
-
-namespace test_hooks {
-// Length of one sleep step while paused (500 ms unless a test shortens it);
-// 0 or less restores the default.
-void SetPauseStepMs(int ms);
-}  // namespace test_hooks
 
 }  // namespace tandrel
