@@ -8,7 +8,7 @@ PACKAGES=(
   g++ clang cmake ninja-build pkg-config
   libicu-dev zlib1g-dev qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-apps netpbm hyperfine python3
+  xvfb xauth x11-apps netpbm hyperfine python3 ccache
 )
 
 missing=()
@@ -28,5 +28,6 @@ fi
 
 BUILD=${1:-build}
 shift || true
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+# ccache keeps rebuilds of the three test builds short.
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache "$@" >/dev/null
 cmake --build "$BUILD"

@@ -20,7 +20,8 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::set<std::s
             name.resize(eq);
         }
         if (flags.count(name) && !inlineValue) {
-            parsed.options[name] = "1";
+            // A string, not a literal: GCC 12 falsely warns (-Wrestrict) on this assignment.
+            parsed.options[name] = std::string(1, '1');
         } else if (valueOptions.count(name)) {
             if (!inlineValue) {
                 if (i + 1 >= args.size()) {
