@@ -17,6 +17,7 @@
 
 #include "common/app_folders.h"
 #include "gui/disk/disk_treemap_view.h"
+#include "gui/disk/scan_run.h"
 #include "gui/disk/tree_size_model.h"
 #include "gui/shell/main_window.h"
 #include "scan/folder_records.h"
@@ -45,7 +46,7 @@ protected:
         window = std::make_unique<TFormMain>(model);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        view = window->FormDirectoryAnalysis;
+        view = &window->AnalysisView();
     }
 
     void TearDown() override {
@@ -59,9 +60,9 @@ protected:
     }
 
     void Scan() {
-        window->FormDiskTreeMap->SetFolder(dir.Path("tree"));
+        window->TreemapView().SetFolder(dir.Path("tree"));
         bool done = false;
-        window->FormDiskTreeMap->bStartTreemapClick([&] { done = true; }, false);
+        window->ScanRun().Start([&] { done = true; }, false);
         for (int i = 0; i < 1000 && !done; ++i) QTest::qWait(10);
         ASSERT_TRUE(done);
     }
@@ -187,7 +188,7 @@ TEST_F(DirectoryAnalysisTest, SelectingAnotherFolderResetsTheChartSortAndEmptyFo
     ColumnClick(chart, chart.ColumnIndexOfCaption("Path"));
     EXPECT_EQ(ChartRows(), (std::vector<std::string>{"e", "b", "a"}));
 
-    window->pcTreeMapTreeSize->setCurrentWidget(window->tsTreeSize);
+    window->WidgetsForTest().pcTreeMapTreeSize->setCurrentWidget(window->WidgetsForTest().tsTreeSize);
     const auto greenPixels = [&] {
         const QImage image = chart.viewport()->grab().toImage();
         int count = 0;
@@ -221,14 +222,15 @@ TEST_F(DirectoryAnalysisTest, ExportWritesTheListedRowsInRowOrder) {
 }
 
 TEST_F(DirectoryAnalysisTest, OverviewIsEmptyBeforeAScanAndShowsTheLiveScan) {
-    window->pcTreeMapTreeSize->setCurrentWidget(window->tsVolumeStatistics);
-    EXPECT_EQ(window->lvOverview->ItemsCount(), 0);
+    window->WidgetsForTest().pcTreeMapTreeSize->setCurrentWidget(window->WidgetsForTest().tsVolumeStatistics);
+    EXPECT_EQ(window->WidgetsForTest().lvOverview->ItemsCount(), 0);
     Scan();
-    ASSERT_EQ(window->lvOverview->ItemsCount(), 6);
-    EXPECT_EQ(window->lvOverview->GetText_K(1, 0).toStdString(), "Age of snapshot");
-    EXPECT_EQ(window->lvOverview->GetText_K(1, 1).toStdString(), "0s");
-    EXPECT_EQ(window->lvOverview->GetText_K(3, 1).toStdString(), "17,825,803");  // 6 + 8 + 3 MiB + 11 bytes
-    EXPECT_EQ(window->lvOverview->GetText_K(5, 1).toStdString(), "5");
+    ASSERT_EQ(window->WidgetsForTest().lvOverview->ItemsCount(), 6);
+    EXPECT_EQ(window->WidgetsForTest().lvOverview->GetText_K(1, 0).toStdString(), "Age of snapshot");
+    EXPECT_EQ(window->WidgetsForTest().lvOverview->GetText_K(1, 1).toStdString(), "0s");
+    EXPECT_EQ(window->WidgetsForTest().lvOverview->GetText_K(3, 1).toStdString(),
+              "17,825,803");  // 6 + 8 + 3 MiB + 11 bytes
+    EXPECT_EQ(window->WidgetsForTest().lvOverview->GetText_K(5, 1).toStdString(), "5");
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "common/app_folders.h"
 #include "common/messages.h"
 #include "gui/disk/disk_treemap_view.h"
+#include "gui/disk/scan_run.h"
 #include "gui/disk/treemap_painter.h"
 #include "gui/shell/save_snapshot_panel.h"
 #include "gui/shell/settings_panel.h"
@@ -52,7 +53,7 @@ protected:
     // record: messages go to a recording sink instead of the window's own.
     TFormMain& Open(StartRequest start = {}, bool record = true) {
         window = std::make_unique<TFormMain>(model, start);
-        window->FormDiskTreeMap->SetFolder(dir.Path("tree"));
+        window->TreemapView().SetFolder(dir.Path("tree"));
         if (record) messages = std::make_unique<RecordingMessages>();
         window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
@@ -80,88 +81,93 @@ protected:
 
 TEST_F(MainWindowTest, StartsOnTheTreemapWithoutScanningARememberedFolder) {
     TFormMain& w = Open();
+    TFormMainUi& ui = w.WidgetsForTest();
     QTest::qWait(400);  // past the start timer
-    EXPECT_TRUE(w.IsPageVisible(w.tsTreeMap));
-    EXPECT_TRUE(w.panelMainSwitch->isVisible());
+    EXPECT_TRUE(w.IsPageVisible(ui.tsTreeMap));
+    EXPECT_TRUE(ui.panelMainSwitch->isVisible());
     EXPECT_FALSE(w.OperationInProgress());
-    EXPECT_TRUE(w.FormDiskTreeMap->bStartTreemap->isEnabled());
+    EXPECT_TRUE(w.TreemapView().bStartTreemap->isEnabled());
     EXPECT_EQ(AppSettingsFolder(), model.SnapshotsPath) << "an empty snapshots folder falls back";
 }
 
 TEST_F(MainWindowTest, EveryPageIsReachableByMenuAndButtons) {
     TFormMain& w = Open();
+    TFormMainUi& ui = w.WidgetsForTest();
     const struct {
         QAction* item;
         QWidget* page;
     } menu[] = {
-        {w.miTreeSize, w.tsTreeSize},
-        {w.miDirectoryStatistics, w.tsDirectoryStatistics},
-        {w.miFileStatistics, w.tsFileStatistics},
-        {w.miOverview, w.tsVolumeStatistics},
-        {w.miCompareSnapshots, w.tsCompareSnapshots},
-        {w.miCompareDirectories, w.tsCompareDirectories},
-        {w.miDuplicateFiles, w.tsDuplicates},
-        {w.miRenameFiles, w.tsMultipleRename},
-        {w.miTreeMap, w.tsTreeMap},
+        {ui.miTreeSize, ui.tsTreeSize},
+        {ui.miDirectoryStatistics, ui.tsDirectoryStatistics},
+        {ui.miFileStatistics, ui.tsFileStatistics},
+        {ui.miOverview, ui.tsVolumeStatistics},
+        {ui.miCompareSnapshots, ui.tsCompareSnapshots},
+        {ui.miCompareDirectories, ui.tsCompareDirectories},
+        {ui.miDuplicateFiles, ui.tsDuplicates},
+        {ui.miRenameFiles, ui.tsMultipleRename},
+        {ui.miTreeMap, ui.tsTreeMap},
     };
     for (const auto& m : menu) {
         m.item->trigger();
         EXPECT_TRUE(w.IsPageVisible(m.page)) << m.item->objectName().toStdString();
-        EXPECT_EQ(w.panelMainSwitch->isVisible(), w.VisiblePage() == w.tsDiskX);
+        EXPECT_EQ(ui.panelMainSwitch->isVisible(), w.VisiblePage() == ui.tsDiskX);
     }
     const struct {
         QToolButton* button;
         QWidget* page;
     } buttons[] = {
-        {w.btnTreeSize, w.tsTreeSize},
-        {w.btnDirectoryStatistics, w.tsDirectoryStatistics},
-        {w.btnFileStatistics, w.tsFileStatistics},
-        {w.btnOverview, w.tsVolumeStatistics},
-        {w.btnTreeMap, w.tsTreeMap},
+        {ui.btnTreeSize, ui.tsTreeSize},
+        {ui.btnDirectoryStatistics, ui.tsDirectoryStatistics},
+        {ui.btnFileStatistics, ui.tsFileStatistics},
+        {ui.btnOverview, ui.tsVolumeStatistics},
+        {ui.btnTreeMap, ui.tsTreeMap},
     };
     for (const auto& b : buttons) {
         QTest::mouseClick(b.button, Qt::LeftButton);
         EXPECT_TRUE(w.IsPageVisible(b.page)) << b.button->objectName().toStdString();
         EXPECT_TRUE(b.button->isChecked());
     }
-    w.miTreeSize->trigger();
-    EXPECT_EQ("1", w.edLastTreeMapTab->text().toStdString());
-    w.miTreeMap->trigger();
-    EXPECT_EQ("0", w.edLastTreeMapTab->text().toStdString());
+    ui.miTreeSize->trigger();
+    EXPECT_EQ("1", ui.edLastTreeMapTab->text().toStdString());
+    ui.miTreeMap->trigger();
+    EXPECT_EQ("0", ui.edLastTreeMapTab->text().toStdString());
 
     // Each tool page leads back to the treemap.
-    w.miDuplicateFiles->trigger();
-    QTest::mouseClick(w.tsDuplicates->findChild<QPushButton*>("bBackDuplicates"), Qt::LeftButton);
-    EXPECT_TRUE(w.IsPageVisible(w.tsTreeMap));
+    ui.miDuplicateFiles->trigger();
+    QTest::mouseClick(ui.tsDuplicates->findChild<QPushButton*>("bBackDuplicates"), Qt::LeftButton);
+    EXPECT_TRUE(w.IsPageVisible(ui.tsTreeMap));
 
     // The navigation bar lists the visible pages and shows the one chosen.
     QStringList entries;
-    for (int i = 0; i < w.BrenixNavBar1->topLevelItemCount(); ++i) entries << w.BrenixNavBar1->topLevelItem(i)->text(0);
+    for (int i = 0; i < ui.BrenixNavBar1->topLevelItemCount(); ++i)
+        entries << ui.BrenixNavBar1->topLevelItem(i)->text(0);
     EXPECT_EQ((QStringList{"Tandrel", "Disk Tree Map", "Compare Snapshots", "Compare Directories", "Duplicates",
                            "Multi-Rename", "Compare files", "BrenixRCS"}),
               entries);
-    w.BrenixNavBar1->setCurrentItem(w.BrenixNavBar1->topLevelItem(6));
-    EXPECT_TRUE(w.IsPageVisible(w.tsCompareFiles));
+    ui.BrenixNavBar1->setCurrentItem(ui.BrenixNavBar1->topLevelItem(6));
+    EXPECT_TRUE(w.IsPageVisible(ui.tsCompareFiles));
 
     // The settings panel opens on the page of its menu entry.
-    w.miShellOptions->trigger();
-    EXPECT_TRUE(w.panelSettings->isVisible());
-    EXPECT_EQ("Shell options", w.panelSettings->pages->tabText(w.panelSettings->pages->currentIndex()).toStdString());
-    w.miFileComparisonSettings->trigger();
-    EXPECT_EQ("Duplicate Files", w.panelSettings->pages->tabText(w.panelSettings->pages->currentIndex()).toStdString());
-    QTest::mouseClick(w.panelSettings->bCloseSettings, Qt::LeftButton);
-    EXPECT_FALSE(w.panelSettings->isVisible());
+    ui.miShellOptions->trigger();
+    EXPECT_TRUE(ui.panelSettings->isVisible());
+    EXPECT_EQ("Shell options", ui.panelSettings->pages->tabText(ui.panelSettings->pages->currentIndex()).toStdString());
+    ui.miFileComparisonSettings->trigger();
+    EXPECT_EQ("Duplicate Files",
+              ui.panelSettings->pages->tabText(ui.panelSettings->pages->currentIndex()).toStdString());
+    QTest::mouseClick(ui.panelSettings->bCloseSettings, Qt::LeftButton);
+    EXPECT_FALSE(ui.panelSettings->isVisible());
 }
 
 TEST_F(MainWindowTest, ForeignSenderIsRefused) {
     TFormMain& w = Open();
-    w.miCompareSnapshots->trigger();
+    TFormMainUi& ui = w.WidgetsForTest();
+    ui.miCompareSnapshots->trigger();
     QObject stranger;
     w.miToolsMenuGenericClick(&stranger);
     w.miShellOptionsClick(&stranger);
     EXPECT_EQ((std::vector<std::string>{"Unknown sender", "Unknown sender"}), messages->shown);
-    EXPECT_TRUE(w.IsPageVisible(w.tsCompareSnapshots));
-    EXPECT_FALSE(w.panelSettings->isVisible());
+    EXPECT_TRUE(w.IsPageVisible(ui.tsCompareSnapshots));
+    EXPECT_FALSE(ui.panelSettings->isVisible());
 }
 
 TEST_F(MainWindowTest, BusyGuardRefusesASecondOperation) {
@@ -169,40 +175,43 @@ TEST_F(MainWindowTest, BusyGuardRefusesASecondOperation) {
     auto* other = new TFormPleaseWait(model, &w);
     w.PleaseWaitSlot(3) = other;
     EXPECT_TRUE(w.OperationInProgress());
-    QTest::mouseClick(w.FormDiskTreeMap->bStartTreemap, Qt::LeftButton);
+    QTest::mouseClick(w.TreemapView().bStartTreemap, Qt::LeftButton);
     EXPECT_EQ((std::vector<std::string>{"Another operation is in progress"}), messages->notifications);
-    EXPECT_FALSE(w.FormDiskTreeMap->Running());
+    EXPECT_FALSE(w.ScanRun().Running());
     delete other;  // the slot empties itself
     EXPECT_FALSE(w.OperationInProgress());
 }
 
 TEST_F(MainWindowTest, MessagesLogOpensItselfNewestFirst) {
     TFormMain& w = Open();
-    EXPECT_FALSE(w.cpanelErrorLog->isVisible());
+    TFormMainUi& ui = w.WidgetsForTest();
+    EXPECT_FALSE(ui.cpanelErrorLog->isVisible());
     w.AddErrorLine("first");
     w.AddErrorLine("second");
-    EXPECT_TRUE(w.cpanelErrorLog->isVisible());
-    EXPECT_EQ("second\nfirst", w.edErrorLog->toPlainText().toStdString());
-    QTest::mouseClick(w.cpanelErrorLog->findChild<QPushButton*>("bClearLog"), Qt::LeftButton);
-    EXPECT_EQ("", w.edErrorLog->toPlainText().toStdString());
+    EXPECT_TRUE(ui.cpanelErrorLog->isVisible());
+    EXPECT_EQ("second\nfirst", ui.edErrorLog->toPlainText().toStdString());
+    QTest::mouseClick(ui.cpanelErrorLog->findChild<QPushButton*>("bClearLog"), Qt::LeftButton);
+    EXPECT_EQ("", ui.edErrorLog->toPlainText().toStdString());
 }
 
 TEST_F(MainWindowTest, WorkerMessagesArriveOnTheWindowThread) {
     TFormMain& w = Open({}, false);
+    TFormMainUi& ui = w.WidgetsForTest();
     std::thread worker([] { GetMessages().AddErrorLine("from a worker"); });
     worker.join();
-    ASSERT_TRUE(WaitFor([&] { return w.cpanelErrorLog->isVisible(); }));
-    EXPECT_EQ("from a worker", w.edErrorLog->toPlainText().toStdString());
+    ASSERT_TRUE(WaitFor([&] { return ui.cpanelErrorLog->isVisible(); }));
+    EXPECT_EQ("from a worker", ui.edErrorLog->toPlainText().toStdString());
 }
 
 TEST_F(MainWindowTest, SettingsAreSavedWhenTheSettingsPanelCloses) {
     const std::string ini = AppSettingsFolder() + "main_window_test.ini";
     {
         TFormMain& w = Open();
+        TFormMainUi& ui = w.WidgetsForTest();
         w.findChild<QLineEdit*>("edCompareVolumes1")->setText("  [kept] value  ");
-        w.miTreemapSettings->trigger();
-        w.panelSettings->cbAutoUpdateTreemap->setChecked(false);
-        QTest::mouseClick(w.panelSettings->bCloseSettings, Qt::LeftButton);
+        ui.miTreemapSettings->trigger();
+        ui.panelSettings->cbAutoUpdateTreemap->setChecked(false);
+        QTest::mouseClick(ui.panelSettings->bCloseSettings, Qt::LeftButton);
         ASSERT_TRUE(platform::FileExists(ini));
         // Changed afterwards without closing the panel: not kept.
         w.findChild<QLineEdit*>("edCompareVolumes2")->setText("lost");
@@ -210,34 +219,36 @@ TEST_F(MainWindowTest, SettingsAreSavedWhenTheSettingsPanelCloses) {
         window.reset();
     }
     TFormMain& w = Open();
+    TFormMainUi& ui = w.WidgetsForTest();
     EXPECT_EQ("[kept] value", w.findChild<QLineEdit*>("edCompareVolumes1")->text().toStdString());
     EXPECT_EQ("", w.findChild<QLineEdit*>("edCompareVolumes2")->text().toStdString());
-    EXPECT_FALSE(w.panelSettings->cbAutoUpdateTreemap->isChecked());
-    EXPECT_EQ(dir.Path("tree"), w.FormDiskTreeMap->Folder()) << "the treemap folder is persisted too";
+    EXPECT_FALSE(ui.panelSettings->cbAutoUpdateTreemap->isChecked());
+    EXPECT_EQ(dir.Path("tree"), w.TreemapView().Folder()) << "the treemap folder is persisted too";
 }
 
 TEST_F(MainWindowTest, ScanRunFillsTheModelAndItsSnapshotCanBeSaved) {
     TFormMain& w = Open();
-    QTest::mouseClick(w.FormDiskTreeMap->bStartTreemap, Qt::LeftButton);
+    TFormMainUi& ui = w.WidgetsForTest();
+    QTest::mouseClick(w.TreemapView().bStartTreemap, Qt::LeftButton);
     EXPECT_TRUE(w.OperationInProgress());
-    ASSERT_TRUE(WaitFor([&] { return !w.FormDiskTreeMap->Running(); }));
+    ASSERT_TRUE(WaitFor([&] { return !w.ScanRun().Running(); }));
     EXPECT_FALSE(w.OperationInProgress());
     // The map is drawn: the root box covers the surface in its level colour.
     ASSERT_FALSE(model.DiskTreeMapEntries.Empty());
     ASSERT_TRUE(model.DiskTreeMapEntries[0]->_BoxInfo);
-    const QImage& map = w.FormDiskTreeMap->Painter().Image();
+    const QImage& map = w.TreemapView().Painter().Image();
     ASSERT_FALSE(map.isNull());
     EXPECT_NE(TTreemapPainter::kBackgroundColor, map.pixel(map.width() / 2, map.height() - 3));
     ASSERT_TRUE(platform::FileExists(model.TempSnapshotFn));
-    ASSERT_TRUE(w.bTreeMap_SaveAsSnapshot3->isEnabled());
+    ASSERT_TRUE(ui.bTreeMap_SaveAsSnapshot3->isEnabled());
 
-    QTest::mouseClick(w.bTreeMap_SaveAsSnapshot3, Qt::LeftButton);
-    ASSERT_TRUE(w.panelSaveSnapshot->isVisible());
-    EXPECT_TRUE(w.panelSaveSnapshot->Edit1->text().endsWith(".snapshot"));
-    QTest::keyClicks(w.panelSaveSnapshot->edSaveSnapshotComment, "kept");
-    QTest::mouseClick(w.panelSaveSnapshot->btnSaveSnapshotNow, Qt::LeftButton);
-    EXPECT_FALSE(w.panelSaveSnapshot->isVisible());
-    EXPECT_FALSE(w.bTreeMap_SaveAsSnapshot3->isEnabled());
+    QTest::mouseClick(ui.bTreeMap_SaveAsSnapshot3, Qt::LeftButton);
+    ASSERT_TRUE(ui.panelSaveSnapshot->isVisible());
+    EXPECT_TRUE(ui.panelSaveSnapshot->Edit1->text().endsWith(".snapshot"));
+    QTest::keyClicks(ui.panelSaveSnapshot->edSaveSnapshotComment, "kept");
+    QTest::mouseClick(ui.panelSaveSnapshot->btnSaveSnapshotNow, Qt::LeftButton);
+    EXPECT_FALSE(ui.panelSaveSnapshot->isVisible());
+    EXPECT_FALSE(ui.bTreeMap_SaveAsSnapshot3->isEnabled());
     EXPECT_TRUE(model.TempSnapshotFn.find(" - kept.snapshot") != std::string::npos) << model.TempSnapshotFn;
     EXPECT_TRUE(platform::FileExists(model.TempSnapshotFn));
 }
@@ -245,9 +256,9 @@ TEST_F(MainWindowTest, ScanRunFillsTheModelAndItsSnapshotCanBeSaved) {
 TEST_F(MainWindowTest, ClosingDuringAScanEndsItWithoutWaitingForTheWalk) {
     for (int i = 0; i < 3000; ++i) dir.WriteFile("big/d" + std::to_string(i % 50) + "/f" + std::to_string(i), "x");
     TFormMain& w = Open();
-    w.FormDiskTreeMap->SetFolder(dir.Path("big"));
-    QTest::mouseClick(w.FormDiskTreeMap->bStartTreemap, Qt::LeftButton);
-    ASSERT_TRUE(w.FormDiskTreeMap->Running());
+    w.TreemapView().SetFolder(dir.Path("big"));
+    QTest::mouseClick(w.TreemapView().bStartTreemap, Qt::LeftButton);
+    ASSERT_TRUE(w.ScanRun().Running());
     w.close();
     window.reset();  // waits for the worker, which sees the closing flag
     EXPECT_TRUE(model.AppClosing.load());
@@ -255,27 +266,29 @@ TEST_F(MainWindowTest, ClosingDuringAScanEndsItWithoutWaitingForTheWalk) {
 
 TEST_F(MainWindowTest, NavigationPanelStaysOpenWhileThePointerIsInsideIt) {
     TFormMain& w = Open();
-    w.panelSettings->cbShowDynamicMenu->setChecked(true);
-    ASSERT_TRUE(w.panelMenu->isVisible());
+    TFormMainUi& ui = w.WidgetsForTest();
+    ui.panelSettings->cbShowDynamicMenu->setChecked(true);
+    ASSERT_TRUE(ui.panelMenu->isVisible());
     QTest::qWait(50);
-    w.flagMenuCount = 0;  // whatever the platform's pointer did when the panel appeared
+    ui.flagMenuCount = 0;  // whatever the platform's pointer did when the panel appeared
     QEvent enter(QEvent::Enter), leave(QEvent::Leave);
-    QApplication::sendEvent(w.panelMenu, &enter);
-    QApplication::sendEvent(w.BrenixNavBar1, &enter);  // into a child
-    QApplication::sendEvent(w.panelMenu, &leave);      // the panel reports leaving
-    EXPECT_TRUE(w.flagMenuShow);
-    EXPECT_TRUE(WaitFor([&] { return w.panelMenu->height() == 341; }));
-    QApplication::sendEvent(w.BrenixNavBar1, &leave);
-    EXPECT_FALSE(w.flagMenuShow);
-    EXPECT_TRUE(WaitFor([&] { return w.panelMenu->height() < 100; })) << "collapses a third of a second later";
+    QApplication::sendEvent(ui.panelMenu, &enter);
+    QApplication::sendEvent(ui.BrenixNavBar1, &enter);  // into a child
+    QApplication::sendEvent(ui.panelMenu, &leave);      // the panel reports leaving
+    EXPECT_TRUE(ui.flagMenuShow);
+    EXPECT_TRUE(WaitFor([&] { return ui.panelMenu->height() == 341; }));
+    QApplication::sendEvent(ui.BrenixNavBar1, &leave);
+    EXPECT_FALSE(ui.flagMenuShow);
+    EXPECT_TRUE(WaitFor([&] { return ui.panelMenu->height() < 100; })) << "collapses a third of a second later";
 }
 
 TEST_F(MainWindowTest, LettersTypedIntoASizeEditPickItsUnit) {
     TFormMain& w = Open();
-    w.miFileComparisonSettings->trigger();
+    TFormMainUi& ui = w.WidgetsForTest();
+    ui.miFileComparisonSettings->trigger();
     for (auto [key, unit] : {std::pair{'k', 1}, std::pair{'G', 3}, std::pair{'b', 0}}) {
-        QTest::keyClick(w.panelSettings->edDuplicatesMinSize, key);
-        EXPECT_EQ(unit, w.panelSettings->cbDuplicatesMinSizeUnit->currentIndex());
+        QTest::keyClick(ui.panelSettings->edDuplicatesMinSize, key);
+        EXPECT_EQ(unit, ui.panelSettings->cbDuplicatesMinSizeUnit->currentIndex());
     }
 }
 
@@ -287,12 +300,13 @@ TEST_F(MainWindowTest, TwoFilesOpenTheCompareWindow) {
     start.a = a;
     start.b = b;
     TFormMain& w = Open(start);
+    TFormMainUi& ui = w.WidgetsForTest();
     EXPECT_EQ(QSize(600, 400), w.size());
-    EXPECT_TRUE(w.IsPageVisible(w.tsCompareFiles));
-    EXPECT_FALSE(w.tsCompareFiles->findChild<QPushButton*>("bBackCompareFiles")->isVisible());
+    EXPECT_TRUE(w.IsPageVisible(ui.tsCompareFiles));
+    EXPECT_FALSE(ui.tsCompareFiles->findChild<QPushButton*>("bBackCompareFiles")->isVisible());
     // The comparison starts by itself shortly after the first show.
-    ASSERT_TRUE(WaitFor([&] { return w.FormCompareFiles->edFileCompareResult->text() == "IDENTICAL"; }));
-    EXPECT_EQ(a, w.FormCompareFiles->FilenameEditA1->text().toStdString());
+    ASSERT_TRUE(WaitFor([&] { return w.CompareFilesView().edFileCompareResult->text() == "IDENTICAL"; }));
+    EXPECT_EQ(a, w.CompareFilesView().FilenameEditA1->text().toStdString());
 }
 
 }  // namespace

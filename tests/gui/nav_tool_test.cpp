@@ -21,6 +21,8 @@
 #include "common/app_folders.h"
 #include "common/paths.h"
 #include "gui/disk/disk_treemap_view.h"
+#include "gui/disk/scan_run.h"
+#include "gui/disk/treemap_debug_panel.h"
 #include "gui/shell/main_window.h"
 #include "platform/mounts.h"
 #include "scan/scan_model.h"
@@ -56,7 +58,8 @@ protected:
         messages.reset();
     }
 
-    TFormDiskTreeMap& map() { return *window->FormDiskTreeMap; }
+    TFormDiskTreeMap& map() { return window->TreemapView(); }
+    TScanRun& run() { return window->ScanRun(); }
     TFrameNavTool& frame() { return *map().frame1; }
     TViewWindow View() {
         std::lock_guard lock(model.csTreemap);
@@ -86,8 +89,8 @@ protected:
 
     void Scan(const std::string& folder) {
         map().SetFolder(folder);
-        map().bStartTreemapClick({}, false);
-        ASSERT_TRUE(WaitFor([&] { return !map().Running(); }));
+        run().Start({}, false);
+        ASSERT_TRUE(WaitFor([&] { return !run().Running(); }));
     }
 
     std::vector<std::string> FolderHistory() {
@@ -180,7 +183,7 @@ TEST_F(NavToolTest, ZoomKnobAtTheBottomZoomsInUntilReleased) {
         zoom = map().Navigator().ZoomX();
     }
     const std::size_t history = map().Navigator().History().size();
-    map().trackbarElevation2->setValue(900);
+    map().panelDebug->trackbarElevation2->setValue(900);
     QTest::mousePress(frame().imageElevationTool, Qt::LeftButton, {}, QPoint(12, 38));
     Drag(frame().imageElevationTool, QPoint(12, 200));
     EXPECT_EQ(TFrameNavTool::kKnobTravel, frame().ZoomKnobOffset());
@@ -194,7 +197,7 @@ TEST_F(NavToolTest, ZoomKnobAtTheBottomZoomsInUntilReleased) {
     EXPECT_FALSE(frame().timerElevation->isActive());
     EXPECT_EQ(TFrameNavTool::kKnobTravel / 2, frame().ZoomKnobOffset());
     EXPECT_EQ(centred, frame().imageElevationToolSmall->pos());
-    EXPECT_EQ(500, map().trackbarElevation2->value());
+    EXPECT_EQ(500, map().panelDebug->trackbarElevation2->value());
     EXPECT_GT(map().Navigator().History().size(), history);
     EXPECT_EQ(static_cast<int>(map().Navigator().History().size()) - 1, map().Navigator().HistoryIndex());
 
@@ -240,16 +243,16 @@ TEST_F(NavToolTest, ZoomKnobLetsGoOfANodeTooSmallToZoomTo) {
 
 TEST_F(NavToolTest, ZoomSliderFollowsTheViewAndZooms) {
     map().BuildTestTree("100\n50\n20");
-    EXPECT_EQ(1, map().trackbarElevation->value()) << "the whole canvas";
-    map().trackbarElevation->setValue(751);  // 1000 / 250 = 4 times
+    EXPECT_EQ(1, map().panelDebug->trackbarElevation->value()) << "the whole canvas";
+    map().panelDebug->trackbarElevation->setValue(751);  // 1000 / 250 = 4 times
     {
         std::lock_guard lock(model.csTreemap);
         EXPECT_NEAR(4.0, map().Navigator().ZoomX(), 0.05);
         EXPECT_NEAR(4.0, map().Navigator().ZoomY(), 0.05);
     }
-    EXPECT_NEAR(751, map().trackbarElevation->value(), 2);
+    EXPECT_NEAR(751, map().panelDebug->trackbarElevation->value(), 2);
     QTest::mouseClick(DebugButton("Z-reset"), Qt::LeftButton);
-    EXPECT_EQ(1, map().trackbarElevation->value());
+    EXPECT_EQ(1, map().panelDebug->trackbarElevation->value());
 }
 
 TEST_F(NavToolTest, TestTreeTakesOneFileOfNMiBPerLine) {
@@ -275,7 +278,7 @@ TEST_F(NavToolTest, ZoomHereFindsThePath) {
     EXPECT_EQ(nullptr, map().FindNode(dir.Path("tree/sub/b.bin/x")));
     EXPECT_EQ(nullptr, map().FindNode("/elsewhere/sub"));
 
-    map().edZoomToFolder->setText(QString::fromStdString(dir.Path("tree/sub")));
+    map().panelDebug->edZoomToFolder->setText(QString::fromStdString(dir.Path("tree/sub")));
     QTest::mouseClick(DebugButton("Zoom here"), Qt::LeftButton);
     std::lock_guard lock(model.csTreemap);
     EXPECT_EQ(sub, map().Navigator().ZoomTarget);
@@ -390,30 +393,30 @@ TEST_F(NavToolTest, FolderHistoryBackForwardAndUp) {
     EXPECT_EQ((std::vector<std::string>{tree, sub}), FolderHistory());
 
     QTest::mouseClick(DebugButton("Back"), Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return !map().Running(); }));
+    ASSERT_TRUE(WaitFor([&] { return !run().Running(); }));
     EXPECT_EQ(tree, map().Folder());
     EXPECT_EQ(0, map().lbDiskTreeMapHistory->currentRow());
     EXPECT_EQ(tree, model.ScanPath);
     QTest::mouseClick(DebugButton("Back"), Qt::LeftButton);  // none before the first
-    EXPECT_FALSE(map().Running());
+    EXPECT_FALSE(run().Running());
     EXPECT_EQ(tree, map().Folder());
 
     QTest::mouseClick(DebugButton("Forward"), Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return !map().Running(); }));
+    ASSERT_TRUE(WaitFor([&] { return !run().Running(); }));
     EXPECT_EQ(sub, map().Folder());
     EXPECT_EQ(1, map().lbDiskTreeMapHistory->currentRow());
     EXPECT_EQ((std::vector<std::string>{tree, sub}), FolderHistory());
 
     QTest::mouseClick(DebugButton("Up"), Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return !map().Running(); }));
+    ASSERT_TRUE(WaitFor([&] { return !run().Running(); }));
     EXPECT_EQ(tree, RemoveTrailingBackslash(map().Folder()));
     EXPECT_EQ((std::vector<std::string>{tree, sub, tree}), FolderHistory());
 
     // Going back and scanning elsewhere drops what lay ahead.
     QTest::mouseClick(DebugButton("Back"), Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return !map().Running(); }));
+    ASSERT_TRUE(WaitFor([&] { return !run().Running(); }));
     QTest::mouseClick(DebugButton("Back"), Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return !map().Running(); }));
+    ASSERT_TRUE(WaitFor([&] { return !run().Running(); }));
     Scan(dir.Path("tree/sub"));
     EXPECT_EQ((std::vector<std::string>{tree, sub}), FolderHistory());
 }
@@ -421,8 +424,9 @@ TEST_F(NavToolTest, FolderHistoryBackForwardAndUp) {
 TEST_F(NavToolTest, ScanRunHandsItsPathToTheChangeWatcher) {
     int stopped = 0;
     std::vector<std::pair<std::string, bool>> created;
-    map().OnStopChangeWatcher = [&] { ++stopped; };
-    map().OnScanRunEnded = [&](const std::string& path, bool monitor) { created.emplace_back(path, monitor); };
+    QObject::connect(&run(), &TScanRun::RunStarting, [&] { ++stopped; });
+    QObject::connect(&run(), &TScanRun::ScanEnded,
+                     [&](const std::string& path, bool monitor) { created.emplace_back(path, monitor); });
     map().cbMonitorChanges->setChecked(true);
     Scan(dir.Path("tree"));
     map().cbMonitorChanges->setChecked(false);

@@ -28,7 +28,7 @@ class QWidget;
 
 namespace tandrel {
 
-class TFormMain;
+class TViewHost;
 class TTreeSizeItemModel;
 struct TTreeSizeNode;
 
@@ -37,7 +37,7 @@ class TFormDirectoryAnalysis : public QObject {
 public:
     // Builds its controls into the three pages; showExtraColumns keeps the
     // "Path" and "Bar" columns of the folder statistics.
-    TFormDirectoryAnalysis(TFormMain& main, QWidget* treeSizePage, QWidget* folderStatisticsPage,
+    TFormDirectoryAnalysis(TViewHost& host, QWidget* treeSizePage, QWidget* folderStatisticsPage,
                            QWidget* fileStatisticsPage, bool showExtraColumns);
     ~TFormDirectoryAnalysis() override;
 
@@ -116,7 +116,7 @@ private:
 
     ScanModel& Model();
 
-    TFormMain& main_;
+    TViewHost& host_;
     QObject* treeViewport_ = nullptr;
     TTreeSizeNode* selectedTreeNode_ = nullptr;
     std::int64_t largestSiblingSize_ = -1;

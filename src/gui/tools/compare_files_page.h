@@ -19,13 +19,13 @@ class QWidget;
 
 namespace tandrel {
 
-class TFormMain;
+class TViewHost;
 class ScanModel;
 
 class TFormCompareFiles : public QObject {
     Q_OBJECT
 public:
-    TFormCompareFiles(TFormMain& main, QWidget* page);
+    TFormCompareFiles(TViewHost& host, QWidget* page);
     // Stops a running comparison and waits for it.
     ~TFormCompareFiles() override;
 
@@ -52,7 +52,8 @@ private:
     void Finish();
     void ShowResult(TFileCompareResult result);
 
-    TFormMain& main_;
+    TViewHost& main_;
+    QWidget* page_;
     ScanModel& model_;  // also reached while the window is being destroyed
     QTimer* poll_ = nullptr;
     std::thread worker_;
