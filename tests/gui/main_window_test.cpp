@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -9,6 +11,7 @@
 #include <QSpinBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -16,6 +19,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -24,8 +28,10 @@
 #include "gui/disk/disk_treemap_view.h"
 #include "gui/disk/scan_run.h"
 #include "gui/disk/treemap_painter.h"
+#include "gui/disk/treemap_surface.h"
 #include "gui/shell/save_snapshot_panel.h"
 #include "gui/shell/settings_panel.h"
+#include "gui/shell/shell_services.h"
 #include "gui/tools/compare_files_page.h"
 #include "gui/widgets/please_wait.h"
 #include "platform/file_system.h"
@@ -168,6 +174,79 @@ TEST_F(MainWindowTest, ForeignSenderIsRefused) {
     EXPECT_EQ((std::vector<std::string>{"Unknown sender", "Unknown sender"}), messages->shown);
     EXPECT_TRUE(w.IsPageVisible(ui.tsCompareSnapshots));
     EXPECT_FALSE(ui.panelSettings->isVisible());
+}
+
+// The accessibility layer's only action on a checkable button is "Toggle",
+// which toggles without a click; the keyboard and setChecked neither click.
+TEST_F(MainWindowTest, StripButtonsSwitchThePageHoweverTheyAreChecked) {
+    TFormMain& w = Open();
+    TFormMainUi& ui = w.WidgetsForTest();
+    const auto accessibleToggle = [](QToolButton* button) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
+        ASSERT_TRUE(accessible && accessible->actionInterface());
+        const QStringList actions = accessible->actionInterface()->actionNames();
+        ASSERT_TRUE(actions.contains(QAccessibleActionInterface::toggleAction()));
+        ASSERT_FALSE(actions.contains(QAccessibleActionInterface::pressAction()));
+        accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    };
+    const auto toggle = [](QToolButton* button) { button->toggle(); };
+    const auto check = [](QToolButton* button) { button->setChecked(true); };
+    const auto space = [](QToolButton* button) { QTest::keyClick(button, Qt::Key_Space); };
+    const struct {
+        QToolButton* button;
+        QWidget* page;
+        std::function<void(QToolButton*)> press;
+    } cases[] = {
+        {ui.btnTreeSize, ui.tsTreeSize, accessibleToggle},
+        {ui.btnDirectoryStatistics, ui.tsDirectoryStatistics, toggle},
+        {ui.btnFileStatistics, ui.tsFileStatistics, check},
+        {ui.btnOverview, ui.tsVolumeStatistics, space},
+        {ui.btnTreeMap, ui.tsTreeMap, accessibleToggle},
+        {ui.btnOverview, ui.tsVolumeStatistics, toggle},
+    };
+    int changes = 0;
+    QObject::connect(&w, &TFormMain::PageChanged, [&] { ++changes; });
+    for (const auto& c : cases) {
+        changes = 0;
+        c.press(c.button);
+        EXPECT_TRUE(w.IsPageVisible(c.page)) << c.button->objectName().toStdString();
+        EXPECT_TRUE(c.button->isChecked());
+        EXPECT_GE(changes, 1);
+    }
+    // Toggling the button of the page shown leaves it checked and the page in place.
+    ui.btnOverview->toggle();
+    EXPECT_TRUE(ui.btnOverview->isChecked());
+    EXPECT_TRUE(w.IsPageVisible(ui.tsVolumeStatistics));
+}
+
+// The path comes from the scanned node, so a name that is not UTF-8 reaches
+// the desktop with the bytes the file system has.
+TEST_F(MainWindowTest, CtrlDoubleClickOpensAFileWhoseNameIsNotUtf8) {
+    const std::string file = dir.WriteFile("latin1/caf\xe9.txt", std::string(1000, 'x'));
+    TFormMain& w = Open();
+    std::vector<std::string> opened;
+    SetShellOpenHook([&](const std::string& path) {
+        opened.push_back(path);
+        return true;
+    });
+    struct Unhook {
+        ~Unhook() { SetShellOpenHook({}); }
+    } unhook;
+    w.TreemapView().SetFolder(dir.Path("latin1"));
+    bool done = false;
+    w.ScanRun().Start([&] { done = true; }, false);
+    ASSERT_TRUE(WaitFor([&] { return done; }));
+
+    // The file fills the map: hover, select and Ctrl+double-click its middle.
+    QWidget* surface = w.TreemapView().imageDiskTreemap;
+    const QPoint middle = surface->rect().center();
+    QMouseEvent hover(QEvent::MouseMove, middle, surface->mapToGlobal(middle), Qt::NoButton, Qt::NoButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(surface, &hover);
+    QTest::mouseClick(surface, Qt::LeftButton, Qt::NoModifier, middle);
+    EXPECT_EQ(file, w.TreemapView().SelectedFilesText());
+    QTest::mouseDClick(surface, Qt::LeftButton, Qt::ControlModifier, middle);
+    EXPECT_EQ(std::vector<std::string>{file}, opened);
 }
 
 TEST_F(MainWindowTest, BusyGuardRefusesASecondOperation) {
