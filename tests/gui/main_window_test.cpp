@@ -25,6 +25,7 @@
 
 #include "common/app_folders.h"
 #include "common/messages.h"
+#include "common/paths.h"
 #include "gui/disk/disk_treemap_view.h"
 #include "gui/disk/scan_run.h"
 #include "gui/disk/treemap_painter.h"
@@ -36,6 +37,7 @@
 #include "gui/widgets/please_wait.h"
 #include "platform/file_system.h"
 #include "scan/scan_model.h"
+#include "scan/snapshot_store.h"
 #include "support/recording_messages.h"
 #include "support/temp_dir.h"
 
@@ -330,6 +332,30 @@ TEST_F(MainWindowTest, ScanRunFillsTheModelAndItsSnapshotCanBeSaved) {
     EXPECT_FALSE(ui.bTreeMap_SaveAsSnapshot3->isEnabled());
     EXPECT_TRUE(model.TempSnapshotFn.find(" - kept.snapshot") != std::string::npos) << model.TempSnapshotFn;
     EXPECT_TRUE(platform::FileExists(model.TempSnapshotFn));
+}
+
+// A bare snapshot name typed into the folder field is found in the
+// snapshots folder and loaded; a loaded snapshot is not offered for saving.
+TEST_F(MainWindowTest, EnterOnABareSnapshotNameLoadsItFromTheSnapshotsFolder) {
+    TFormMain& w = Open();
+    TFormMainUi& ui = w.WidgetsForTest();
+    bool done = false;
+    w.ScanRun().Start([&] { done = true; }, false);
+    ASSERT_TRUE(WaitFor([&] { return done; }));
+    ASSERT_TRUE(SaveSnapshot(model, "bare_name", true));
+    const std::string saved = model.TempSnapshotFn;
+    ASSERT_TRUE(platform::FileExists(PathJoin(model.SnapshotsPath, "bare_name.snapshot"))) << saved;
+
+    w.TreemapView().SetFolder("bare_name.snapshot");
+    QTest::keyClick(w.TreemapView().edTreemapDirectory, Qt::Key_Return);
+    EXPECT_TRUE(w.ScanRun().Running());
+    ASSERT_TRUE(WaitFor([&] { return !w.ScanRun().Running(); }));
+    EXPECT_EQ(PathJoin(model.SnapshotsPath, "bare_name.snapshot"), model.ScanPath);
+    std::lock_guard lock(model.csTreemap);
+    ASSERT_NE(nullptr, model.Root());
+    EXPECT_EQ(2u, model.Root()->ChildrenEntries.size());
+    EXPECT_FALSE(ui.bTreeMap_SaveAsSnapshot3->isEnabled());
+    EXPECT_TRUE(ui.bTreeMap_CompareSnapshotWith->isEnabled());
 }
 
 TEST_F(MainWindowTest, ClosingDuringAScanEndsItWithoutWaitingForTheWalk) {

@@ -855,6 +855,8 @@ void TFormMain::HandleCommandLine(bool act) {
             panelMenu->hide();
             menuBar()->hide();
             FormCompareFiles->SetStandalone(start_.a, start_.b);
+            // The page is the whole window: no way back.
+            if (auto* back = tsCompareFiles->findChild<QPushButton*>("bBackCompareFiles")) back->hide();
             if (QScreen* screen = this->screen()) {
                 const QRect area = screen->availableGeometry();
                 setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, QSize(600, 400), area));

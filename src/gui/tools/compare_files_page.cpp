@@ -34,7 +34,7 @@ void Colour(QLineEdit* edit, const QColor& background, const QColor& text) {
 }  // namespace
 
 TFormCompareFiles::TFormCompareFiles(TViewHost& host, QWidget* page)
-    : QObject(host.HostWindow()), main_(host), page_(page), model_(host.Model()) {
+    : QObject(host.HostWindow()), main_(host), model_(host.Model()) {
     setObjectName("FormCompareFiles");
     auto* grid = new QGridLayout;
     FilenameEditA1 = new QLineEdit(page);
@@ -101,7 +101,6 @@ TFormCompareFiles::~TFormCompareFiles() {
 void TFormCompareFiles::SetStandalone(const std::string& file1, const std::string& file2) {
     FilenameEditA1->setText(Q(file1));
     FilenameEditA2->setText(Q(file2));
-    if (auto* back = page_->findChild<QPushButton*>("bBackCompareFiles")) back->hide();
 }
 
 void TFormCompareFiles::bCompareFilesClick() {

@@ -29,7 +29,7 @@ public:
     // Stops a running comparison and waits for it.
     ~TFormCompareFiles() override;
 
-    // The two files, the page as the whole window: no way back, no close button.
+    // The two files of a comparison the page makes as the whole window.
     void SetStandalone(const std::string& file1, const std::string& file2);
     void bCompareFilesClick();
     bool Running() const { return running_.load(); }
@@ -53,7 +53,6 @@ private:
     void ShowResult(TFileCompareResult result);
 
     TViewHost& main_;
-    QWidget* page_;
     ScanModel& model_;  // also reached while the window is being destroyed
     QTimer* poll_ = nullptr;
     std::thread worker_;
