@@ -94,7 +94,7 @@ TEST_F(MainWindowTest, StartsOnTheTreemapWithoutScanningARememberedFolder) {
     EXPECT_TRUE(w.IsPageVisible(ui.tsTreeMap));
     EXPECT_TRUE(ui.panelMainSwitch->isVisible());
     EXPECT_FALSE(w.OperationInProgress());
-    EXPECT_TRUE(w.TreemapView().bStartTreemap->isEnabled());
+    EXPECT_TRUE(w.TreemapView().WidgetsForTest().bStartTreemap->isEnabled());
     EXPECT_EQ(AppSettingsFolder(), model.SnapshotsPath) << "an empty snapshots folder falls back";
 }
 
@@ -240,7 +240,7 @@ TEST_F(MainWindowTest, CtrlDoubleClickOpensAFileWhoseNameIsNotUtf8) {
     ASSERT_TRUE(WaitFor([&] { return done; }));
 
     // The file fills the map: hover, select and Ctrl+double-click its middle.
-    QWidget* surface = w.TreemapView().imageDiskTreemap;
+    QWidget* surface = w.TreemapView().WidgetsForTest().imageDiskTreemap;
     const QPoint middle = surface->rect().center();
     QMouseEvent hover(QEvent::MouseMove, middle, surface->mapToGlobal(middle), Qt::NoButton, Qt::NoButton,
                       Qt::NoModifier);
@@ -256,7 +256,7 @@ TEST_F(MainWindowTest, BusyGuardRefusesASecondOperation) {
     auto* other = new TFormPleaseWait(model, &w);
     w.PleaseWaitSlot(3) = other;
     EXPECT_TRUE(w.OperationInProgress());
-    QTest::mouseClick(w.TreemapView().bStartTreemap, Qt::LeftButton);
+    QTest::mouseClick(w.TreemapView().WidgetsForTest().bStartTreemap, Qt::LeftButton);
     EXPECT_EQ((std::vector<std::string>{"Another operation is in progress"}), messages->notifications);
     EXPECT_FALSE(w.ScanRun().Running());
     delete other;  // the slot empties itself
@@ -310,7 +310,7 @@ TEST_F(MainWindowTest, SettingsAreSavedWhenTheSettingsPanelCloses) {
 TEST_F(MainWindowTest, ScanRunFillsTheModelAndItsSnapshotCanBeSaved) {
     TFormMain& w = Open();
     TFormMainUi& ui = w.WidgetsForTest();
-    QTest::mouseClick(w.TreemapView().bStartTreemap, Qt::LeftButton);
+    QTest::mouseClick(w.TreemapView().WidgetsForTest().bStartTreemap, Qt::LeftButton);
     EXPECT_TRUE(w.OperationInProgress());
     ASSERT_TRUE(WaitFor([&] { return !w.ScanRun().Running(); }));
     EXPECT_FALSE(w.OperationInProgress());
@@ -347,7 +347,7 @@ TEST_F(MainWindowTest, EnterOnABareSnapshotNameLoadsItFromTheSnapshotsFolder) {
     ASSERT_TRUE(platform::FileExists(PathJoin(model.SnapshotsPath, "bare_name.snapshot"))) << saved;
 
     w.TreemapView().SetFolder("bare_name.snapshot");
-    QTest::keyClick(w.TreemapView().edTreemapDirectory, Qt::Key_Return);
+    QTest::keyClick(w.TreemapView().WidgetsForTest().edTreemapDirectory, Qt::Key_Return);
     EXPECT_TRUE(w.ScanRun().Running());
     ASSERT_TRUE(WaitFor([&] { return !w.ScanRun().Running(); }));
     EXPECT_EQ(PathJoin(model.SnapshotsPath, "bare_name.snapshot"), model.ScanPath);
@@ -362,7 +362,7 @@ TEST_F(MainWindowTest, ClosingDuringAScanEndsItWithoutWaitingForTheWalk) {
     for (int i = 0; i < 3000; ++i) dir.WriteFile("big/d" + std::to_string(i % 50) + "/f" + std::to_string(i), "x");
     TFormMain& w = Open();
     w.TreemapView().SetFolder(dir.Path("big"));
-    QTest::mouseClick(w.TreemapView().bStartTreemap, Qt::LeftButton);
+    QTest::mouseClick(w.TreemapView().WidgetsForTest().bStartTreemap, Qt::LeftButton);
     ASSERT_TRUE(w.ScanRun().Running());
     w.close();
     window.reset();  // waits for the worker, which sees the closing flag

@@ -27,7 +27,30 @@ class TTreemapPainter;
 class TTreemapSurface;
 class TViewHost;
 
-class TFormDiskTreeMap : public QObject {
+// The page's components, private to it (inherited privately, as with a
+// designer form); tests reach them through TFormDiskTreeMap::WidgetsForTest.
+struct TFormDiskTreeMapUi {
+    QLineEdit* edTreemapDirectory = nullptr;
+    QPushButton* bStartTreemap = nullptr;
+    QPushButton* bCancelTreemap = nullptr;
+    QCheckBox* cbIncludeFreeSpace = nullptr;
+    QCheckBox* cbMonitorChanges = nullptr;
+    TTreemapSurface* imageDiskTreemap = nullptr;
+    QScrollBar* scrollbarTreemapH = nullptr;
+    QScrollBar* scrollbarTreemapV = nullptr;
+    QPushButton* bGoBack2 = nullptr;
+    QPushButton* bGoForward2 = nullptr;
+    QPushButton* bSelectParent = nullptr;
+    QFrame* panelSearchResults = nullptr;
+    TTreemapDebugPanel* panelDebug = nullptr;
+    QTimer* timerZoomToFile = nullptr;
+    QTimer* timerPushZoomState_IdleMouseWheel = nullptr;
+    QWidget* panelNavigation = nullptr;
+    TFrameNavTool* frame1 = nullptr;
+    QListWidget* lbDiskTreeMapHistory = nullptr;
+};
+
+class TFormDiskTreeMap : public QObject, private TFormDiskTreeMapUi {
     Q_OBJECT
 public:
     // Builds its controls into the treemap page and the header host.
@@ -92,25 +115,10 @@ public:
     TreemapLayout& Layout() { return layout_; }
     TreemapNavigator& Navigator() { return navigator_; }
     TTreemapPainter& Painter() { return *painter_; }
+    TFrameNavTool& NavTool() { return *frame1; }
 
-    QLineEdit* edTreemapDirectory = nullptr;
-    QPushButton* bStartTreemap = nullptr;
-    QPushButton* bCancelTreemap = nullptr;
-    QCheckBox* cbIncludeFreeSpace = nullptr;
-    QCheckBox* cbMonitorChanges = nullptr;
-    TTreemapSurface* imageDiskTreemap = nullptr;
-    QScrollBar* scrollbarTreemapH = nullptr;
-    QScrollBar* scrollbarTreemapV = nullptr;
-    QPushButton* bGoBack2 = nullptr;
-    QPushButton* bGoForward2 = nullptr;
-    QPushButton* bSelectParent = nullptr;
-    QFrame* panelSearchResults = nullptr;
-    TTreemapDebugPanel* panelDebug = nullptr;
-    QTimer* timerZoomToFile = nullptr;
-    QTimer* timerPushZoomState_IdleMouseWheel = nullptr;
-    QWidget* panelNavigation = nullptr;
-    TFrameNavTool* frame1 = nullptr;
-    QListWidget* lbDiskTreeMapHistory = nullptr;
+    // For tests only: the page's components.
+    TFormDiskTreeMapUi& WidgetsForTest() { return *this; }
 
 signals:
     // "Scan", Enter in the folder field or a move in the folder history:

@@ -123,13 +123,13 @@ TTreemapDebugPanel::TTreemapDebugPanel(TFormDiskTreeMap& map, QWidget* page) : Q
     // Held down, the second slider works the zoom knob from its position.
     auto knobFromSlider = [this] {
         const int range = trackbarElevation2->maximum() - trackbarElevation2->minimum();
-        map_.frame1->StartElevation((trackbarElevation2->value() - trackbarElevation2->minimum()) *
-                                    TFrameNavTool::kKnobTravel / std::max(1, range));
+        map_.NavTool().StartElevation((trackbarElevation2->value() - trackbarElevation2->minimum()) *
+                                      TFrameNavTool::kKnobTravel / std::max(1, range));
     };
     connect(trackbarElevation2, &QSlider::sliderPressed, this, knobFromSlider);
     connect(trackbarElevation2, &QSlider::sliderMoved, this, knobFromSlider);
     connect(trackbarElevation2, &QSlider::sliderReleased, this, [this] {
-        map_.frame1->ReleaseElevation();
+        map_.NavTool().ReleaseElevation();
         map_.PushState();
     });
     edDebugTreemapTiming = new QLabel(this);

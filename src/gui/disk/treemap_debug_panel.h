@@ -18,7 +18,22 @@ namespace tandrel {
 
 class TFormDiskTreeMap;
 
-class TTreemapDebugPanel : public QFrame {
+// The panel's components, private to it; tests reach them through
+// TTreemapDebugPanel::WidgetsForTest.
+struct TTreemapDebugPanelUi {
+    QCheckBox* cbDiskTreeMapSquarify = nullptr;
+    QDoubleSpinBox* edDiskTreeMapSquareFactor = nullptr;
+    QCheckBox* cbTreeMapShowFiles = nullptr;
+    QListWidget* lbDiskTreeMapHistory2 = nullptr;
+    QLabel* edDebugTreemapTiming = nullptr;
+    QLineEdit* edMouseoverFilename = nullptr;
+    QSlider* trackbarElevation = nullptr;
+    QSlider* trackbarElevation2 = nullptr;
+    QLineEdit* edZoomToFolder = nullptr;
+    QPlainTextEdit* edTestDiskTreeMap = nullptr;
+};
+
+class TTreemapDebugPanel : public QFrame, private TTreemapDebugPanelUi {
     Q_OBJECT
 public:
     // Hidden until ShowPanel; drawn over the map's page.
@@ -35,16 +50,8 @@ public:
     // The second slider springs back to the middle once let go.
     void CentreElevation2();
 
-    QCheckBox* cbDiskTreeMapSquarify = nullptr;
-    QDoubleSpinBox* edDiskTreeMapSquareFactor = nullptr;
-    QCheckBox* cbTreeMapShowFiles = nullptr;
-    QListWidget* lbDiskTreeMapHistory2 = nullptr;
-    QLabel* edDebugTreemapTiming = nullptr;
-    QLineEdit* edMouseoverFilename = nullptr;
-    QSlider* trackbarElevation = nullptr;
-    QSlider* trackbarElevation2 = nullptr;
-    QLineEdit* edZoomToFolder = nullptr;
-    QPlainTextEdit* edTestDiskTreeMap = nullptr;
+    // For tests only: the panel's components.
+    TTreemapDebugPanelUi& WidgetsForTest() { return *this; }
 
 private:
     void trackbarElevationChange(int position);
