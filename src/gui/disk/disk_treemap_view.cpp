@@ -11,24 +11,19 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <charconv>
-#include <cmath>
 #include <limits>
-#include <QVBoxLayout>
 
-#include "common/command_line.h"
-#include "common/date_time.h"
-#include "common/format_numbers.h"
 #include "common/message_routines.h"
 #include "common/messages.h"
 #include "common/paths.h"
 #include "common/strings.h"
 #include "gui/disk/nav_tool.h"
 #include "gui/disk/treemap_painter.h"
-#include "gui/disk/treemap_surface.h"
 #include "gui/disk/treemap_debug_panel.h"
+#include "gui/disk/treemap_surface.h"
+#include "gui/shell/settings_panel.h"
 #include "gui/shell/shell_services.h"
 #include "gui/shell/view_host.h"
-#include "gui/shell/settings_panel.h"
 #include "gui/widgets/radio_group.h"
 #include "platform/file_system.h"
 #include "platform/mounts.h"
