@@ -339,7 +339,7 @@ void TFormDirectoryAnalysis::CreateMenus() {
         });
         return menu;
     };
-    const auto ofRecord = [this](TDirectoryEntry* record) {
+    const auto ofRecord = [](TDirectoryEntry* record) {
         if (!record) return Target{};
         return Target{FolderCommandPath(*record), record->CalcPath()};
     };

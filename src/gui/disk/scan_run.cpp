@@ -52,7 +52,7 @@ void TScanRun::Start(std::function<void()> finished, bool showProgress) {
     const std::string folder = map_.Folder();
     if (folder.empty()) return;
     const std::string path = ResolveSnapshotPath(model, folder);
-    if (!platform::PathExists(path)) {
+    if (!platform::DirectoryExists(path) && !platform::FileExists(path)) {
         if (finished) finished();
         return;
     }

@@ -74,9 +74,13 @@ TTreemapDebugPanel::TTreemapDebugPanel(TFormDiskTreeMap& map, QWidget* page) : Q
     button("Refresh graph", [this] { map_.DiskTreeMap_Relayout(false); });
     auto* buttons2 = new QHBoxLayout;
     buttons = buttons2;
-    for (auto [text, direction] : {std::pair{"^", TScrollDirection::Up}, std::pair{"<", TScrollDirection::Left},
-                                   std::pair{"v", TScrollDirection::Down}, std::pair{">", TScrollDirection::Right}}) {
-        button(text, [this, &navigator, direction] {
+    const std::pair<const char*, TScrollDirection> steps[] = {{"^", TScrollDirection::Up},
+                                                              {"<", TScrollDirection::Left},
+                                                              {"v", TScrollDirection::Down},
+                                                              {">", TScrollDirection::Right}};
+    for (const auto& step : steps) {
+        const TScrollDirection direction = step.second;
+        button(step.first, [this, &navigator, direction] {
             navigator.ScrollStep(direction);
             map_.SyncScrollbars();
         });
