@@ -14,6 +14,7 @@
 #include <string>
 
 #include "gui/disk/disk_treemap_view.h"
+#include "gui/disk/scan_run.h"
 #include "gui/shell/main_window.h"
 #include "gui/shell/settings_panel.h"
 #include "scan/scan_model.h"
@@ -31,8 +32,8 @@ Pauses MeasureScan(const std::string& tree, bool autoUpdate) {
     tandrel::ScanModel model;
     tandrel::TFormMain window(model);
     window.resize(1920, 1080);
-    window.FormDiskTreeMap->SetFolder(tree);
-    window.panelSettings->cbAutoUpdateTreemap->setChecked(autoUpdate);
+    window.TreemapView().SetFolder(tree);
+    window.WidgetsForTest().panelSettings->cbAutoUpdateTreemap->setChecked(autoUpdate);
     window.show();
     QApplication::processEvents();
 
@@ -48,12 +49,12 @@ Pauses MeasureScan(const std::string& tree, bool autoUpdate) {
     total.start();
     sinceTick.start();
     ticker.start();
-    window.FormDiskTreeMap->bStartTreemapClick([&] { done = true; });
+    window.ScanRun().Start([&] { done = true; });
     while (!done) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     ticker.stop();
     pauses.seconds = total.elapsed() / 1000.0;
-    pauses.viewsRefreshMs = window.FormDiskTreeMap->LongestViewsRefreshMs;
-    pauses.finalViewsMs = window.FormDiskTreeMap->FinalViewsRefreshMs;
+    pauses.viewsRefreshMs = window.ScanRun().LongestViewsRefreshMs;
+    pauses.finalViewsMs = window.ScanRun().FinalViewsRefreshMs;
     window.close();
     return pauses;
 }

@@ -254,6 +254,9 @@ public:
     TDiskTreeMapEntry* Root() { return DiskTreeMapEntries.Empty() ? nullptr : DiskTreeMapEntries[0]; }
 };
 
+// The same path, named with the model it belongs to.
+inline std::string GetNodeFullPath(ScanModel&, const TDiskTreeMapEntry* node) { return GetNodeFullPath(node); }
+
 // The process's current model.
 ScanModel& CurrentModel();
 

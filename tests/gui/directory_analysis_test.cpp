@@ -17,6 +17,7 @@
 
 #include "common/app_folders.h"
 #include "gui/disk/disk_treemap_view.h"
+#include "gui/disk/scan_run.h"
 #include "gui/disk/tree_size_model.h"
 #include "gui/shell/main_window.h"
 #include "scan/folder_records.h"
@@ -45,7 +46,8 @@ protected:
         window = std::make_unique<TFormMain>(model);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        view = window->FormDirectoryAnalysis;
+        view = &window->AnalysisView();
+        ui = &view->WidgetsForTest();
     }
 
     void TearDown() override {
@@ -59,9 +61,9 @@ protected:
     }
 
     void Scan() {
-        window->FormDiskTreeMap->SetFolder(dir.Path("tree"));
+        window->TreemapView().SetFolder(dir.Path("tree"));
         bool done = false;
-        window->FormDiskTreeMap->bStartTreemapClick([&] { done = true; }, false);
+        window->ScanRun().Start([&] { done = true; }, false);
         for (int i = 0; i < 1000 && !done; ++i) QTest::qWait(10);
         ASSERT_TRUE(done);
     }
@@ -69,13 +71,13 @@ protected:
     // The records of the folder statistics rows, in row order.
     std::vector<std::string> FolderRows() {
         std::vector<std::string> names;
-        for (int index : view->lvDirectoryAnalysis->LvItems) names.push_back(model.DirectoryEntries[index]->FolderName);
+        for (int index : ui->lvDirectoryAnalysis->LvItems) names.push_back(model.DirectoryEntries[index]->FolderName);
         return names;
     }
 
     std::vector<std::string> ChartRows() {
         std::vector<std::string> names;
-        for (const TDirectoryEntry* record : view->lvDirectoryChartLx->LvItems) names.push_back(record->FolderName);
+        for (const TDirectoryEntry* record : ui->lvDirectoryChartLx->LvItems) names.push_back(record->FolderName);
         return names;
     }
 
@@ -90,9 +92,9 @@ protected:
     // The tree's children of the top node, as their records' names.
     std::vector<std::string> TopChildren() {
         std::vector<std::string> names;
-        const QModelIndex top = view->treeModel->index(0, 0);
-        for (int row = 0; row < view->treeModel->rowCount(top); ++row)
-            names.push_back(TTreeSizeItemModel::NodeAt(view->treeModel->index(row, 0, top))->Record->FolderName);
+        const QModelIndex top = ui->treeModel->index(0, 0);
+        for (int row = 0; row < ui->treeModel->rowCount(top); ++row)
+            names.push_back(TTreeSizeItemModel::NodeAt(ui->treeModel->index(row, 0, top))->Record->FolderName);
         return names;
     }
 
@@ -101,48 +103,49 @@ protected:
     RecordingMessages messages;
     std::unique_ptr<TFormMain> window;
     TFormDirectoryAnalysis* view = nullptr;
+    TFormDirectoryAnalysisUi* ui = nullptr;
 };
 
 TEST_F(DirectoryAnalysisTest, FolderStatisticsFollowTheLevelsThreshold) {
     Scan();
     // The final pass sets the threshold to 1: the root, its own files and
     // its subfolders, in load order.
-    EXPECT_EQ(view->edLevels->value(), 1);
+    EXPECT_EQ(ui->edLevels->value(), 1);
     EXPECT_EQ(FolderRows(), (std::vector<std::string>{dir.Path("tree"), "a", "b", "e", "[files]"}));
-    EXPECT_EQ(view->lvDirectoryAnalysis->ItemsCount(), 5);
-    view->edLevels->setValue(0);
+    EXPECT_EQ(ui->lvDirectoryAnalysis->ItemsCount(), 5);
+    ui->edLevels->setValue(0);
     EXPECT_EQ(FolderRows(), std::vector<std::string>{dir.Path("tree")});
 
     // A size column sorts largest first and keeps the selection by record.
-    view->edLevels->setValue(1);
-    view->lvDirectoryAnalysis->SelectItemIdxCentered(Record("b")->Idx - 1);
-    ColumnClick(*view->lvDirectoryAnalysis, view->lvDirectoryAnalysis->ColumnIndexOfCaption("Total Size"));
+    ui->edLevels->setValue(1);
+    ui->lvDirectoryAnalysis->SelectItemIdxCentered(Record("b")->Idx - 1);
+    ColumnClick(*ui->lvDirectoryAnalysis, ui->lvDirectoryAnalysis->ColumnIndexOfCaption("Total Size"));
     EXPECT_EQ(FolderRows(), (std::vector<std::string>{dir.Path("tree"), "a", "[files]", "b", "e"}));
-    EXPECT_EQ(view->lvDirectoryAnalysis->SelectedRow(), 3);
+    EXPECT_EQ(ui->lvDirectoryAnalysis->SelectedRow(), 3);
 }
 
 TEST_F(DirectoryAnalysisTest, DefaultFileFilterListsLargeFilesLargestFirstAndKeepsTheSelection) {
     Scan();
     const auto names = [&] {
         std::vector<std::string> result;
-        for (const TDiskTreeMapEntry* node : view->lvFileAnalysisLx->LvItems) result.push_back(node->Name);
+        for (const TDiskTreeMapEntry* node : ui->lvFileAnalysisLx->LvItems) result.push_back(node->Name);
         return result;
     };
     EXPECT_EQ(names(), (std::vector<std::string>{"big2.bin", "big1.bin"}));
-    view->lvFileAnalysis->SelectItemIdCentered(1);
+    ui->lvFileAnalysis->SelectItemIdCentered(1);
 
-    view->edtSizeFrom->setValue(0);
+    ui->edtSizeFrom->setValue(0);
     view->FilterFiles();
-    ASSERT_EQ(view->lvFileAnalysisLx->Count(), 5);
+    ASSERT_EQ(ui->lvFileAnalysisLx->Count(), 5);
     EXPECT_EQ(names().front(), "big2.bin");
-    EXPECT_EQ(view->lvFileAnalysisLx->Record(view->lvFileAnalysis->SelectedRow())->Name, "big1.bin");
+    EXPECT_EQ(ui->lvFileAnalysisLx->Record(ui->lvFileAnalysis->SelectedRow())->Name, "big1.bin");
 
     // Megabytes both ways: more than 2 and less than 7.
-    view->edtSizeFrom->setValue(2);
-    view->edtSizeTo->setValue(7);
+    ui->edtSizeFrom->setValue(2);
+    ui->edtSizeTo->setValue(7);
     view->FilterFiles();
     EXPECT_EQ(names(), (std::vector<std::string>{"big1.bin", "mid.bin"}));
-    view->cbbByteUnit->setCurrentText("kb");
+    ui->cbbByteUnit->setCurrentText("kb");
     view->FilterFiles();
     EXPECT_TRUE(names().empty());  // 2 to 7 KiB
 }
@@ -150,9 +153,9 @@ TEST_F(DirectoryAnalysisTest, DefaultFileFilterListsLargeFilesLargestFirstAndKee
 TEST_F(DirectoryAnalysisTest, TreeKeepsSiblingsLargestFirstAndALateLargeFolderMovesUp) {
     Scan();
     EXPECT_EQ(TopChildren(), (std::vector<std::string>{"a", "b", "e"}));
-    EXPECT_TRUE(view->treeview1->isExpanded(view->treeModel->index(0, 0)));
+    EXPECT_TRUE(ui->treeview1->isExpanded(ui->treeModel->index(0, 0)));
     EXPECT_EQ(view->SelectedFolderRecord(), model.DirectoryEntries[0]);
-    EXPECT_EQ(view->panelTreesizeTop->text().toStdString(), dir.Path("tree"));
+    EXPECT_EQ(ui->panelTreesizeTop->text().toStdString(), dir.Path("tree"));
 
     // A folder the scan finds late, larger than its siblings.
     {
@@ -167,8 +170,8 @@ TEST_F(DirectoryAnalysisTest, TreeKeepsSiblingsLargestFirstAndALateLargeFolderMo
     }
     view->DirectoryAnalysis_ProcessIncremental(false);
     EXPECT_EQ(TopChildren(), (std::vector<std::string>{"late", "a", "b", "e"}));
-    EXPECT_TRUE(view->treeview1->isExpanded(view->treeModel->index(0, 0)));
-    const QString text = view->treeModel->index(0, 0, view->treeModel->index(0, 0)).data().toString();
+    EXPECT_TRUE(ui->treeview1->isExpanded(ui->treeModel->index(0, 0)));
+    const QString text = ui->treeModel->index(0, 0, ui->treeModel->index(0, 0)).data().toString();
     EXPECT_TRUE(text.trimmed().startsWith("100.0 MB late")) << text.toStdString();
     // The chart of the selected root follows.
     EXPECT_EQ(ChartRows().front(), "late");
@@ -178,7 +181,7 @@ TEST_F(DirectoryAnalysisTest, TreeKeepsSiblingsLargestFirstAndALateLargeFolderMo
 
 TEST_F(DirectoryAnalysisTest, SelectingAnotherFolderResetsTheChartSortAndEmptyFoldersDrawNoBars) {
     Scan();
-    TListViewEx& chart = *view->lvDirectoryChart;
+    TListViewEx& chart = *ui->lvDirectoryChart;
     const int bar = chart.ColumnIndexOfCaption("Bar");
     EXPECT_EQ(chart.ColumnClicked, bar);
     EXPECT_EQ(ChartRows(), (std::vector<std::string>{"a", "b", "e"}));
@@ -187,7 +190,7 @@ TEST_F(DirectoryAnalysisTest, SelectingAnotherFolderResetsTheChartSortAndEmptyFo
     ColumnClick(chart, chart.ColumnIndexOfCaption("Path"));
     EXPECT_EQ(ChartRows(), (std::vector<std::string>{"e", "b", "a"}));
 
-    window->pcTreeMapTreeSize->setCurrentWidget(window->tsTreeSize);
+    window->WidgetsForTest().pcTreeMapTreeSize->setCurrentWidget(window->WidgetsForTest().tsTreeSize);
     const auto greenPixels = [&] {
         const QImage image = chart.viewport()->grab().toImage();
         int count = 0;
@@ -221,14 +224,15 @@ TEST_F(DirectoryAnalysisTest, ExportWritesTheListedRowsInRowOrder) {
 }
 
 TEST_F(DirectoryAnalysisTest, OverviewIsEmptyBeforeAScanAndShowsTheLiveScan) {
-    window->pcTreeMapTreeSize->setCurrentWidget(window->tsVolumeStatistics);
-    EXPECT_EQ(window->lvOverview->ItemsCount(), 0);
+    window->WidgetsForTest().pcTreeMapTreeSize->setCurrentWidget(window->WidgetsForTest().tsVolumeStatistics);
+    EXPECT_EQ(window->WidgetsForTest().lvOverview->ItemsCount(), 0);
     Scan();
-    ASSERT_EQ(window->lvOverview->ItemsCount(), 6);
-    EXPECT_EQ(window->lvOverview->GetText_K(1, 0).toStdString(), "Age of snapshot");
-    EXPECT_EQ(window->lvOverview->GetText_K(1, 1).toStdString(), "0s");
-    EXPECT_EQ(window->lvOverview->GetText_K(3, 1).toStdString(), "17,825,803");  // 6 + 8 + 3 MiB + 11 bytes
-    EXPECT_EQ(window->lvOverview->GetText_K(5, 1).toStdString(), "5");
+    ASSERT_EQ(window->WidgetsForTest().lvOverview->ItemsCount(), 6);
+    EXPECT_EQ(window->WidgetsForTest().lvOverview->GetText_K(1, 0).toStdString(), "Age of snapshot");
+    EXPECT_EQ(window->WidgetsForTest().lvOverview->GetText_K(1, 1).toStdString(), "0s");
+    EXPECT_EQ(window->WidgetsForTest().lvOverview->GetText_K(3, 1).toStdString(),
+              "17,825,803");  // 6 + 8 + 3 MiB + 11 bytes
+    EXPECT_EQ(window->WidgetsForTest().lvOverview->GetText_K(5, 1).toStdString(), "5");
 }
 
 }  // namespace

@@ -21,6 +21,8 @@
 #include "common/app_folders.h"
 #include "common/paths.h"
 #include "gui/disk/disk_treemap_view.h"
+#include "gui/disk/scan_run.h"
+#include "gui/disk/treemap_debug_panel.h"
 #include "gui/shell/main_window.h"
 #include "platform/mounts.h"
 #include "scan/scan_model.h"
@@ -47,7 +49,7 @@ protected:
         window->resize(1000, 700);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        map().cbIncludeFreeSpace->setChecked(false);
+        ui().cbIncludeFreeSpace->setChecked(false);
     }
 
     void TearDown() override {
@@ -56,8 +58,11 @@ protected:
         messages.reset();
     }
 
-    TFormDiskTreeMap& map() { return *window->FormDiskTreeMap; }
-    TFrameNavTool& frame() { return *map().frame1; }
+    TFormDiskTreeMap& map() { return window->TreemapView(); }
+    TScanRun& run() { return window->ScanRun(); }
+    TFormDiskTreeMapUi& ui() { return map().WidgetsForTest(); }
+    TTreemapDebugPanelUi& debug() { return ui().panelDebug->WidgetsForTest(); }
+    TFrameNavTool& frame() { return map().NavTool(); }
     TViewWindow View() {
         std::lock_guard lock(model.csTreemap);
         return map().Layout().View;
@@ -86,19 +91,19 @@ protected:
 
     void Scan(const std::string& folder) {
         map().SetFolder(folder);
-        map().bStartTreemapClick({}, false);
-        ASSERT_TRUE(WaitFor([&] { return !map().Running(); }));
+        run().Start({}, false);
+        ASSERT_TRUE(WaitFor([&] { return !run().Running(); }));
     }
 
     std::vector<std::string> FolderHistory() {
         std::vector<std::string> entries;
-        for (int i = 0; i < map().lbDiskTreeMapHistory->count(); ++i)
-            entries.push_back(RemoveTrailingBackslash(map().lbDiskTreeMapHistory->item(i)->text().toStdString()));
+        for (int i = 0; i < ui().lbDiskTreeMapHistory->count(); ++i)
+            entries.push_back(RemoveTrailingBackslash(ui().lbDiskTreeMapHistory->item(i)->text().toStdString()));
         return entries;
     }
 
     QPushButton* DebugButton(const QString& text) {
-        for (QPushButton* button : map().panelDebug->findChildren<QPushButton*>())
+        for (QPushButton* button : ui().panelDebug->findChildren<QPushButton*>())
             if (button->text() == text) return button;
         ADD_FAILURE() << "no button " << text.toStdString();
         return nullptr;
@@ -133,7 +138,7 @@ TEST_F(NavToolTest, PadEdgesScrollOneStepAtOnceByTheOtherAxisExtent) {
         EXPECT_FALSE(frame().timerNavigation->isActive());
     }
     // The pad's scrolls are in the view history.
-    EXPECT_TRUE(map().bGoBack2->isEnabled());
+    EXPECT_TRUE(ui().bGoBack2->isEnabled());
 }
 
 TEST_F(NavToolTest, HeldEdgeKeepsScrollingTenTimesASecond) {
@@ -180,7 +185,7 @@ TEST_F(NavToolTest, ZoomKnobAtTheBottomZoomsInUntilReleased) {
         zoom = map().Navigator().ZoomX();
     }
     const std::size_t history = map().Navigator().History().size();
-    map().trackbarElevation2->setValue(900);
+    debug().trackbarElevation2->setValue(900);
     QTest::mousePress(frame().imageElevationTool, Qt::LeftButton, {}, QPoint(12, 38));
     Drag(frame().imageElevationTool, QPoint(12, 200));
     EXPECT_EQ(TFrameNavTool::kKnobTravel, frame().ZoomKnobOffset());
@@ -194,7 +199,7 @@ TEST_F(NavToolTest, ZoomKnobAtTheBottomZoomsInUntilReleased) {
     EXPECT_FALSE(frame().timerElevation->isActive());
     EXPECT_EQ(TFrameNavTool::kKnobTravel / 2, frame().ZoomKnobOffset());
     EXPECT_EQ(centred, frame().imageElevationToolSmall->pos());
-    EXPECT_EQ(500, map().trackbarElevation2->value());
+    EXPECT_EQ(500, debug().trackbarElevation2->value());
     EXPECT_GT(map().Navigator().History().size(), history);
     EXPECT_EQ(static_cast<int>(map().Navigator().History().size()) - 1, map().Navigator().HistoryIndex());
 
@@ -240,16 +245,16 @@ TEST_F(NavToolTest, ZoomKnobLetsGoOfANodeTooSmallToZoomTo) {
 
 TEST_F(NavToolTest, ZoomSliderFollowsTheViewAndZooms) {
     map().BuildTestTree("100\n50\n20");
-    EXPECT_EQ(1, map().trackbarElevation->value()) << "the whole canvas";
-    map().trackbarElevation->setValue(751);  // 1000 / 250 = 4 times
+    EXPECT_EQ(1, debug().trackbarElevation->value()) << "the whole canvas";
+    debug().trackbarElevation->setValue(751);  // 1000 / 250 = 4 times
     {
         std::lock_guard lock(model.csTreemap);
         EXPECT_NEAR(4.0, map().Navigator().ZoomX(), 0.05);
         EXPECT_NEAR(4.0, map().Navigator().ZoomY(), 0.05);
     }
-    EXPECT_NEAR(751, map().trackbarElevation->value(), 2);
+    EXPECT_NEAR(751, debug().trackbarElevation->value(), 2);
     QTest::mouseClick(DebugButton("Z-reset"), Qt::LeftButton);
-    EXPECT_EQ(1, map().trackbarElevation->value());
+    EXPECT_EQ(1, debug().trackbarElevation->value());
 }
 
 TEST_F(NavToolTest, TestTreeTakesOneFileOfNMiBPerLine) {
@@ -275,12 +280,12 @@ TEST_F(NavToolTest, ZoomHereFindsThePath) {
     EXPECT_EQ(nullptr, map().FindNode(dir.Path("tree/sub/b.bin/x")));
     EXPECT_EQ(nullptr, map().FindNode("/elsewhere/sub"));
 
-    map().edZoomToFolder->setText(QString::fromStdString(dir.Path("tree/sub")));
+    debug().edZoomToFolder->setText(QString::fromStdString(dir.Path("tree/sub")));
     QTest::mouseClick(DebugButton("Zoom here"), Qt::LeftButton);
     std::lock_guard lock(model.csTreemap);
     EXPECT_EQ(sub, map().Navigator().ZoomTarget);
     EXPECT_EQ(sub, map().Navigator().SelectedFolder);
-    EXPECT_TRUE(map().timerZoomToFile->isActive());
+    EXPECT_TRUE(ui().timerZoomToFile->isActive());
 }
 
 TEST_F(NavToolTest, ZoomUpWalksToTheFirstFolderReachingTheViewsLeftEdge) {
@@ -324,13 +329,13 @@ TEST_F(NavToolTest, ScrollButtonsMoveTheView) {
     EXPECT_NEAR(start.top + 0.06f * (start.right - start.left), View().top, 0.01);
     QTest::mouseClick(DebugButton("<"), Qt::LeftButton);
     EXPECT_NEAR(start.left - 0.06f * (start.bottom - start.top), View().left, 0.01);
-    EXPECT_EQ(static_cast<int>(View().left), map().scrollbarTreemapH->value());
+    EXPECT_EQ(static_cast<int>(View().left), ui().scrollbarTreemapH->value());
 }
 
 TEST_F(NavToolTest, IncludeFreeSpaceAddsAndRemovesTheFreeSpaceOfAMountPoint) {
     ASSERT_TRUE(platform::IsMountPoint("/"));
     map().SetFolder("/");
-    EXPECT_FALSE(map().cbIncludeFreeSpace->isHidden());
+    EXPECT_FALSE(ui().cbIncludeFreeSpace->isHidden());
     std::int64_t freeBytes = 0, scanned = 7 * 1048576;
     TDiskTreeMapEntry* freeSpace = nullptr;
     {
@@ -358,13 +363,13 @@ TEST_F(NavToolTest, IncludeFreeSpaceAddsAndRemovesTheFreeSpaceOfAMountPoint) {
         return std::find(children.begin(), children.end(), freeSpace) != children.end();
     };
 
-    QTest::mouseClick(map().cbIncludeFreeSpace, Qt::LeftButton);
-    ASSERT_TRUE(map().cbIncludeFreeSpace->isChecked());
+    QTest::mouseClick(ui().cbIncludeFreeSpace, Qt::LeftButton);
+    ASSERT_TRUE(ui().cbIncludeFreeSpace->isChecked());
     EXPECT_TRUE(included());
     EXPECT_EQ(scanned + freeBytes, model.Root()->SizeTotal);
     EXPECT_TRUE(freeSpace->_BoxInfo && freeSpace->_BoxInfo->_PixelsW > 0) << "laid out again";
 
-    QTest::mouseClick(map().cbIncludeFreeSpace, Qt::LeftButton);
+    QTest::mouseClick(ui().cbIncludeFreeSpace, Qt::LeftButton);
     EXPECT_FALSE(included());
     EXPECT_EQ(scanned, model.Root()->SizeTotal);
     EXPECT_EQ(scanned, model.Root()->SizeRoot);
@@ -375,7 +380,7 @@ TEST_F(NavToolTest, FreeSpaceNeverJoinsTheScanOfAFolderInsideAFileSystem) {
     const std::int64_t size = model.Root()->SizeTotal;
     // The field now names a mount point, but the map shows the folder.
     map().SetFolder("/");
-    map().cbIncludeFreeSpace->setChecked(true);
+    ui().cbIncludeFreeSpace->setChecked(true);
     EXPECT_EQ(size, model.Root()->SizeTotal);
     EXPECT_EQ(
         model.Root()->ChildrenEntries.end(),
@@ -390,30 +395,30 @@ TEST_F(NavToolTest, FolderHistoryBackForwardAndUp) {
     EXPECT_EQ((std::vector<std::string>{tree, sub}), FolderHistory());
 
     QTest::mouseClick(DebugButton("Back"), Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return !map().Running(); }));
+    ASSERT_TRUE(WaitFor([&] { return !run().Running(); }));
     EXPECT_EQ(tree, map().Folder());
-    EXPECT_EQ(0, map().lbDiskTreeMapHistory->currentRow());
+    EXPECT_EQ(0, ui().lbDiskTreeMapHistory->currentRow());
     EXPECT_EQ(tree, model.ScanPath);
     QTest::mouseClick(DebugButton("Back"), Qt::LeftButton);  // none before the first
-    EXPECT_FALSE(map().Running());
+    EXPECT_FALSE(run().Running());
     EXPECT_EQ(tree, map().Folder());
 
     QTest::mouseClick(DebugButton("Forward"), Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return !map().Running(); }));
+    ASSERT_TRUE(WaitFor([&] { return !run().Running(); }));
     EXPECT_EQ(sub, map().Folder());
-    EXPECT_EQ(1, map().lbDiskTreeMapHistory->currentRow());
+    EXPECT_EQ(1, ui().lbDiskTreeMapHistory->currentRow());
     EXPECT_EQ((std::vector<std::string>{tree, sub}), FolderHistory());
 
     QTest::mouseClick(DebugButton("Up"), Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return !map().Running(); }));
+    ASSERT_TRUE(WaitFor([&] { return !run().Running(); }));
     EXPECT_EQ(tree, RemoveTrailingBackslash(map().Folder()));
     EXPECT_EQ((std::vector<std::string>{tree, sub, tree}), FolderHistory());
 
     // Going back and scanning elsewhere drops what lay ahead.
     QTest::mouseClick(DebugButton("Back"), Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return !map().Running(); }));
+    ASSERT_TRUE(WaitFor([&] { return !run().Running(); }));
     QTest::mouseClick(DebugButton("Back"), Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return !map().Running(); }));
+    ASSERT_TRUE(WaitFor([&] { return !run().Running(); }));
     Scan(dir.Path("tree/sub"));
     EXPECT_EQ((std::vector<std::string>{tree, sub}), FolderHistory());
 }
@@ -421,11 +426,12 @@ TEST_F(NavToolTest, FolderHistoryBackForwardAndUp) {
 TEST_F(NavToolTest, ScanRunHandsItsPathToTheChangeWatcher) {
     int stopped = 0;
     std::vector<std::pair<std::string, bool>> created;
-    map().OnStopChangeWatcher = [&] { ++stopped; };
-    map().OnScanRunEnded = [&](const std::string& path, bool monitor) { created.emplace_back(path, monitor); };
-    map().cbMonitorChanges->setChecked(true);
+    QObject::connect(&run(), &TScanRun::RunStarting, [&] { ++stopped; });
+    QObject::connect(&run(), &TScanRun::ScanEnded,
+                     [&](const std::string& path, bool monitor) { created.emplace_back(path, monitor); });
+    ui().cbMonitorChanges->setChecked(true);
     Scan(dir.Path("tree"));
-    map().cbMonitorChanges->setChecked(false);
+    ui().cbMonitorChanges->setChecked(false);
     Scan(dir.Path("tree/sub"));
     EXPECT_EQ(2, stopped);
     EXPECT_EQ((std::vector<std::pair<std::string, bool>>{{dir.Path("tree"), true}, {dir.Path("tree/sub"), false}}),

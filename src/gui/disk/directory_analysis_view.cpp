@@ -30,7 +30,7 @@
 #include "common/messages.h"
 #include "common/types.h"
 #include "gui/disk/tree_size_model.h"
-#include "gui/shell/main_window.h"
+#include "gui/shell/view_host.h"
 #include "gui/shell/shell_services.h"
 #include "platform/file_system.h"
 #include "scan/file_statistics.h"
@@ -103,9 +103,9 @@ std::string FolderCommandPath(const TDirectoryEntry& record) {
     return record.CalcPath();
 }
 
-TFormDirectoryAnalysis::TFormDirectoryAnalysis(TFormMain& main, QWidget* treeSizePage, QWidget* folderStatisticsPage,
+TFormDirectoryAnalysis::TFormDirectoryAnalysis(TViewHost& host, QWidget* treeSizePage, QWidget* folderStatisticsPage,
                                                QWidget* fileStatisticsPage, bool showExtraColumns)
-    : QObject(&main), main_(main) {
+    : QObject(host.HostWindow()), host_(host) {
     CreateTreeSizePage(treeSizePage);
     CreateFolderStatisticsPage(folderStatisticsPage, showExtraColumns);
     CreateFileStatisticsPage(fileStatisticsPage);
@@ -114,7 +114,7 @@ TFormDirectoryAnalysis::TFormDirectoryAnalysis(TFormMain& main, QWidget* treeSiz
 
 TFormDirectoryAnalysis::~TFormDirectoryAnalysis() = default;
 
-ScanModel& TFormDirectoryAnalysis::Model() { return main_.Model(); }
+ScanModel& TFormDirectoryAnalysis::Model() { return host_.Model(); }
 
 // ---- building ----
 
@@ -295,7 +295,7 @@ void TFormDirectoryAnalysis::CreateFileStatisticsPage(QWidget* page) {
         connect(edit, &QSpinBox::editingFinished, this, [this, edit] {
             if (edit->hasFocus()) FilterFiles();  // Enter, not leaving the field
         });
-        main_.RegisterSizeUnitEdit(edit, cbbByteUnit);
+        host_.RegisterSizeUnitEdit(edit, cbbByteUnit);
     }
     connect(dtpDateAfter, &QDateEdit::dateChanged, chkDateAfter, [this] { chkDateAfter->setChecked(true); });
     connect(dtpDateBefore, &QDateEdit::dateChanged, chkDateBefore, [this] { chkDateBefore->setChecked(true); });
@@ -323,7 +323,7 @@ void TFormDirectoryAnalysis::CreateMenus() {
         std::string folder, copied;
     };
     const auto folderMenu = [this](const char* name, const char* openCaption, std::function<Target()> target) {
-        auto* menu = new QMenu(&main_);
+        auto* menu = new QMenu(host_.HostWindow());
         menu->setObjectName(name);
         menu->addAction(openCaption, this, [this, target] {
             if (const Target t = target(); !t.folder.empty()) OpenFolderPath(t.folder);
@@ -335,11 +335,11 @@ void TFormDirectoryAnalysis::CreateMenus() {
             if (const Target t = target(); !t.copied.empty()) CopyFilenameToClipboard(t.copied);
         });
         menu->addAction("Shell Properties", this, [this, target] {
-            if (const Target t = target(); !t.folder.empty()) ShellProperties(t.folder, &main_);
+            if (const Target t = target(); !t.folder.empty()) ShellProperties(t.folder, host_.HostWindow());
         });
         return menu;
     };
-    const auto ofRecord = [this](TDirectoryEntry* record) {
+    const auto ofRecord = [](TDirectoryEntry* record) {
         if (!record) return Target{};
         return Target{FolderCommandPath(*record), record->CalcPath()};
     };
@@ -356,12 +356,12 @@ void TFormDirectoryAnalysis::CreateMenus() {
         return ofRecord(FolderRowRecord());
     });
 
-    popupFile = new QMenu(&main_);
+    popupFile = new QMenu(host_.HostWindow());
     popupFile->setObjectName("popupFile");
     const auto filePath = [this] {
         std::lock_guard lock(Model().csTreemap);
         TDiskTreeMapEntry* node = FileRowNode();
-        return node ? GetNodeFullPath(node) : std::string();
+        return node ? GetNodeFullPath(Model(), node) : std::string();
     };
     popupFile->addAction("Locate in explorer", this, [filePath] {
         if (const std::string path = filePath(); !path.empty()) ShellLocate(path);
@@ -370,7 +370,7 @@ void TFormDirectoryAnalysis::CreateMenus() {
         if (const std::string path = filePath(); !path.empty()) CopyFilenameToClipboard(path);
     });
     popupFile->addAction("Shell Properties", this, [this, filePath] {
-        if (const std::string path = filePath(); !path.empty()) ShellProperties(path, &main_);
+        if (const std::string path = filePath(); !path.empty()) ShellProperties(path, host_.HostWindow());
     });
 }
 
@@ -423,9 +423,9 @@ void TFormDirectoryAnalysis::DirectoryAnalysis_ProcessIncremental(bool complete)
     // still shows what was scanned.
     if (!complete && model.CancelOperation.load()) return;
     std::lock_guard lock(model.csTreemap);
-    if (complete) main_.SetStatus(nullptr, "Sorting treeview...");
+    if (complete) host_.SetStatus(nullptr, "Sorting treeview...");
     ResortChangedDirectoryChildren(model);
-    if (complete) main_.SetStatus(nullptr, "Preparing treeview...");
+    if (complete) host_.SetStatus(nullptr, "Preparing treeview...");
     if (!model.DirectoryEntries.Empty()) {
         refreshingTree_ = true;
         const bool wasEmpty = treeModel->Update(model);
@@ -439,7 +439,7 @@ void TFormDirectoryAnalysis::DirectoryAnalysis_ProcessIncremental(bool complete)
         }
     }
     if (complete) {
-        main_.SetStatus(nullptr, "");
+        host_.SetStatus(nullptr, "");
         const QSignalBlocker block(edLevels);
         edLevels->setValue(1);
         bDirectoryAnalysis_ApplyFilterClick();
@@ -701,7 +701,7 @@ void TFormDirectoryAnalysis::DrawFileCell(QPainter& painter, const QRect& cell, 
     if (caption == "Filename") {
         TListViewEx::_DrawTextW_Left(painter, cell, Q(node->Name), 25, 2);
     } else if (caption == "Path") {
-        std::string folder = GetNodeFullPath(node->ParentNodeIdx);
+        std::string folder = GetNodeFullPath(Model(), node->ParentNodeIdx);
         if (folder.empty() || folder.back() != '/') folder += '/';
         TListViewEx::_DrawTextW_Left(painter, cell, Q(folder));
     } else if (caption == "Size") {

@@ -28,16 +28,43 @@ class QWidget;
 
 namespace tandrel {
 
-class TFormMain;
+class TViewHost;
 class TTreeSizeItemModel;
 struct TTreeSizeNode;
 
-class TFormDirectoryAnalysis : public QObject {
+// The pages' components, private to the view (inherited privately, as with
+// a designer form); tests reach them through WidgetsForTest.
+struct TFormDirectoryAnalysisUi {
+    // Tree size page.
+    QTreeView* treeview1 = nullptr;
+    TTreeSizeItemModel* treeModel = nullptr;
+    QLabel* panelTreesizeTop = nullptr;
+    TListViewEx* lvDirectoryChart = nullptr;
+    std::unique_ptr<TLvX<TDirectoryEntry>> lvDirectoryChartLx;
+    // Folder statistics page.
+    QSpinBox* edLevels = nullptr;
+    QPushButton* bExportDirectoryAnalysis = nullptr;
+    TListViewEx* lvDirectoryAnalysis = nullptr;
+    // File statistics page.
+    QLineEdit *edFilename = nullptr, *edDirectory = nullptr;
+    QSpinBox *edtSizeFrom = nullptr, *edtSizeTo = nullptr;
+    QComboBox *cbbByteUnit = nullptr, *cbbDateMode = nullptr;
+    QCheckBox *chkDateAfter = nullptr, *chkDateBefore = nullptr;
+    QDateEdit *dtpDateAfter = nullptr, *dtpDateBefore = nullptr;
+    QToolButton* bDateMenu = nullptr;
+    QPushButton* bFilterFiles = nullptr;
+    TListViewEx* lvFileAnalysis = nullptr;
+    std::unique_ptr<TLvX<TDiskTreeMapEntry>> lvFileAnalysisLx;
+    // Context menus.
+    QMenu *popupChart1 = nullptr, *popupChart2 = nullptr, *popupDirectoryAnalysis = nullptr, *popupFile = nullptr;
+};
+
+class TFormDirectoryAnalysis : public QObject, private TFormDirectoryAnalysisUi {
     Q_OBJECT
 public:
     // Builds its controls into the three pages; showExtraColumns keeps the
     // "Path" and "Bar" columns of the folder statistics.
-    TFormDirectoryAnalysis(TFormMain& main, QWidget* treeSizePage, QWidget* folderStatisticsPage,
+    TFormDirectoryAnalysis(TViewHost& host, QWidget* treeSizePage, QWidget* folderStatisticsPage,
                            QWidget* fileStatisticsPage, bool showExtraColumns);
     ~TFormDirectoryAnalysis() override;
 
@@ -65,28 +92,8 @@ public:
     // Selects the tree node of a record (and shows its chart).
     void SelectTreeRecord(const TDirectoryEntry* record);
 
-    // Tree size page.
-    QTreeView* treeview1 = nullptr;
-    TTreeSizeItemModel* treeModel = nullptr;
-    QLabel* panelTreesizeTop = nullptr;
-    TListViewEx* lvDirectoryChart = nullptr;
-    std::unique_ptr<TLvX<TDirectoryEntry>> lvDirectoryChartLx;
-    // Folder statistics page.
-    QSpinBox* edLevels = nullptr;
-    QPushButton* bExportDirectoryAnalysis = nullptr;
-    TListViewEx* lvDirectoryAnalysis = nullptr;
-    // File statistics page.
-    QLineEdit *edFilename = nullptr, *edDirectory = nullptr;
-    QSpinBox *edtSizeFrom = nullptr, *edtSizeTo = nullptr;
-    QComboBox *cbbByteUnit = nullptr, *cbbDateMode = nullptr;
-    QCheckBox *chkDateAfter = nullptr, *chkDateBefore = nullptr;
-    QDateEdit *dtpDateAfter = nullptr, *dtpDateBefore = nullptr;
-    QToolButton* bDateMenu = nullptr;
-    QPushButton* bFilterFiles = nullptr;
-    TListViewEx* lvFileAnalysis = nullptr;
-    std::unique_ptr<TLvX<TDiskTreeMapEntry>> lvFileAnalysisLx;
-    // Context menus.
-    QMenu *popupChart1 = nullptr, *popupChart2 = nullptr, *popupDirectoryAnalysis = nullptr, *popupFile = nullptr;
+    // For tests only: the pages' components.
+    TFormDirectoryAnalysisUi& WidgetsForTest() { return *this; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -116,7 +123,7 @@ private:
 
     ScanModel& Model();
 
-    TFormMain& main_;
+    TViewHost& host_;
     QObject* treeViewport_ = nullptr;
     TTreeSizeNode* selectedTreeNode_ = nullptr;
     std::int64_t largestSiblingSize_ = -1;

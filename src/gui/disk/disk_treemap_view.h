@@ -1,57 +1,72 @@
 #pragma once
-// The treemap page: the folder field with "Scan" and "Cancel", the scan run
-// that fills the model from a live scan or a snapshot while a progress
-// window shows what it does, and the map itself: drawn on the surface,
+// The treemap page: the folder field with "Scan" and "Cancel" (the run
+// itself is the window's scan run) and the map: drawn on the surface,
 // zoomed, dragged, scrolled, hovered, selected, with a history of views.
 #include <QObject>
-#include <QPointer>
-#include <functional>
-#include <memory>
 #include <string>
 
 #include "treemap/treemap_layout.h"
 #include "treemap/treemap_navigation.h"
 
 class QCheckBox;
-class QDoubleSpinBox;
 class QFrame;
-class QLabel;
 class QLineEdit;
 class QListWidget;
-class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
-class QSlider;
 class QTimer;
 class QWidget;
 
 namespace tandrel {
 
-class TFormMain;
-class TFormPleaseWait;
+class ScanModel;
 class TFrameNavTool;
 class TSettingsPanel;
-class TThreadDiskTreemap;
+class TTreemapDebugPanel;
 class TTreemapPainter;
 class TTreemapSurface;
+class TViewHost;
 
-class TFormDiskTreeMap : public QObject {
+// The page's components, private to it (inherited privately, as with a
+// designer form); tests reach them through TFormDiskTreeMap::WidgetsForTest.
+struct TFormDiskTreeMapUi {
+    QLineEdit* edTreemapDirectory = nullptr;
+    QPushButton* bStartTreemap = nullptr;
+    QPushButton* bCancelTreemap = nullptr;
+    QCheckBox* cbIncludeFreeSpace = nullptr;
+    QCheckBox* cbMonitorChanges = nullptr;
+    TTreemapSurface* imageDiskTreemap = nullptr;
+    QScrollBar* scrollbarTreemapH = nullptr;
+    QScrollBar* scrollbarTreemapV = nullptr;
+    QPushButton* bGoBack2 = nullptr;
+    QPushButton* bGoForward2 = nullptr;
+    QPushButton* bSelectParent = nullptr;
+    QFrame* panelSearchResults = nullptr;
+    TTreemapDebugPanel* panelDebug = nullptr;
+    QTimer* timerZoomToFile = nullptr;
+    QTimer* timerPushZoomState_IdleMouseWheel = nullptr;
+    QWidget* panelNavigation = nullptr;
+    TFrameNavTool* frame1 = nullptr;
+    QListWidget* lbDiskTreeMapHistory = nullptr;
+};
+
+class TFormDiskTreeMap : public QObject, private TFormDiskTreeMapUi {
     Q_OBJECT
 public:
     // Builds its controls into the treemap page and the header host.
-    TFormDiskTreeMap(TFormMain& main, QWidget* page, QWidget* headerHost);
-    // Waits for a running job, which sees AppClosing and ends.
+    TFormDiskTreeMap(TViewHost& host, QWidget* page, QWidget* headerHost);
     ~TFormDiskTreeMap() override;
 
-    // A scan run of the folder field: a live scan or a snapshot load. The
-    // optional callback runs once the run has ended (cancelled or not).
-    // Without a progress window (showProgress false) the run is invisible.
-    void bStartTreemapClick(std::function<void()> finished = {}, bool showProgress = true);
-    void bCancelTreemapClick();
-    bool Running() const { return job_ != nullptr; }
+    ScanModel& Model();
 
     void SetFolder(const std::string& folder);
     std::string Folder() const;
+    // "Include Free Space" as a scan run takes it: offered (a mount point) and ticked.
+    bool IncludeFreeSpace() const;
+    // "Monitor changes (experimental)" ticked.
+    bool MonitorChanges() const;
+    // The field and its buttons while a scan run goes on: no new run, "Cancel" shown.
+    void SetRunning(bool running);
     // "Include Free Space", "Monitor changes (experimental)" and the colour
     // scheme from the settings panel.
     void TakeSettings(const TSettingsPanel& settings);
@@ -68,9 +83,6 @@ public:
     void DiskTreeMap_StopZoomAnimation();
     // Follows the size of the drawing surface.
     void ResizeTreeMapToCurrentScreen();
-    // One refresh of the map from the model as it stands: layout without
-    // a view reset and a full redraw.
-    void UpdateNow();
     // "Include Free Space" ticked or unticked: the free space of the
     // scanned file system joins or leaves the root.
     void cbIncludeFreeSpaceClick();
@@ -88,79 +100,42 @@ public:
     void BuildTestTree(const std::string& lines);
     // The node of a full path in the scanned tree, or nullptr.
     TDiskTreeMapEntry* FindNode(const std::string& path);
+    TDiskTreeMapEntry* Root();
 
-    // The change watcher of a scan run: stopped when the next run starts,
-    // created when a run ends with the scanned path and whether
-    // "Monitor changes (experimental)" is ticked.
-    std::function<void()> OnStopChangeWatcher;
-    std::function<void(const std::string& scanPath, bool monitor)> OnScanRunEnded;
+    // The view as it is now: into the view history, onto the scroll bars
+    // and the zoom slider; a zoom animation towards the navigator's target.
+    void PushState();
+    void SyncScrollbars();
+    void StartZoomAnimation();
 
-    // The disk views a scan run keeps current beside the map; the main
-    // window connects them. The caller holds the model lock for the reset
-    // and the refresh.
-    struct TScanViews {
-        std::function<void()> reset;                 // forget the last scan
-        std::function<void(bool complete)> refresh;  // bring the folder views up to date
-        std::function<void()> filter;                // rebuild the filtered rows
-        std::function<void()> overview;              // rebuild the overview
-    } ScanViews;
-    // Milliseconds of the longest refresh of those views during the last
-    // run and of its final pass.
-    double LongestViewsRefreshMs = 0;
-    double FinalViewsRefreshMs = 0;
+    // The full path of the selected item as the file system has it (file
+    // operations read it); empty with nothing selected.
+    const std::string& SelectedFilesText() const { return selectedPath_; }
 
     TreemapLayout& Layout() { return layout_; }
     TreemapNavigator& Navigator() { return navigator_; }
     TTreemapPainter& Painter() { return *painter_; }
+    TFrameNavTool& NavTool() { return *frame1; }
 
-    QLineEdit* edTreemapDirectory = nullptr;
-    QPushButton* bStartTreemap = nullptr;
-    QPushButton* bCancelTreemap = nullptr;
-    QCheckBox* cbIncludeFreeSpace = nullptr;
-    QCheckBox* cbMonitorChanges = nullptr;
-    TTreemapSurface* imageDiskTreemap = nullptr;
-    QScrollBar* scrollbarTreemapH = nullptr;
-    QScrollBar* scrollbarTreemapV = nullptr;
-    QPushButton* bGoBack2 = nullptr;
-    QPushButton* bGoForward2 = nullptr;
-    QPushButton* bSelectParent = nullptr;
-    QFrame* panelSearchResults = nullptr;
-    QFrame* panelDebug = nullptr;
-    QCheckBox* cbDiskTreeMapSquarify = nullptr;
-    QDoubleSpinBox* edDiskTreeMapSquareFactor = nullptr;
-    QCheckBox* cbTreeMapShowFiles = nullptr;
-    QListWidget* lbDiskTreeMapHistory2 = nullptr;
-    QLabel* edDebugTreemapTiming = nullptr;
-    QLineEdit* edMouseoverFilename = nullptr;
-    QTimer* timerZoomToFile = nullptr;
-    QTimer* timerPushZoomState_IdleMouseWheel = nullptr;
-    QWidget* panelNavigation = nullptr;
-    TFrameNavTool* frame1 = nullptr;
-    QSlider* trackbarElevation = nullptr;
-    QSlider* trackbarElevation2 = nullptr;
-    QLineEdit* edZoomToFolder = nullptr;
-    QPlainTextEdit* edTestDiskTreeMap = nullptr;
-    QListWidget* lbDiskTreeMapHistory = nullptr;
+    // For tests only: the page's components.
+    TFormDiskTreeMapUi& WidgetsForTest() { return *this; }
+
+signals:
+    // "Scan", Enter in the folder field or a move in the folder history:
+    // a scan run of the folder field is wanted.
+    void ScanRequested();
+    // The model changed outside a scan run (free space joined or left):
+    // the map and the views want one refresh.
+    void UpdateNowRequested();
 
 private:
     void CreateMap(QWidget* page);
-    void CreateDebugPanel(QWidget* page);
-    void Poll();
-    void EndRun();
-    void edTreemapDirectoryChange();
-    void RefreshDuringScan();
-    void RefreshStatisticsDuringScan();
-    // Each runs its view when connected.
-    void ResetScanViews();
-    void RefreshScanViews(bool complete);
-    void FilterScanViews();
-    void RefreshOverview();
     void CreateNavigation();
     void PlaceNavigation();
     void ResetView();
     void AddToFolderHistory(const std::string& folder);
     void MoveInFolderHistory(int step);
-    void trackbarElevationChange(int position);
+    void edTreemapDirectoryChange();
 
     // Pointer on the surface.
     void MouseDown(QPoint pos);
@@ -171,30 +146,18 @@ private:
     void Wheel(QPoint pos, int delta);
     void Hover(QPoint pos);
 
-    void SyncScrollbars();
     void ScrollbarChanged(bool horizontal);
-    void PushState();
     void UpdateHistoryControls();
-    void StartZoomAnimation();
     void ZoomAnimationTick();
-    TDiskTreeMapEntry* Root();
 
-    TFormMain& main_;
+    TViewHost& host_;
     TreemapLayout layout_;
     TreemapNavigator navigator_;
     TTreemapPainter* painter_ = nullptr;
-    std::unique_ptr<TThreadDiskTreemap> job_;
-    QPointer<TFormPleaseWait> wait_;
-    QTimer* poll_ = nullptr;
-    std::function<void()> finished_;
-    std::string scanPath_;
-    bool snapshotRun_ = false;
-    double nextMapRefresh_ = 0;
-    double nextStatisticsRefresh_ = 0;
+    std::string selectedPath_;
     bool mouseDown_ = false;
     bool doubleClick_ = false;
     bool mutedScrollbars_ = false;
-    bool mutedTrackbar_ = false;
 };
 
 }  // namespace tandrel

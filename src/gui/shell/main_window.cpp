@@ -37,6 +37,7 @@
 #include "compare/compare_cache.h"
 #include "gui/disk/directory_analysis_view.h"
 #include "gui/disk/disk_treemap_view.h"
+#include "gui/disk/scan_run.h"
 #include "gui/shell/save_snapshot_panel.h"
 #include "gui/shell/settings_panel.h"
 #include "gui/shell/settings_store.h"
@@ -178,6 +179,7 @@ void TFormMain::CreatePages() {
     FormDiskTreeMap = new TFormDiskTreeMap(*this, tsTreeMap, panelTreemapHeaderHost);
     FormDirectoryAnalysis =
         new TFormDirectoryAnalysis(*this, tsTreeSize, tsDirectoryStatistics, tsFileStatistics, false);
+    scanRun_ = new TScanRun(*this, *FormDiskTreeMap, this);
     CreateOverviewPage();
     ConnectScanViews();
     FormCompareFiles = new TFormCompareFiles(*this, tsCompareFiles);
@@ -218,12 +220,25 @@ void TFormMain::CreateMainSwitch(QWidget* host) {
         edLastTreeMapTab->text();  // the comparison page picks the inputs up itself
         miToolsMenuGenericClick(miCompareSnapshots);
     });
-    connect(btnTreeSize, &QToolButton::clicked, this, [this] { miToolsMenuGenericClick(miTreeSize); });
-    connect(btnTreeMap, &QToolButton::clicked, this, [this] { miToolsMenuGenericClick(miTreeMap); });
-    connect(btnDirectoryStatistics, &QToolButton::clicked, this,
-            [this] { miToolsMenuGenericClick(miDirectoryStatistics); });
-    connect(btnFileStatistics, &QToolButton::clicked, this, [this] { miToolsMenuGenericClick(miFileStatistics); });
-    connect(btnOverview, &QToolButton::clicked, this, [this] { miToolsMenuGenericClick(miOverview); });
+    // Bound to toggled, not clicked: the keyboard and the accessibility
+    // layer's "Toggle" action check the button without a click. Checking
+    // the button of the page already shown (as pcMainChangeX does) switches nothing.
+    // The menu items are made later: each is read when its button toggles.
+    struct Switch {
+        QToolButton* button;
+        QAction* TFormMainUi::*item;
+        QWidget* page;
+    };
+    for (const Switch& s : {Switch{btnTreeSize, &TFormMainUi::miTreeSize, tsTreeSize},
+                            Switch{btnTreeMap, &TFormMainUi::miTreeMap, tsTreeMap},
+                            Switch{btnDirectoryStatistics, &TFormMainUi::miDirectoryStatistics, tsDirectoryStatistics},
+                            Switch{btnFileStatistics, &TFormMainUi::miFileStatistics, tsFileStatistics},
+                            Switch{btnOverview, &TFormMainUi::miOverview, tsVolumeStatistics}}) {
+        connect(s.button, &QToolButton::toggled, this, [this, item = s.item, page = s.page](bool checked) {
+            TFormMainUi& ui = *this;
+            if (checked && !IsPageVisible(page)) miToolsMenuGenericClick(ui.*item);
+        });
+    }
 }
 
 void TFormMain::CreateActions() {
@@ -341,6 +356,8 @@ void TFormMain::CreateFloatingPanels() {
     cpanelErrorLog->resize(460, 220);
 
     panelSaveSnapshot = new TSaveSnapshotPanel(*this);
+    connect(panelSaveSnapshot, &TSaveSnapshotPanel::Saved, this,
+            [this] { bTreeMap_SaveAsSnapshot3->setEnabled(false); });
     panelSettings = new TSettingsPanel(*this);
     connect(panelSettings, &TSettingsPanel::Closed, this, [this] {
         FormDiskTreeMap->TakeSettings(*panelSettings);
@@ -420,18 +437,24 @@ void TFormMain::bShowOverviewClick() {
     SetStatus(PleaseWaitSlot(1), "");
 }
 
-// The views a scan run keeps current beside the map.
+// The views a scan run keeps current beside the map, and what the map and
+// the run announce to the window's own controls.
 void TFormMain::ConnectScanViews() {
     TFormDirectoryAnalysis* analysis = FormDirectoryAnalysis;
-    FormDiskTreeMap->ScanViews.reset = [analysis] { analysis->DirectoryAnalysis_Init(); };
-    FormDiskTreeMap->ScanViews.refresh = [analysis](bool complete) {
+    scanRun_->ScanViews.reset = [analysis] { analysis->DirectoryAnalysis_Init(); };
+    scanRun_->ScanViews.refresh = [analysis](bool complete) {
         analysis->DirectoryAnalysis_ProcessIncremental(complete);
     };
-    FormDiskTreeMap->ScanViews.filter = [analysis] {
+    scanRun_->ScanViews.filter = [analysis] {
         analysis->bDirectoryAnalysis_ApplyFilterClick();
         analysis->FilterFiles();
     };
-    FormDiskTreeMap->ScanViews.overview = [this] { bShowOverviewClick(); };
+    scanRun_->ScanViews.overview = [this] { bShowOverviewClick(); };
+    connect(FormDiskTreeMap, &TFormDiskTreeMap::ScanRequested, scanRun_, [this] { scanRun_->Start(); });
+    connect(FormDiskTreeMap, &TFormDiskTreeMap::UpdateNowRequested, scanRun_, &TScanRun::UpdateNow);
+    connect(scanRun_, &TScanRun::SnapshotSavable, bTreeMap_SaveAsSnapshot3, &QPushButton::setEnabled);
+    connect(scanRun_, &TScanRun::ScanEnded, bTreeMap_CompareSnapshotWith,
+            [this] { bTreeMap_CompareSnapshotWith->setEnabled(true); });
 }
 
 void TFormMain::CreateSettingsStore() {
@@ -550,9 +573,49 @@ bool TFormMain::OperationInProgress() const {
 
 std::string TFormMain::SnapshotsPath() const { return model_.SnapshotsPath; }
 
+bool TFormMain::AutoUpdateTreemap() const { return panelSettings->cbAutoUpdateTreemap->isChecked(); }
+
 // ---- pages ----
 
 QWidget* TFormMain::VisiblePage() const { return pcMain->currentWidget(); }
+
+QWidget* TFormMain::PageOf(TViewPage page) const {
+    switch (page) {
+        case TViewPage::TreeMap:
+            return tsTreeMap;
+        case TViewPage::TreeSize:
+            return tsTreeSize;
+        case TViewPage::DirectoryStatistics:
+            return tsDirectoryStatistics;
+        case TViewPage::FileStatistics:
+            return tsFileStatistics;
+        case TViewPage::Overview:
+            return tsVolumeStatistics;
+        case TViewPage::CompareFiles:
+            return tsCompareFiles;
+    }
+    return nullptr;
+}
+
+bool TFormMain::IsViewPageVisible(TViewPage page) const { return IsPageVisible(PageOf(page)); }
+
+void TFormMain::ShowViewPage(TViewPage page) {
+    // The disk views as their menu items show them: the strip's button checked too.
+    switch (page) {
+        case TViewPage::TreeMap:
+            return miToolsMenuGenericClick(miTreeMap);
+        case TViewPage::TreeSize:
+            return miToolsMenuGenericClick(miTreeSize);
+        case TViewPage::DirectoryStatistics:
+            return miToolsMenuGenericClick(miDirectoryStatistics);
+        case TViewPage::FileStatistics:
+            return miToolsMenuGenericClick(miFileStatistics);
+        case TViewPage::Overview:
+            return miToolsMenuGenericClick(miOverview);
+        case TViewPage::CompareFiles:
+            return ShowPage(tsCompareFiles);
+    }
+}
 
 bool TFormMain::IsPageVisible(const QWidget* page) const {
     if (!page) return false;
@@ -792,6 +855,8 @@ void TFormMain::HandleCommandLine(bool act) {
             panelMenu->hide();
             menuBar()->hide();
             FormCompareFiles->SetStandalone(start_.a, start_.b);
+            // The page is the whole window: no way back.
+            if (auto* back = tsCompareFiles->findChild<QPushButton*>("bBackCompareFiles")) back->hide();
             if (QScreen* screen = this->screen()) {
                 const QRect area = screen->availableGeometry();
                 setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, QSize(600, 400), area));
@@ -833,7 +898,7 @@ void TFormMain::HandleCommandLine(bool act) {
                 if (autoSaveFn.empty()) {
                     show();
                     repaint();
-                    FormDiskTreeMap->bStartTreemapClick();
+                    scanRun_->Start();
                 } else {
                     RunSaveAndExitScan();
                 }
@@ -847,7 +912,7 @@ void TFormMain::HandleCommandLine(bool act) {
 
 void TFormMain::RunSaveAndExitScan() {
     hide();
-    FormDiskTreeMap->bStartTreemapClick([this] {
+    scanRun_->Start([this] {
         if (model_.CancelOperation.load() || model_.AppClosing.load()) {
             exitCode_ = 130;
         } else if (!SaveSnapshot(model_, autoSaveFn, true)) {
@@ -864,10 +929,10 @@ void TFormMain::TimerInitTimer() {
     const std::string first = params.empty() ? "" : params[0];
     if (Contains(platform::LowerCase(first), ".snapshot")) {
         FormDiskTreeMap->SetFolder(first);
-        FormDiskTreeMap->bStartTreemapClick();
+        scanRun_->Start();
     } else if (start_.mode == StartMode::Ordinary && FormDiskTreeMap->Folder().empty()) {
         FormDiskTreeMap->SetFolder("/");
-        FormDiskTreeMap->bStartTreemapClick();
+        scanRun_->Start();
     }
     panelMainSwitch->setVisible(pcMain->currentWidget() == tsDiskX);
 }
@@ -900,7 +965,9 @@ void TFormMain::FormDestroy() {
     destroyed_ = true;
     model_.AppClosing = true;
     messages_->SetClosing(true);
-    // The treemap's job (if any) ends first: it may still write the model.
+    // The scan run's job (if any) ends first: it may still write the model.
+    delete scanRun_;
+    scanRun_ = nullptr;
     delete FormDiskTreeMap;
     FormDiskTreeMap = nullptr;
     delete FormCompareFiles;

@@ -13,6 +13,7 @@
 
 #include "common/types.h"
 #include "gui/shell/start_mode.h"
+#include "gui/shell/view_host.h"
 
 class QAction;
 class QComboBox;
@@ -37,50 +38,15 @@ class TFormDirectoryAnalysis;
 class TListViewEx;
 class TFormPleaseWait;
 class TFormCompareFiles;
+class TScanRun;
 class TSettingsPanel;
 class TSaveSnapshotPanel;
 class WindowMessages;
 
-class TFormMain : public QMainWindow {
-    Q_OBJECT
-public:
-    // start: the mode decided from the command line (an ordinary run when empty).
-    explicit TFormMain(ScanModel& model, StartRequest start = {}, QWidget* parent = nullptr);
-    ~TFormMain() override;
-
-    static std::string AppId() { return "Tandrel"; }
-
-    // Status lines. With a progress window the text goes there.
-    void SetStatus(TFormPleaseWait* wait, const std::string& text);
-    void SetStatus2(TFormPleaseWait* wait, const std::string& text);
-    void SetStatusError(const std::string& text);
-    // Newest line on top; the "Messages" panel opens itself.
-    void AddErrorLine(const std::string& text);
-
-    // The three progress-window slots: 1 treemap scan, 2 snapshot comparison,
-    // 3 directory comparison and duplicate search.
-    QPointer<TFormPleaseWait>& PleaseWaitSlot(int slot);
-    // True while any slot is occupied.
-    bool OperationInProgress() const;
-
-    // Page switching by menu item or speed button; another sender shows
-    // "Unknown sender".
-    void miToolsMenuGenericClick(QObject* sender);
-    // Opens the settings panel on the page of the sender.
-    void miShellOptionsClick(QObject* sender);
-
-    ScanModel& Model() { return model_; }
-    QStackedWidget* PageControl() const { return pcMain; }
-    QWidget* VisiblePage() const;
-    // The page and, for the disk views, the inner page shown now.
-    bool IsPageVisible(const QWidget* page) const;
-    // The full path of the item under the treemap's pointer (file operations read it).
-    std::string SelectedFilesText;
-    std::string SnapshotsPath() const;
-    const StartRequest& StartRequestOfRun() const { return start_; }
-    TBrenixProject* ApplicationSettings() const { return applicationSettings_; }
-
-    // The window's components, public so that views and tests reach them by name.
+// The window's components. TFormMain keeps them private (it inherits this
+// privately, as with a designer form); tests reach them through
+// TFormMain::WidgetsForTest, views through TViewHost only.
+struct TFormMainUi {
     QStackedWidget* pcMain = nullptr;
     QStackedWidget* pcTreeMapTreeSize = nullptr;
     QWidget *tsDiskX = nullptr, *tsTreeMap = nullptr, *tsTreeSize = nullptr, *tsDirectoryStatistics = nullptr,
@@ -110,10 +76,7 @@ public:
     QWidget* panelMenu = nullptr;
     QTreeWidget* BrenixNavBar1 = nullptr;
     QTimer *TimerInit = nullptr, *TimerHandleMenu = nullptr, *TimerQueryShellStatus = nullptr;
-    TFormDiskTreeMap* FormDiskTreeMap = nullptr;
-    TFormDirectoryAnalysis* FormDirectoryAnalysis = nullptr;
     TListViewEx* lvOverview = nullptr;
-    TFormCompareFiles* FormCompareFiles = nullptr;
     // Persisted values of views that keep no control of their own.
     QLineEdit* edLastTreeMapTab = nullptr;
     QLineEdit* edSnapshotsDirectory = nullptr;
@@ -125,13 +88,58 @@ public:
     bool autoCompareMode = false;
     bool programInitialized = false;
     std::string autoSaveFn;
+};
+
+class TFormMain : public QMainWindow, public TViewHost, private TFormMainUi {
+    Q_OBJECT
+public:
+    // start: the mode decided from the command line (an ordinary run when empty).
+    explicit TFormMain(ScanModel& model, StartRequest start = {}, QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    static std::string AppId() { return "Tandrel"; }
+
+    // What the views may ask of the window.
+    ScanModel& Model() override { return model_; }
+    QWidget* HostWindow() override { return this; }
+    void SetStatus(TFormPleaseWait* wait, const std::string& text) override;
+    void SetStatus2(TFormPleaseWait* wait, const std::string& text) override;
+    void SetStatusError(const std::string& text) override;
+    void AddErrorLine(const std::string& text) override;
+    QPointer<TFormPleaseWait>& PleaseWaitSlot(int slot) override;
+    bool OperationInProgress() const override;
+    void ShowViewPage(TViewPage page) override;
+    bool IsViewPageVisible(TViewPage page) const override;
+    bool AutoUpdateTreemap() const override;
+    void RegisterSizeUnitEdit(QWidget* sizeEdit, QComboBox* unitBox) override;
+
+    // Page switching by menu item or speed button; another sender shows
+    // "Unknown sender".
+    void miToolsMenuGenericClick(QObject* sender);
+    // Opens the settings panel on the page of the sender.
+    void miShellOptionsClick(QObject* sender);
+
+    QStackedWidget* PageControl() const { return pcMain; }
+    QWidget* VisiblePage() const;
+    // The page and, for the disk views, the inner page shown now.
+    bool IsPageVisible(const QWidget* page) const;
+    std::string SnapshotsPath() const;
+    const StartRequest& StartRequestOfRun() const { return start_; }
+    TBrenixProject* ApplicationSettings() const { return applicationSettings_; }
+
+    // The views and the scan run the window holds.
+    TFormDiskTreeMap& TreemapView() { return *FormDiskTreeMap; }
+    TFormDirectoryAnalysis& AnalysisView() { return *FormDirectoryAnalysis; }
+    TFormCompareFiles& CompareFilesView() { return *FormCompareFiles; }
+    TScanRun& ScanRun() { return *scanRun_; }
+
+    // For tests only: the window's components.
+    TFormMainUi& WidgetsForTest() { return *this; }
 
     // Folder-scan save-and-exit: the exit code the process ends with.
     int ExitCode() const { return exitCode_; }
     // Rebuilds the overview of the current scan (empty without one).
     void bShowOverviewClick();
-    // A size spin edit whose unit box follows the letters b, k, m and g typed into it.
-    void RegisterSizeUnitEdit(QWidget* sizeEdit, QComboBox* unitBox);
 
 signals:
     // The visible page of the page control changed.
@@ -172,6 +180,7 @@ private:
     void FillNavigationBar();
     void FormDestroy();
     void RunSaveAndExitScan();
+    QWidget* PageOf(TViewPage page) const;
 
     ScanModel& model_;
     StartRequest start_;
@@ -179,6 +188,10 @@ private:
     TBrenixProject* applicationSettings_ = nullptr;
     std::array<QPointer<TFormPleaseWait>, 3> pleaseWait_;
     std::vector<std::pair<QWidget*, QComboBox*>> sizeUnitEdits_;
+    TFormDiskTreeMap* FormDiskTreeMap = nullptr;
+    TFormDirectoryAnalysis* FormDirectoryAnalysis = nullptr;
+    TFormCompareFiles* FormCompareFiles = nullptr;
+    TScanRun* scanRun_ = nullptr;
     bool destroyed_ = false;
     int exitCode_ = 0;
 };

@@ -55,7 +55,7 @@ void TSaveSnapshotPanel::btnSaveSnapshotNowClick() {
     if (!comment.empty()) name = ReplaceAll(name, ".snapshot", " - " + MakeFileNameSafe(comment) + ".snapshot");
     if (SaveSnapshot(main_.Model(), name, false)) {
         hide();
-        main_.bTreeMap_SaveAsSnapshot3->setEnabled(false);
+        emit Saved();
     }
 }
 

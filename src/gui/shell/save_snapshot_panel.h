@@ -26,6 +26,10 @@ public:
     QPushButton* btnSaveSnapshotNow = nullptr;
     QPushButton* btnSaveSnapshotCancel = nullptr;
 
+signals:
+    // The temporary snapshot was kept: there is nothing left to save.
+    void Saved();
+
 private:
     TFormMain& main_;
 };

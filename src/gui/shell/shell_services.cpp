@@ -240,8 +240,20 @@ std::string TerminalFolder(const std::string& path) {
     return NearestExistingFolder(full);
 }
 
+namespace {
+
+std::function<bool(const std::string&)>& ShellOpenHook() {
+    static std::function<bool(const std::string&)> hook;
+    return hook;
+}
+
+}  // namespace
+
+void SetShellOpenHook(std::function<bool(const std::string& path)> hook) { ShellOpenHook() = std::move(hook); }
+
 bool ShellOpen(const std::string& path) {
     if (path.empty() || !platform::PathExists(path)) return false;
+    if (const auto& hook = ShellOpenHook()) return hook(path);
     return OpenWithDesktop(path);
 }
 

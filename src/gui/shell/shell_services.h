@@ -7,6 +7,7 @@
 // call gives up after a short time, so a missing or stuck file manager never
 // hangs the window; our own fallbacks apply then.
 #include <QString>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,9 @@ struct TerminalSearch {
 // Opens a file, folder or document with the desktop's handler. False when
 // the path does not exist or nothing could open it.
 bool ShellOpen(const std::string& path);
+// Tests: an existing path ShellOpen would hand to the desktop goes to the
+// hook instead, whose answer ShellOpen returns; an empty hook launches again.
+void SetShellOpenHook(std::function<bool(const std::string& path)> hook);
 
 // Shows the item selected in its folder in the file manager. Without a file
 // manager on the bus the parent folder is opened instead; a path that no

@@ -13,7 +13,7 @@
 #include "common/format_numbers.h"
 #include "common/messages.h"
 #include "compare/file_content_compare.h"
-#include "gui/shell/main_window.h"
+#include "gui/shell/view_host.h"
 #include "platform/file_system.h"
 #include "platform/text_collate.h"
 #include "scan/scan_model.h"
@@ -33,8 +33,8 @@ void Colour(QLineEdit* edit, const QColor& background, const QColor& text) {
 
 }  // namespace
 
-TFormCompareFiles::TFormCompareFiles(TFormMain& main, QWidget* page)
-    : QObject(&main), main_(main), model_(main.Model()) {
+TFormCompareFiles::TFormCompareFiles(TViewHost& host, QWidget* page)
+    : QObject(host.HostWindow()), main_(host), model_(host.Model()) {
     setObjectName("FormCompareFiles");
     auto* grid = new QGridLayout;
     FilenameEditA1 = new QLineEdit(page);
@@ -101,7 +101,6 @@ TFormCompareFiles::~TFormCompareFiles() {
 void TFormCompareFiles::SetStandalone(const std::string& file1, const std::string& file2) {
     FilenameEditA1->setText(Q(file1));
     FilenameEditA2->setText(Q(file2));
-    if (auto* back = main_.tsCompareFiles->findChild<QPushButton*>("bBackCompareFiles")) back->hide();
 }
 
 void TFormCompareFiles::bCompareFilesClick() {

@@ -19,17 +19,17 @@ class QWidget;
 
 namespace tandrel {
 
-class TFormMain;
+class TViewHost;
 class ScanModel;
 
 class TFormCompareFiles : public QObject {
     Q_OBJECT
 public:
-    TFormCompareFiles(TFormMain& main, QWidget* page);
+    TFormCompareFiles(TViewHost& host, QWidget* page);
     // Stops a running comparison and waits for it.
     ~TFormCompareFiles() override;
 
-    // The two files, the page as the whole window: no way back, no close button.
+    // The two files of a comparison the page makes as the whole window.
     void SetStandalone(const std::string& file1, const std::string& file2);
     void bCompareFilesClick();
     bool Running() const { return running_.load(); }
@@ -52,7 +52,7 @@ private:
     void Finish();
     void ShowResult(TFileCompareResult result);
 
-    TFormMain& main_;
+    TViewHost& main_;
     ScanModel& model_;  // also reached while the window is being destroyed
     QTimer* poll_ = nullptr;
     std::thread worker_;
