@@ -75,8 +75,13 @@ public:
     static bool IsInvalidNodeIdx(const TDiskTreeMapEntry* node) { return node == nullptr; }
 };
 
-// Full path of a node ("" for null); takes the model lock of the current model.
-std::string GetNodeFullPath(const TDiskTreeMapEntry* node);
+class ScanModel;
+
+// Full path of a node ("" for null), built under the csTreemap of the model
+// that holds the node.
+std::string GetNodeFullPath(ScanModel& model, const TDiskTreeMapEntry* node);
+// The same for a caller that already holds that lock.
+std::string NodeFullPath(const TDiskTreeMapEntry* node);
 // The children order: SizeTotal descending, equal sizes by Name descending
 // (locale, case ignored). Negative when a goes first.
 int CompareTreeMapChildren(const TDiskTreeMapEntry* a, const TDiskTreeMapEntry* b);

@@ -361,7 +361,7 @@ void TFormDirectoryAnalysis::CreateMenus() {
     const auto filePath = [this] {
         std::lock_guard lock(Model().csTreemap);
         TDiskTreeMapEntry* node = FileRowNode();
-        return node ? GetNodeFullPath(node) : std::string();
+        return node ? GetNodeFullPath(Model(), node) : std::string();
     };
     popupFile->addAction("Locate in explorer", this, [filePath] {
         if (const std::string path = filePath(); !path.empty()) ShellLocate(path);
@@ -701,7 +701,7 @@ void TFormDirectoryAnalysis::DrawFileCell(QPainter& painter, const QRect& cell, 
     if (caption == "Filename") {
         TListViewEx::_DrawTextW_Left(painter, cell, Q(node->Name), 25, 2);
     } else if (caption == "Path") {
-        std::string folder = GetNodeFullPath(node->ParentNodeIdx);
+        std::string folder = GetNodeFullPath(Model(), node->ParentNodeIdx);
         if (folder.empty() || folder.back() != '/') folder += '/';
         TListViewEx::_DrawTextW_Left(painter, cell, Q(folder));
     } else if (caption == "Size") {

@@ -553,7 +553,7 @@ TDiskTreeMapEntry* TFormDiskTreeMap::FindNode(const std::string& path) {
     TDiskTreeMapEntry* node = Root();
     if (!node) return nullptr;
     const std::string wanted = RemoveTrailingBackslash(Trim(path));
-    const std::string rootPath = RemoveTrailingBackslash(GetNodeFullPath(node));
+    const std::string rootPath = RemoveTrailingBackslash(GetNodeFullPath(main_.Model(), node));
     if (wanted == rootPath) return node;
     const std::string prefix = AddTrailingBackslash(rootPath);
     if (wanted.size() <= prefix.size() || wanted.compare(0, prefix.size(), prefix) != 0) return nullptr;
@@ -686,7 +686,7 @@ void TFormDiskTreeMap::Hover(QPoint pos) {
     if (!node || node == navigator_.HoveredNode) return;
     if (TDiskTreeMapEntry* old = navigator_.HoveredNode) painter_->DiskTreeMap_UpdateGraphFor(old, false, false);
     navigator_.HoveredNode = node;
-    edMouseoverFilename->setText(Q(GetNodeFullPath(node)));
+    edMouseoverFilename->setText(Q(GetNodeFullPath(main_.Model(), node)));
     painter_->DiskTreeMap_UpdateGraphFor(node, true, false);
 }
 

@@ -261,7 +261,7 @@ bool TTreemapPainter::DrawFileCaption(const TDiskTreeMapEntry& node, TSurfaceRec
     QPixmap icon;
     if (iconSource_) {
         try {
-            icon = iconSource_(GetNodeFullPath(&node));
+            icon = iconSource_(GetNodeFullPath(model_, &node));
         } catch (...) {
             return false;
         }
