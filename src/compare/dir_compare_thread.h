@@ -73,6 +73,9 @@ private:
     std::size_t position_ = 0;
     std::size_t total_ = 0;
     std::chrono::steady_clock::time_point lastShown_{};
+    // fileIdxToCompareAr and feedOpen_ while the feed is open: Feed appends
+    // on the lister's thread while the worker reads. A leaf, held for an
+    // append or an index, never while a file is compared.
     std::mutex feedLock_;
     std::condition_variable feedChanged_;
     bool feedOpen_ = false;

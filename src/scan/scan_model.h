@@ -231,8 +231,22 @@ public:
     int ScanDepth = 0;
     int ListScanDepth = 0;
 
+    // Lock order: csTreemap first; csModifiedCount and csNewDirectoryEntries
+    // are taken under it or alone, never the one while holding the other, and
+    // never csTreemap while holding either. csSnapshotDetails stands apart.
+    //
+    // The shape of both trees: nodes and records added, moved or removed,
+    // children lists, sizes summed into the ancestors, Name. The scanner
+    // holds it while it adds a batch; a reader holds it while it walks (the
+    // views, GetNodeFullPath, the sorts). Recursive, since the view code
+    // that holds it calls helpers that take it again.
     std::recursive_mutex csTreemap;
+    // The records' change counters and totals (_ModifiedCount, TotalSize,
+    // TotalFiles) the scanner bumps while a view takes them over; taken
+    // under csTreemap or alone.
     std::mutex csModifiedCount;
+    // NewDirectoryEntries, the queue of records the tree-size view has not
+    // shown yet; held only for a push or a swap.
     std::mutex csNewDirectoryEntries;
 
     TThreadStringList ProgressText;
@@ -242,6 +256,8 @@ public:
     std::string SnapshotsPath;
     std::string TempSnapshotFn;
     std::string TempSnapshotRootPath;
+    // SnapshotDetailsCache only; a leaf: held for a lookup or an insert,
+    // never while a file is read, a message shown or another lock taken.
     std::mutex csSnapshotDetails;
     std::vector<std::unique_ptr<TSnapshotDetails>> SnapshotDetailsCache;
 
