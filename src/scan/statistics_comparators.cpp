@@ -309,7 +309,7 @@ private:
             pending.pop_back();
             if (n < 2) continue;
             if (n < 16) {
-                std::sort(rows, rows + n, [&](const Row& a, const Row& b) { return Less(a, b, depth); });
+                std::sort(rows, rows + n, [&, depth = depth](const Row& a, const Row& b) { return Less(a, b, depth); });
                 continue;
             }
             const std::uint64_t a = rows[0].word, b = rows[n / 2].word, c = rows[n - 1].word;
@@ -436,9 +436,8 @@ void SortByNumberThenName(TDiskTreeMapEntry** first, std::size_t count, Value va
             SortByName(first + runStart, run);
         } else if (run > 1) {
             // A short run compares fewer times than it would make keys.
-            std::sort(first + runStart, first + i, [](const TDiskTreeMapEntry* a, const TDiskTreeMapEntry* b) {
-                return CompareNames(*a, *b) < 0;
-            });
+            std::sort(first + runStart, first + i,
+                      [](const TDiskTreeMapEntry* a, const TDiskTreeMapEntry* b) { return CompareNames(*a, *b) < 0; });
         }
         runStart = i;
     }
