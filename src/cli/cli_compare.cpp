@@ -15,6 +15,7 @@
 #include "common/strings.h"
 #include "compare/compare_cache.h"
 #include "compare/dir_compare_thread.h"
+#include "compare/file_compare_thread.h"
 #include "compare/file_content_compare.h"
 #include "compare/snapshot_compare_report.h"
 #include "compare/snapshot_compare_thread.h"
@@ -269,27 +270,19 @@ int RunCompareFiles(const std::vector<std::string>& args) {
         }
     }
     TFileCompareResult result = FC_IDENTICAL;
-    if (a == b) {
+    if (SameFilePath(a, b)) {
         std::fprintf(stderr, "File 1 and 2, both refer to the same file.\n");
     } else {
         ScanModel& model = CurrentModel();
-        FileContentComparer comparer(model);
-        comparer.SetProgress([&model](std::int64_t done, std::int64_t size) {
-            model.ProgressText.SetText(BlockProgressInMiB(done, size));
-        });
-        // The comparison runs here; the waiting loop only shows progress.
-        std::atomic<bool> running{true};
-        std::thread worker;
+        // The files as they are now: the cache is not asked. The waiting
+        // loop shows the job's progress line, the model's ProgressText.
+        TThreadCompareFile job(model, ComparisonCache(), &model.ProgressText);
+        job.progressText = BlockProgressInMiB;
+        job.Init(a, b, false);
         RunShowingProgress(
-            model,
-            [&] {
-                worker = std::thread([&] {
-                    result = comparer.CompareContents(a, b);
-                    running = false;
-                });
-            },
-            running);
-        worker.join();
+            model, [&] { job.Start(); }, job.threadRunning);
+        job.WaitFor();
+        result = job.compareStatus.load();
     }
     std::printf("%s\n", std::string(CompareResultText(result)).c_str());
     switch (result) {

@@ -53,7 +53,7 @@ void PrintLargestFiles(ScanModel& model, std::size_t top) {
         [](const TDiskTreeMapEntry* a, const TDiskTreeMapEntry* b) { return a->SizeTotal > b->SizeTotal; });
     std::printf("Largest files:\n");
     for (std::size_t i = 0; i < n; ++i)
-        std::printf("%s\t%s\n", FormatBytes(files[i]->SizeTotal).c_str(), GetNodeFullPath(files[i]).c_str());
+        std::printf("%s\t%s\n", FormatBytes(files[i]->SizeTotal).c_str(), GetNodeFullPath(model, files[i]).c_str());
 }
 
 // A live scan leaves a temporary snapshot; a summary has no use for it.

@@ -30,6 +30,7 @@ void TWorkerThread::Fail(std::string text) {
     if (failed_) return;
     failed_ = true;
     error_ = std::move(text);
+    if (threadRunning.load()) OnFail(error_);
 }
 
 void TWorkerThread::Run() {

@@ -50,8 +50,13 @@ protected:
     virtual void Execute() = 0;
     // The words before an exception's text in ErrorText ("Scan failed: ").
     virtual std::string ErrorPrefix() const { return "Failed: "; }
-    // Records the job's error; the first one stays.
+    // Records the job's error; the first one stays. While the job runs, the
+    // first error is also handed to OnFail.
     void Fail(std::string text);
+    // On the worker, once, with the job's first error: what the job does
+    // besides recording it (a message box, dropping a half-loaded model).
+    // A refusal in BeforeStart does not come here.
+    virtual void OnFail(const std::string& text) { (void)text; }
     // Publishes one progress line.
     void SetProgress(std::string_view text) { progress_->SetText(text); }
 

@@ -84,6 +84,11 @@ private:
     static void LoadList(List& list);
     static bool SaveList(List& list);
 
+    // Both lists, their files and loaded_. Held across a whole load or save
+    // (the file reads and writes included), so a lookup never sees half a
+    // list. A leaf: no model lock is taken under it, and none of a caller's
+    // locks may be held when calling in. Load's status callback runs under
+    // it, so the callback must not call into the cache.
     std::mutex lock_;
     List identical_;
     List different_;

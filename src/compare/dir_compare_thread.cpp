@@ -49,7 +49,8 @@ std::string RightFileOf(const TFileEntryCompare& entry, const std::string& leftR
     return RightFolderOf(entry, leftRoot, rightRoot) + entry.FileName;
 }
 
-TThreadCompareX::TThreadCompareX(ScanModel& model, TCompareCache& cache) : model_(model), cache_(cache) {}
+TThreadCompareX::TThreadCompareX(ScanModel& model, TCompareCache& cache)
+    : TWorkerThread(&model.ProgressText), model_(model), cache_(cache) {}
 
 TThreadCompareX::~TThreadCompareX() { WaitFor(); }
 
@@ -59,18 +60,7 @@ void TThreadCompareX::Init(std::vector<TFileEntryCompare*> entries, std::string 
     scanned_directory_RIGHT = std::move(rightRoot);
 }
 
-void TThreadCompareX::Start() {
-    WaitFor();
-    threadRunning = true;
-    thread_ = std::thread([this] { Execute(); });
-}
-
-void TThreadCompareX::WaitFor() {
-    if (thread_.joinable()) thread_.join();
-}
-
 void TThreadCompareX::Execute() {
-    threadRunning = true;
     FileContentComparer comparer(model_);
     std::size_t total = 0;
     for (std::size_t index = 0;; ++index) {
@@ -85,7 +75,6 @@ void TThreadCompareX::Execute() {
         entry->SetStatus(CompareEntry(*entry, comparer));
     }
     fileCurrent = nullptr;
-    threadRunning = false;
 }
 
 void TThreadCompareX::ShowProgress(bool now) {
@@ -95,8 +84,8 @@ void TThreadCompareX::ShowProgress(bool now) {
     if (!now && clock - lastShown_ < std::chrono::milliseconds(10)) return;
     lastShown_ = clock;
     const TFileEntryCompare* entry = fileCurrent.load();
-    model_.ProgressText.SetText("Comparing file " + FormatCount(static_cast<double>(position_)) + " of " +
-                                FormatCount(static_cast<double>(total_)) + ": " + (entry ? entry->FileName : ""));
+    SetProgress("Comparing file " + FormatCount(static_cast<double>(position_)) + " of " +
+                FormatCount(static_cast<double>(total_)) + ": " + (entry ? entry->FileName : ""));
 }
 
 TFileEntryCompare* TThreadCompareX::EntryAt(std::size_t index, std::size_t& total) {

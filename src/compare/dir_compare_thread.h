@@ -8,9 +8,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "common/worker_thread.h"
 #include "compare/compare_cache.h"
 #include "compare/file_content_compare.h"
 #include "compare/file_entry_compare.h"
@@ -34,22 +34,17 @@ std::string RightFolderOf(const TFileEntryCompare& entry, const std::string& lef
 // That folder joined with the file's name.
 std::string RightFileOf(const TFileEntryCompare& entry, const std::string& leftRoot, const std::string& rightRoot);
 
-class TThreadCompareX {
+class TThreadCompareX : public TWorkerThread {
 public:
-    explicit TThreadCompareX(ScanModel& model = CurrentModel(), TCompareCache& cache = ComparisonCache());
+    // Its progress line is the model's ProgressText.
+    TThreadCompareX(ScanModel& model, TCompareCache& cache);
     // Waits for the worker; stopping it early is the caller's (CancelOperation).
-    ~TThreadCompareX();
-    TThreadCompareX(const TThreadCompareX&) = delete;
-    TThreadCompareX& operator=(const TThreadCompareX&) = delete;
+    ~TThreadCompareX() override;
 
-    // The entries are not owned and must outlive the run.
+    // The entries are not owned and must outlive the run. Start compares
+    // every entry in order; a cancel stops it, leaving the remaining entries
+    // as they were.
     void Init(std::vector<TFileEntryCompare*> entries, std::string leftRoot, std::string rightRoot);
-    // Sets threadRunning, then runs Execute on the worker.
-    void Start();
-    void WaitFor();
-    // Compares every entry in order on the calling thread; stops at a cancel,
-    // leaving the remaining entries as they were.
-    void Execute();
 
     // Comparing while the list is still being made: after OpenFeed (before
     // Start), the run waits for entries given by Feed until CloseFeed.
@@ -61,11 +56,11 @@ public:
     std::vector<TFileEntryCompare*> fileIdxToCompareAr;
     std::string scanned_directory_LEFT;
     std::string scanned_directory_RIGHT;
-    std::atomic<bool> threadRunning{false};
     // The entry being compared; null before the first and after the last.
     std::atomic<TFileEntryCompare*> fileCurrent{nullptr};
 
 private:
+    void Execute() override;
     TFileCompareResult CompareEntry(const TFileEntryCompare& entry, FileContentComparer& comparer);
     // The entry at index, waiting for it while the feed is open; null at the
     // end of the list. total receives the entries known so far.
@@ -78,6 +73,9 @@ private:
     std::size_t position_ = 0;
     std::size_t total_ = 0;
     std::chrono::steady_clock::time_point lastShown_{};
+    // fileIdxToCompareAr and feedOpen_ while the feed is open: Feed appends
+    // on the lister's thread while the worker reads. A leaf, held for an
+    // append or an index, never while a file is compared.
     std::mutex feedLock_;
     std::condition_variable feedChanged_;
     bool feedOpen_ = false;
@@ -89,7 +87,6 @@ private:
 
     ScanModel& model_;
     TCompareCache& cache_;
-    std::thread thread_;
 };
 
 }  // namespace tandrel

@@ -1,15 +1,20 @@
 #include "compare/file_compare_thread.h"
 
 #include <algorithm>
-#include <exception>
 
 #include "common/messages.h"
+#include "common/paths.h"
 #include "compare/file_content_compare.h"
 #include "platform/file_system.h"
 
 namespace tandrel {
 
-TThreadCompareFile::TThreadCompareFile(ScanModel& model, TCompareCache& cache) : model_(model), cache_(cache) {}
+bool SameFilePath(const std::string& file1, const std::string& file2) {
+    return RemoveTrailingBackslash(ExpandFileName(file1)) == RemoveTrailingBackslash(ExpandFileName(file2));
+}
+
+TThreadCompareFile::TThreadCompareFile(ScanModel& model, TCompareCache& cache, TThreadStringList* progress)
+    : TWorkerThread(progress), progressText(BlockProgressInBytes), model_(model), cache_(cache) {}
 
 TThreadCompareFile::~TThreadCompareFile() { WaitFor(); }
 
@@ -17,32 +22,12 @@ void TThreadCompareFile::Init(const std::string& Afile1, const std::string& Afil
     file1 = Afile1;
     file2 = Afile2;
     useCache = AuseCache;
-    ProgressStr = std::make_unique<TThreadStringList>();
 }
 
-void TThreadCompareFile::Start() {
-    WaitFor();
-    if (!ProgressStr) ProgressStr = std::make_unique<TThreadStringList>();
-    threadRunning = true;
-    thread_ = std::thread([this] { Execute(); });
-}
+void TThreadCompareFile::Execute() { compareStatus = Run(); }
 
-void TThreadCompareFile::WaitFor() {
-    if (thread_.joinable()) thread_.join();
-}
-
-void TThreadCompareFile::Execute() {
-    threadRunning = true;
-    try {
-        compareStatus = Run();
-    } catch (const std::exception& e) {
-        // Shown, and the run still ends normally so the caller's wait finishes.
-        GetMessages().ShowMessage(MessageKind::Info,
-                                  "TThreadCompareFile: " + std::string(e.what()) + ", cp=" + exceptionCp);
-    } catch (...) {
-        GetMessages().ShowMessage(MessageKind::Info, "TThreadCompareFile: unknown error, cp=" + exceptionCp);
-    }
-    threadRunning = false;
+void TThreadCompareFile::OnFail(const std::string& text) {
+    GetMessages().ShowMessage(MessageKind::Info, text + ", cp=" + exceptionCp);
 }
 
 TFileCompareResult TThreadCompareFile::Run() {
@@ -68,7 +53,7 @@ TFileCompareResult TThreadCompareFile::Run() {
     comparer.SetProgress([this](std::int64_t done, std::int64_t size) {
         totalBytesRead = static_cast<std::uint64_t>(done);
         fileSize = static_cast<std::uint64_t>(size);
-        ProgressStr->SetText(BlockProgressInBytes(done, size));
+        SetProgress(progressText(done, size));
     });
     fileSize = static_cast<std::uint64_t>(std::max<std::int64_t>(platform::GetFileSize(file1), 0));
     return comparer.CompareContents(file1, file2);

@@ -1,7 +1,5 @@
 #include "compare/snapshot_compare_thread.h"
 
-#include <exception>
-
 #include "common/format_numbers.h"
 #include "common/messages.h"
 #include "common/paths.h"
@@ -25,39 +23,14 @@ void SetCompareStepHook(std::function<void(std::string_view step)> hook) { StepH
 }  // namespace test_hooks
 
 TThreadCompareSnapshots::TThreadCompareSnapshots(ScanModel& model, TSnapshotComparison& comparison)
-    : model_(model), lists_(comparison) {}
+    : TWorkerThread(&model.ProgressText), model_(model), lists_(comparison) {}
 
 TThreadCompareSnapshots::~TThreadCompareSnapshots() { WaitFor(); }
 
-void TThreadCompareSnapshots::Start() {
-    if (thread_.joinable()) return;
-    threadRunning = true;
-    thread_ = std::thread([this] { Execute(); });
-}
-
-void TThreadCompareSnapshots::WaitFor() {
-    if (thread_.joinable()) thread_.join();
-}
-
 void TThreadCompareSnapshots::Execute() {
-    threadRunning = true;
-    failed_ = false;
-    error_.clear();
-    skippedLines_ = 0;
-    try {
-        Run();
-    } catch (const std::exception& e) {
-        Fail(std::string("Snapshot comparison failed: ") + e.what());
-    } catch (...) {
-        Fail("Snapshot comparison failed: unknown error");
-    }
-    threadRunning = false;
-}
-
-void TThreadCompareSnapshots::Run() {
     model_.ListScanDepth = 0;
     lists_.ClearInputs();
-    model_.ProgressText.Clear();
+    Progress().Clear();
 
     const std::string& right = lists_.RightPath;
     const std::string& left = lists_.LeftPath;
@@ -74,7 +47,7 @@ void TThreadCompareSnapshots::Run() {
     if (!LoadRightSide() || Stopped()) return;
     Step("Processing left snapshot...");
     if (!LoadSnapshot(left, lists_.LeftFiles, lists_.LeftFolders)) return;
-    model_.ProgressText.Clear();
+    Progress().Clear();
     Compare();
 }
 
@@ -137,17 +110,15 @@ void TThreadCompareSnapshots::Compare() {
 
 bool TThreadCompareSnapshots::Step(std::string_view text) {
     if (Stopped()) return false;
-    model_.ProgressText.SetText(text);
+    SetProgress(text);
     if (auto& hook = StepHook()) hook(text);
     return true;
 }
 
 bool TThreadCompareSnapshots::Stopped() { return !model_.WaitWhilePaused(); }
 
-void TThreadCompareSnapshots::Fail(const std::string& text) {
-    failed_ = true;
-    error_ = text;
-    model_.ProgressText.SetText(text);
+void TThreadCompareSnapshots::OnFail(const std::string& text) {
+    SetProgress(text);
     GetMessages().ShowMessage(MessageKind::Error, text);
 }
 

@@ -1,58 +1,42 @@
 #pragma once
 // The worker of a snapshot comparison: loads the left snapshot and the right
 // snapshot (or scans the right folder), sorts, merges and finds moves.
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
-#include <thread>
 
+#include "common/worker_thread.h"
 #include "compare/snapshot_compare.h"
 #include "scan/scan_model.h"
 
 namespace tandrel {
 
-class TThreadCompareSnapshots {
+class TThreadCompareSnapshots : public TWorkerThread {
 public:
-    explicit TThreadCompareSnapshots(ScanModel& model = CurrentModel(),
-                                     TSnapshotComparison& comparison = CurrentSnapshotComparison());
+    // Its progress line is the model's ProgressText.
+    TThreadCompareSnapshots(ScanModel& model, TSnapshotComparison& comparison);
     // Waits for the worker; stopping it early is the caller's (CancelOperation).
-    ~TThreadCompareSnapshots();
-    TThreadCompareSnapshots(const TThreadCompareSnapshots&) = delete;
-    TThreadCompareSnapshots& operator=(const TThreadCompareSnapshots&) = delete;
+    ~TThreadCompareSnapshots() override;
 
-    // Sets threadRunning, then runs Execute on the worker. The paths are the
-    // comparison's RightPath and LeftPath, set before.
-    void Start();
-    void WaitFor();
-    // The whole comparison on the calling thread.
-    void Execute();
-
-    // True from Start until the worker's last action, also when it failed.
-    std::atomic<bool> threadRunning{false};
-
-    // Read these after threadRunning went false. A cancelled run is not a
-    // failure; it ends quietly.
-    bool Failed() const { return failed_; }
-    const std::string& ErrorText() const { return error_; }
+    // Start compares the comparison's RightPath and LeftPath, set before. A
+    // cancelled run is not a failure; it ends quietly. Read this after
+    // threadRunning went false.
     std::int64_t SkippedLines() const { return skippedLines_; }
 
 private:
-    void Run();
+    void Execute() override;
+    std::string ErrorPrefix() const override { return "Snapshot comparison failed: "; }
+    void OnFail(const std::string& text) override;
     bool LoadRightSide();
     bool LoadSnapshot(const std::string& file, TOwningStore<TFileEntry>& files, TOwningStore<TDirectoryEntry>& folders);
     void Compare();
     // Publishes one progress line; false when the run is to stop.
     bool Step(std::string_view text);
     bool Stopped();
-    void Fail(const std::string& text);
 
     ScanModel& model_;
     TSnapshotComparison& lists_;
-    std::thread thread_;
-    bool failed_ = false;
-    std::string error_;
     std::int64_t skippedLines_ = 0;
 };
 

@@ -84,7 +84,7 @@ std::vector<TDiskTreeMapEntry*> FilterFiles(ScanModel& model, const TFileFilterL
         if (byFolder) {
             if (node->ParentNodeIdx != lastParent || !lastParent) {
                 lastParent = node->ParentNodeIdx;
-                lastParentPasses = MatchesTextFilter(limits.Folder, GetNodeFullPath(lastParent));
+                lastParentPasses = MatchesTextFilter(limits.Folder, GetNodeFullPath(model, lastParent));
             }
             if (!lastParentPasses) continue;
         }

@@ -1,7 +1,5 @@
 #include "scan/scan_job.h"
 
-#include <exception>
-
 #include "common/format_numbers.h"
 #include "common/messages.h"
 #include "common/strings.h"
@@ -15,48 +13,33 @@
 
 namespace tandrel {
 
-TThreadDiskTreemap::TThreadDiskTreemap(ScanModel& model) : model_(model) {}
+TThreadDiskTreemap::TThreadDiskTreemap(ScanModel& model) : TWorkerThread(&model.ProgressText), model_(model) {}
 
 TThreadDiskTreemap::~TThreadDiskTreemap() { WaitFor(); }
 
-void TThreadDiskTreemap::Start() {
-    if (thread_.joinable() || threadRunning) return;
+bool TThreadDiskTreemap::BeforeStart() {
     const std::string& path = model_.ScanPath;
     if (platform::DirectoryExists(path)) {
         liveScan_ = true;
     } else if (platform::FileExists(path)) {
         liveScan_ = false;
     } else {
-        failed_ = true;
-        error_ = "Path not found: " + path;
-        return;
+        Fail("Path not found: " + path);
+        return false;
     }
     // Published before the worker starts, so it never hides the worker's own line.
-    model_.ProgressText.SetText("Working...");
-    threadRunning = true;
-    thread_ = std::thread([this] { Execute(); });
-}
-
-void TThreadDiskTreemap::WaitFor() {
-    if (thread_.joinable()) thread_.join();
+    SetProgress("Working...");
+    return true;
 }
 
 void TThreadDiskTreemap::Execute() {
-    threadRunning = true;
-    try {
-        if (!model_.Root()) {
-            Fail("the scan model has no root node");
-        } else if (liveScan_) {
-            RunLiveScan();
-        } else {
-            RunSnapshotLoad();
-        }
-    } catch (const std::exception& e) {
-        Fail(std::string("Scan failed: ") + e.what());
-    } catch (...) {
-        Fail("Scan failed: unknown error");
+    if (!model_.Root()) {
+        Fail("the scan model has no root node");
+    } else if (liveScan_) {
+        RunLiveScan();
+    } else {
+        RunSnapshotLoad();
     }
-    threadRunning = false;
 }
 
 void TThreadDiskTreemap::RunLiveScan() {
@@ -99,9 +82,7 @@ void TThreadDiskTreemap::RunSnapshotLoad() {
     }
 }
 
-void TThreadDiskTreemap::Fail(const std::string& text) {
-    failed_ = true;
-    error_ = text;
+void TThreadDiskTreemap::OnFail(const std::string& text) {
     // A failed load leaves no half model behind that could pass for the snapshot.
     if (!liveScan_) {
         model_.ResetTreemap(model_.ScanPath, false);

@@ -54,9 +54,14 @@ int CompareTreeMapChildren(const TDiskTreeMapEntry* a, const TDiskTreeMapEntry* 
     return -CompareTextLocale(a->Name, b->Name);
 }
 
-std::string GetNodeFullPath(const TDiskTreeMapEntry* node) {
+std::string GetNodeFullPath(ScanModel& model, const TDiskTreeMapEntry* node) {
     if (!node) return {};
-    std::lock_guard<std::recursive_mutex> lock(CurrentModel().csTreemap);
+    std::lock_guard<std::recursive_mutex> lock(model.csTreemap);
+    return NodeFullPath(node);
+}
+
+std::string NodeFullPath(const TDiskTreeMapEntry* node) {
+    if (!node) return {};
     // Walked upwards without recursion: a loaded snapshot may nest deeply.
     std::vector<const TDiskTreeMapEntry*> chain;
     for (const TDiskTreeMapEntry* n = node; n; n = n->ParentNodeIdx) chain.push_back(n);

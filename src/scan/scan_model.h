@@ -75,8 +75,13 @@ public:
     static bool IsInvalidNodeIdx(const TDiskTreeMapEntry* node) { return node == nullptr; }
 };
 
-// Full path of a node ("" for null); takes the model lock of the current model.
-std::string GetNodeFullPath(const TDiskTreeMapEntry* node);
+class ScanModel;
+
+// Full path of a node ("" for null), built under the csTreemap of the model
+// that holds the node.
+std::string GetNodeFullPath(ScanModel& model, const TDiskTreeMapEntry* node);
+// The same for a caller that already holds that lock.
+std::string NodeFullPath(const TDiskTreeMapEntry* node);
 // The children order: SizeTotal descending, equal sizes by Name descending
 // (locale, case ignored). Negative when a goes first.
 int CompareTreeMapChildren(const TDiskTreeMapEntry* a, const TDiskTreeMapEntry* b);
@@ -226,8 +231,22 @@ public:
     int ScanDepth = 0;
     int ListScanDepth = 0;
 
+    // Lock order: csTreemap first; csModifiedCount and csNewDirectoryEntries
+    // are taken under it or alone, never the one while holding the other, and
+    // never csTreemap while holding either. csSnapshotDetails stands apart.
+    //
+    // The shape of both trees: nodes and records added, moved or removed,
+    // children lists, sizes summed into the ancestors, Name. The scanner
+    // holds it while it adds a batch; a reader holds it while it walks (the
+    // views, GetNodeFullPath, the sorts). Recursive, since the view code
+    // that holds it calls helpers that take it again.
     std::recursive_mutex csTreemap;
+    // The records' change counters and totals (_ModifiedCount, TotalSize,
+    // TotalFiles) the scanner bumps while a view takes them over; taken
+    // under csTreemap or alone.
     std::mutex csModifiedCount;
+    // NewDirectoryEntries, the queue of records the tree-size view has not
+    // shown yet; held only for a push or a swap.
     std::mutex csNewDirectoryEntries;
 
     TThreadStringList ProgressText;
@@ -237,6 +256,8 @@ public:
     std::string SnapshotsPath;
     std::string TempSnapshotFn;
     std::string TempSnapshotRootPath;
+    // SnapshotDetailsCache only; a leaf: held for a lookup or an insert,
+    // never while a file is read, a message shown or another lock taken.
     std::mutex csSnapshotDetails;
     std::vector<std::unique_ptr<TSnapshotDetails>> SnapshotDetailsCache;
 
@@ -253,9 +274,6 @@ public:
 
     TDiskTreeMapEntry* Root() { return DiskTreeMapEntries.Empty() ? nullptr : DiskTreeMapEntries[0]; }
 };
-
-// The same path, named with the model it belongs to.
-inline std::string GetNodeFullPath(ScanModel&, const TDiskTreeMapEntry* node) { return GetNodeFullPath(node); }
 
 // The process's current model.
 ScanModel& CurrentModel();

@@ -183,13 +183,25 @@ FileNodeKey SearchResultsKeyOfColumn(int column) {
     }
 }
 
-int CompareFileNodes(FileNodeKey key, bool inverse, const TDiskTreeMapEntry& a, const TDiskTreeMapEntry& b) {
+namespace {
+// The tie-break of every file order: Name (locale, case ignored), Name byte
+// by byte, then the address.
+int CompareNames(const TDiskTreeMapEntry& a, const TDiskTreeMapEntry& b) {
+    int c = CompareTextLocale(a.Name, b.Name);
+    if (c == 0) c = CompareBytes(a.Name, b.Name);
+    if (c == 0) c = CompareAddresses(&a, &b);
+    return c;
+}
+}  // namespace
+
+int CompareFileNodes(ScanModel& model, FileNodeKey key, bool inverse, const TDiskTreeMapEntry& a,
+                     const TDiskTreeMapEntry& b) {
     int c = 0;
     switch (key) {
         case FileNodeKey::Name:
             break;
         case FileNodeKey::FullPath:
-            c = CompareTextLocale(GetNodeFullPath(&a), GetNodeFullPath(&b));
+            c = CompareTextLocale(GetNodeFullPath(model, &a), GetNodeFullPath(model, &b));
             break;
         case FileNodeKey::Size:
             c = CompareInt64Desc(a.SizeTotal, b.SizeTotal);
@@ -198,18 +210,18 @@ int CompareFileNodes(FileNodeKey key, bool inverse, const TDiskTreeMapEntry& a, 
             c = CompareDoubleDesc(a.DateM, b.DateM);
             break;
     }
-    if (c == 0) c = CompareTextLocale(a.Name, b.Name);
-    if (c == 0) c = CompareBytes(a.Name, b.Name);
-    if (c == 0) c = CompareAddresses(&a, &b);
+    if (c == 0) c = CompareNames(a, b);
     return inverse ? -c : c;
 }
 
-int CompareFileAnalysis(int column, bool inverse, const TDiskTreeMapEntry& a, const TDiskTreeMapEntry& b) {
-    return CompareFileNodes(FileAnalysisKeyOfColumn(column), inverse, a, b);
+int CompareFileAnalysis(ScanModel& model, int column, bool inverse, const TDiskTreeMapEntry& a,
+                        const TDiskTreeMapEntry& b) {
+    return CompareFileNodes(model, FileAnalysisKeyOfColumn(column), inverse, a, b);
 }
 
-int CompareSearchResults(int column, bool inverse, const TDiskTreeMapEntry& a, const TDiskTreeMapEntry& b) {
-    return CompareFileNodes(SearchResultsKeyOfColumn(column), inverse, a, b);
+int CompareSearchResults(ScanModel& model, int column, bool inverse, const TDiskTreeMapEntry& a,
+                         const TDiskTreeMapEntry& b) {
+    return CompareFileNodes(model, SearchResultsKeyOfColumn(column), inverse, a, b);
 }
 
 namespace {
@@ -297,7 +309,7 @@ private:
             pending.pop_back();
             if (n < 2) continue;
             if (n < 16) {
-                std::sort(rows, rows + n, [&](const Row& a, const Row& b) { return Less(a, b, depth); });
+                std::sort(rows, rows + n, [&, depth = depth](const Row& a, const Row& b) { return Less(a, b, depth); });
                 continue;
             }
             const std::uint64_t a = rows[0].word, b = rows[n / 2].word, c = rows[n - 1].word;
@@ -381,12 +393,12 @@ void SortByName(TDiskTreeMapEntry** first, std::size_t count) {
 
 void SortByFullPath(TDiskTreeMapEntry** first, std::size_t count) {
     if (count < 2) return;
-    // Files of one folder share its path: built once per folder, here, as
-    // building it takes the model lock.
+    // Files of one folder share its path: built once per folder (the caller
+    // holds the model lock).
     std::unordered_map<const TDiskTreeMapEntry*, std::string> folderPaths;
     for (std::size_t i = 0; i < count; ++i) {
         const TDiskTreeMapEntry* parent = first[i]->ParentNodeIdx;
-        if (parent && !folderPaths.contains(parent)) folderPaths.emplace(parent, GetNodeFullPath(parent));
+        if (parent && !folderPaths.contains(parent)) folderPaths.emplace(parent, NodeFullPath(parent));
     }
     MakeKeys(first, count, 160, [&folderPaths](KeyedRows& keyed, const TDiskTreeMapEntry* node) {
         if (const TDiskTreeMapEntry* parent = node->ParentNodeIdx) {
@@ -424,9 +436,8 @@ void SortByNumberThenName(TDiskTreeMapEntry** first, std::size_t count, Value va
             SortByName(first + runStart, run);
         } else if (run > 1) {
             // A short run compares fewer times than it would make keys.
-            std::sort(first + runStart, first + i, [](const TDiskTreeMapEntry* a, const TDiskTreeMapEntry* b) {
-                return CompareFileNodes(FileNodeKey::Name, false, *a, *b) < 0;
-            });
+            std::sort(first + runStart, first + i,
+                      [](const TDiskTreeMapEntry* a, const TDiskTreeMapEntry* b) { return CompareNames(*a, *b) < 0; });
         }
         runStart = i;
     }

@@ -72,11 +72,14 @@ FileNodeKey SearchResultsKeyOfColumn(int column);
 
 // Equal keys fall back to Name (locale, case ignored), then to Name byte by
 // byte, then to the nodes' addresses, so no two distinct nodes compare equal.
-// FullPath builds both paths under the current model's lock: for whole lists
-// use SortFileNodes.
-int CompareFileNodes(FileNodeKey key, bool inverse, const TDiskTreeMapEntry& a, const TDiskTreeMapEntry& b);
-int CompareFileAnalysis(int column, bool inverse, const TDiskTreeMapEntry& a, const TDiskTreeMapEntry& b);
-int CompareSearchResults(int column, bool inverse, const TDiskTreeMapEntry& a, const TDiskTreeMapEntry& b);
+// FullPath builds both paths under the lock of the model holding the nodes:
+// for whole lists use SortFileNodes.
+int CompareFileNodes(ScanModel& model, FileNodeKey key, bool inverse, const TDiskTreeMapEntry& a,
+                     const TDiskTreeMapEntry& b);
+int CompareFileAnalysis(ScanModel& model, int column, bool inverse, const TDiskTreeMapEntry& a,
+                        const TDiskTreeMapEntry& b);
+int CompareSearchResults(ScanModel& model, int column, bool inverse, const TDiskTreeMapEntry& a,
+                         const TDiskTreeMapEntry& b);
 
 // Sorts rows into exactly the order of CompareFileNodes, fast enough for a
 // million rows: texts are compared through collation keys made once per row

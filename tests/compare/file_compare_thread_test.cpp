@@ -57,7 +57,7 @@ TEST_F(FileCompareThreadTest, ReadsTheFilesWithoutCache) {
     TThreadCompareFile& t = Run(dir.WriteFile("a", big), dir.WriteFile("b", big), false);
     EXPECT_EQ(big.size(), t.totalBytesRead.load());
     EXPECT_EQ(big.size(), t.fileSize.load());
-    EXPECT_EQ("processed 4.00MB of 4.00MB\r\n", t.ProgressStr->GetText());
+    EXPECT_EQ("processed 4.00MB of 4.00MB\r\n", t.Progress().GetText());
 }
 
 TEST_F(FileCompareThreadTest, MissingAndUnreadableFiles) {

@@ -148,8 +148,7 @@ TEST_F(FileContentCompareTest, PauseHoldsAfterABlockAndCancelLeavesTheWait) {
     model.PauseOperation = true;
     std::atomic<TFileCompareResult> result{FC_EMPTY};
     std::thread worker([&] { result = comparer.CompareContents(a, b); });
-    while (done.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    while (model.PausedWorkers() == 0) std::this_thread::yield();
     EXPECT_EQ(static_cast<std::int64_t>(kBlock), done.load()) << "paused after the first block";
     EXPECT_EQ(FC_EMPTY, result.load());
     model.CancelOperation = true;

@@ -20,6 +20,12 @@
 namespace tandrel {
 namespace {
 
+// Returns once a worker sleeps in its pause, so what is checked next cannot
+// still move.
+void WaitUntilPaused(const TStopToken& token) {
+    while (token.PausedWorkers() == 0) std::this_thread::yield();
+}
+
 using testing::RecordingMessages;
 using testing::TempDir;
 
@@ -451,7 +457,7 @@ TEST_F(SnapshotCompareRunTest, PauseHoldsTheRunUntilReleased) {
     c.LeftPath = c.RightPath = older;
     TThreadCompareSnapshots thread(model, c);
     thread.Start();
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    WaitUntilPaused(model);
     EXPECT_TRUE(thread.threadRunning);
     EXPECT_EQ(c.MergedFolders.Count(), 0);
     EXPECT_EQ(model.ProgressText.GetText(), "Sorting files list 2...\r\n");

@@ -68,7 +68,7 @@ TEST_F(DiskScannerTest, FinishedScanHoldsTheModelInvariantsAndCounts) {
     EXPECT_EQ(beta->EntryType, EntryType_Directory);
     EXPECT_EQ(beta->SizeTotal, 25);
     EXPECT_EQ(beta->SizeRoot, 20);
-    EXPECT_EQ(GetNodeFullPath(ChildNamed(beta, "sub")), tree.dir.Path("beta/sub"));
+    EXPECT_EQ(GetNodeFullPath(model, ChildNamed(beta, "sub")), tree.dir.Path("beta/sub"));
     TDiskTreeMapEntry* y = ChildNamed(beta, "y");
     ASSERT_NE(y, nullptr);
     EXPECT_EQ(y->DateM, FileModificationTime(tree.dir.Path("beta/y")));

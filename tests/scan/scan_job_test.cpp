@@ -18,6 +18,12 @@
 namespace tandrel {
 namespace {
 
+// Returns once a worker sleeps in its pause, so what is checked next cannot
+// still move.
+void WaitUntilPaused(const TStopToken& token) {
+    while (token.PausedWorkers() == 0) std::this_thread::yield();
+}
+
 using testing::ChildNamed;
 using testing::ModelImage;
 using testing::RecordingMessages;
@@ -133,7 +139,7 @@ TEST_F(ScanJobTest, PausedScanMakesNoProgressUntilResumed) {
     model.PauseOperation = true;
     TThreadDiskTreemap scan(model);
     scan.Start();
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    WaitUntilPaused(model);
     EXPECT_TRUE(scan.threadRunning);
     {
         std::lock_guard<std::recursive_mutex> lock(model.csTreemap);

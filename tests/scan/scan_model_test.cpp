@@ -124,15 +124,15 @@ TEST(ScanModelTest, IncreaseSizeOfParentsAppliesLargeDeltasToEveryAncestor) {
 TEST(ScanModelTest, FullPathJoinsNamesAndOnlyTheRootMayEndInTheSeparator) {
     RecordingMessages messages;
     SmallTree t;
-    EXPECT_EQ(GetNodeFullPath(nullptr), "");
-    EXPECT_EQ(GetNodeFullPath(t.root), "/r");
-    EXPECT_EQ(GetNodeFullPath(t.f2), "/r/d/f2");
+    EXPECT_EQ(GetNodeFullPath(t.model, nullptr), "");
+    EXPECT_EQ(GetNodeFullPath(t.model, t.root), "/r");
+    EXPECT_EQ(GetNodeFullPath(t.model, t.f2), "/r/d/f2");
     t.root->Name = "/";
-    EXPECT_EQ(GetNodeFullPath(t.root), "/");
-    EXPECT_EQ(GetNodeFullPath(t.f2), "/d/f2");
+    EXPECT_EQ(GetNodeFullPath(t.model, t.root), "/");
+    EXPECT_EQ(GetNodeFullPath(t.model, t.f2), "/d/f2");
     EXPECT_TRUE(messages.shown.empty());
     t.f2->Name = "x/";
-    EXPECT_EQ(GetNodeFullPath(t.f2), "/d/x/");
+    EXPECT_EQ(GetNodeFullPath(t.model, t.f2), "/d/x/");
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0], "error GetNodeFullPath 1: result <> removetrailingbackslash(result)");
 }

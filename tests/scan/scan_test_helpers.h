@@ -46,7 +46,7 @@ inline void ExpectFinishedModelInvariants(ScanModel& model) {
             }
             EXPECT_EQ(node.SizeTotal, total) << node.Name;
             EXPECT_EQ(node.SizeRoot, own) << node.Name;
-            folderNodePaths.push_back(GetNodeFullPath(&node));
+            folderNodePaths.push_back(GetNodeFullPath(model, &node));
         } else {
             EXPECT_TRUE(node.ChildrenEntries.empty()) << node.Name;
         }
@@ -100,7 +100,7 @@ inline std::vector<std::string> ModelImage(ScanModel& model) {
     std::vector<std::string> image;
     model.DiskTreeMapEntries.ForEach([&](TDiskTreeMapEntry& n) {
         if (&n == model.FreeSpaceEntry) return;
-        image.push_back("node " + GetNodeFullPath(&n) + " type=" + std::to_string(n.EntryType) +
+        image.push_back("node " + GetNodeFullPath(model, &n) + " type=" + std::to_string(n.EntryType) +
                         " total=" + std::to_string(n.SizeTotal) + " root=" + std::to_string(n.SizeRoot) +
                         " time=" + (n.DateM == 0 ? std::string("0") : FormatDateTimeSec(n.DateM)) +
                         " children=" + std::to_string(n.ChildrenEntries.size()));

@@ -147,10 +147,10 @@ TEST(FileNodeOrder, ColumnsOfBothListsSortByTheirKeys) {
         auto compare = k.search ? CompareSearchResults : CompareFileAnalysis;
         const int expected = k.xFirst ? -1 : 1;
         SCOPED_TRACE(std::string(k.search ? "search " : "files ") + std::to_string(k.column));
-        EXPECT_EQ(SignOf(compare(k.column, false, *k.x, *k.y)), expected);
-        EXPECT_EQ(SignOf(compare(k.column, false, *k.y, *k.x)), -expected);
-        EXPECT_EQ(SignOf(compare(k.column, true, *k.x, *k.y)), -expected);
-        EXPECT_EQ(compare(k.column, false, *k.x, *k.x), 0);
+        EXPECT_EQ(SignOf(compare(t.model, k.column, false, *k.x, *k.y)), expected);
+        EXPECT_EQ(SignOf(compare(t.model, k.column, false, *k.y, *k.x)), -expected);
+        EXPECT_EQ(SignOf(compare(t.model, k.column, true, *k.x, *k.y)), -expected);
+        EXPECT_EQ(compare(t.model, k.column, false, *k.x, *k.x), 0);
     }
 }
 
@@ -170,7 +170,7 @@ TEST(FileNodeOrder, KeyedSortMatchesTheComparatorForEveryKeyAndDirection) {
         for (bool inverse : {false, true}) {
             std::vector<TDiskTreeMapEntry*> expected = rows;
             std::sort(expected.begin(), expected.end(), [&](const TDiskTreeMapEntry* x, const TDiskTreeMapEntry* y) {
-                return CompareFileNodes(key, inverse, *x, *y) < 0;
+                return CompareFileNodes(t.model, key, inverse, *x, *y) < 0;
             });
             std::vector<TDiskTreeMapEntry*> sorted = rows;
             std::reverse(sorted.begin(), sorted.end());
@@ -200,7 +200,7 @@ TEST(FileNodeOrder, LongListsSortIntoTheComparatorsOrder) {
         std::vector<TDiskTreeMapEntry*> sorted = rows;
         SortFileNodes(sorted, key, false);
         EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end(), [&](const auto* x, const auto* y) {
-            return CompareFileNodes(key, false, *x, *y) < 0;
+            return CompareFileNodes(t.model, key, false, *x, *y) < 0;
         })) << static_cast<int>(key);
         std::sort(sorted.begin(), sorted.end());
         std::vector<TDiskTreeMapEntry*> original = rows;

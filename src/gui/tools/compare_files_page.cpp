@@ -10,12 +10,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "common/format_numbers.h"
 #include "common/messages.h"
+#include "compare/compare_cache.h"
+#include "compare/file_compare_thread.h"
 #include "compare/file_content_compare.h"
 #include "gui/shell/view_host.h"
 #include "platform/file_system.h"
-#include "platform/text_collate.h"
 #include "scan/scan_model.h"
 
 namespace tandrel {
@@ -95,8 +95,10 @@ TFormCompareFiles::TFormCompareFiles(TViewHost& host, QWidget* page)
 
 TFormCompareFiles::~TFormCompareFiles() {
     model_.CancelOperation = true;
-    if (worker_.joinable()) worker_.join();
+    job_.reset();  // waits for the worker
 }
+
+bool TFormCompareFiles::Running() const { return job_ && job_->threadRunning.load(); }
 
 void TFormCompareFiles::SetStandalone(const std::string& file1, const std::string& file2) {
     FilenameEditA1->setText(Q(file1));
@@ -104,7 +106,7 @@ void TFormCompareFiles::SetStandalone(const std::string& file1, const std::strin
 }
 
 void TFormCompareFiles::bCompareFilesClick() {
-    if (running_.load()) return;
+    if (Running()) return;
     ScanModel& model = main_.Model();
     Colour(edFileCompareResult, Qt::white, Qt::black);
     edFileCompareResult->setText("Comparing...");
@@ -132,40 +134,35 @@ void TFormCompareFiles::bCompareFilesClick() {
         Finish();
         return;
     }
-    if (platform::SameTextIgnoreCase(file1, file2)) {
+    if (SameFilePath(file1, file2)) {
         GetMessages().ShowMessage(MessageKind::Info, "File 1 and 2, both refer to the same file.");
         edFileCompareResult->clear();
         Finish();
         return;
     }
-    done_ = 0;
-    size_ = 0;
     result_ = FC_EMPTY;
-    running_ = true;
-    worker_ = std::thread([this, file1, file2, &model] {
-        FileContentComparer comparer(model);
-        comparer.SetProgress([this](std::int64_t done, std::int64_t size) {
-            done_ = done;
-            size_ = size;
-        });
-        result_ = comparer.CompareContents(file1, file2);
-        running_ = false;
-    });
+    // The page compares what is on disk now: the cache is not asked.
+    job_ = std::make_unique<TThreadCompareFile>(model, ComparisonCache());
+    job_->Init(file1, file2, false);
+    job_->Start();
     poll_->start();
 }
 
 void TFormCompareFiles::Poll() {
-    const std::int64_t done = done_.load(), size = size_.load();
+    if (!job_) return;
+    const auto done = static_cast<std::int64_t>(job_->totalBytesRead.load());
+    const auto size = static_cast<std::int64_t>(job_->fileSize.load());
     if (size > 0) {
-        const std::string text = "processed " + FormatCount(static_cast<double>(done / 1048576)) + " Mb of " +
-                                 FormatCount(static_cast<double>(size / 1048576)) + " Mb";
+        const std::string text = BlockProgressInMiB(done, size);
         main_.SetStatus2(nullptr, text);
         labelCompareStatus->setText(Q(text));
         progressBarCompareFile->setValue(static_cast<int>(done * 100 / size));
     }
-    if (running_.load()) return;
+    if (job_->threadRunning.load()) return;
     poll_->stop();
-    if (worker_.joinable()) worker_.join();
+    job_->WaitFor();
+    result_ = job_->compareStatus.load();
+    job_.reset();
     main_.SetStatus2(nullptr, "");
     ShowResult(result_.load());
     Finish();

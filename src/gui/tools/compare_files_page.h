@@ -6,7 +6,6 @@
 #include <atomic>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "compare/compare_result.h"
 
@@ -21,6 +20,7 @@ namespace tandrel {
 
 class TViewHost;
 class ScanModel;
+class TThreadCompareFile;
 
 class TFormCompareFiles : public QObject {
     Q_OBJECT
@@ -32,7 +32,7 @@ public:
     // The two files of a comparison the page makes as the whole window.
     void SetStandalone(const std::string& file1, const std::string& file2);
     void bCompareFilesClick();
-    bool Running() const { return running_.load(); }
+    bool Running() const;
     TFileCompareResult LastResult() const { return result_.load(); }
 
     QLineEdit* FilenameEditA1 = nullptr;
@@ -55,11 +55,8 @@ private:
     TViewHost& main_;
     ScanModel& model_;  // also reached while the window is being destroyed
     QTimer* poll_ = nullptr;
-    std::thread worker_;
-    std::atomic<bool> running_{false};
+    std::unique_ptr<TThreadCompareFile> job_;
     std::atomic<TFileCompareResult> result_{FC_EMPTY};
-    std::atomic<std::int64_t> done_{0};
-    std::atomic<std::int64_t> size_{0};
 };
 
 }  // namespace tandrel
