@@ -133,7 +133,9 @@ TEST_F(ScanJobTest, PausedScanMakesNoProgressUntilResumed) {
     model.PauseOperation = true;
     TThreadDiskTreemap scan(model);
     scan.Start();
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    // Checked once the worker sleeps in its pause, not after a guessed time.
+    while (model.PausedWorkers() == 0 && scan.threadRunning) std::this_thread::yield();
+    ASSERT_GT(model.PausedWorkers(), 0);
     EXPECT_TRUE(scan.threadRunning);
     {
         std::lock_guard<std::recursive_mutex> lock(model.csTreemap);
