@@ -124,7 +124,7 @@ TFileEntryCompareList ListAndCompare(ScanModel& model, const DirCompareOptions& 
     TThreadCompareX job(model, ComparisonCache());
     job.Init({}, options.left, options.right);
     job.OpenFeed();
-    TThreadScanX scan;
+    TThreadScanX scan(model);
     scan.Init(options.left, options.recursive, options.filter, options.exclude, options.minSize, 0, {});
     scan.OnFilesListed = [&](const TFileTypeList& files, std::size_t from) {
         std::vector<TFileEntryCompare*> batch;
@@ -246,7 +246,6 @@ int RunCompareDirs(const std::vector<std::string>& args) {
     ScanModel& model = CurrentModel();
     bool listingFailed = false;
     TFileEntryCompareList entries = ListAndCompare(model, options, listingFailed);
-    if (ScannerCancel) model.CancelOperation = true;
     const int code = ReportDirComparison(entries, options.tsv);
     if (model.StopRequested()) {
         std::fprintf(stderr, "Cancelled.\n");

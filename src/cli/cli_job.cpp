@@ -10,7 +10,6 @@
 #include "common/paths.h"
 #include "platform/current_folder.h"
 #include "platform/file_system.h"
-#include "scan/filtered_scan.h"
 #include "scan/scan_job.h"
 
 namespace tandrel::cli {
@@ -21,7 +20,6 @@ std::atomic<bool>* cancelFlag = nullptr;
 
 extern "C" void OnInterrupt(int) {
     if (cancelFlag) cancelFlag->store(true);
-    ScannerCancel = true;
     // A second Ctrl-C ends the program at once.
     std::signal(SIGINT, SIG_DFL);
 }

@@ -1,8 +1,6 @@
 #include "scan/filtered_scan.h"
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 #include "common/date_time.h"
 #include "common/paths.h"
@@ -10,23 +8,11 @@
 #include "common/strings.h"
 #include "platform/file_system.h"
 #include "platform/text_collate.h"
-#include "scan/scan_model.h"
+#include "scan/folder_walk.h"
 
 namespace tandrel {
 
-std::atomic<bool> ScannerCancel{false};
-std::atomic<bool> ScannerPause{false};
-
 namespace {
-
-// A pause is left within this time of a resume or cancel.
-constexpr auto kPausePoll = std::chrono::milliseconds(50);
-
-bool StopRequested() { return ScannerCancel.load() || CurrentModel().AppClosing.load(); }
-
-void WaitWhilePaused() {
-    while (ScannerPause.load() && !StopRequested()) std::this_thread::sleep_for(kPausePoll);
-}
 
 // Trimmed items. Empty ones are dropped wherever they stand: an empty pattern
 // would match every name, so a stray ";;" in an exclude list would drop every
@@ -61,8 +47,55 @@ void TScan::SetInclusions(std::string_view includeStr, std::string_view excludeS
     excludeAr = ParsePatterns(excludeStr);
 }
 
+// The filtered list as a sink of the folder walk: subfolders in
+// enumeration order, each subtree whole before the next; every folder met is
+// counted, every file that passes the filters kept with its folder's path.
+class FilteredSink {
+public:
+    struct Folder {};
+    // A pause holds the scan after the file just listed.
+    static constexpr bool kPauseAfterFile = true;
+
+    explicit FilteredSink(TScan& scan) : scan_(scan) {}
+
+    int& Depth() { return depth_; }
+
+    bool Enter(const std::string& path) {
+        folder_ = AddTrailingBackslash(path);
+        scan_.currentDirectory = folder_;
+        if (scan_.CallBack1) scan_.CallBack1(folder_);
+        if (scan_.CallBack2) scan_.CallBack2(folder_);
+        if (scan_.stop_.StopRequested()) return false;
+        return !scan_.Excluded(folder_);
+    }
+    void Open(Folder&, const std::string&, platform::FindRecord*) {}
+    void Reserve(Folder&, std::size_t) {}
+    void SubfolderMet(const platform::FindRecord&) { ++scan_.rootStatistics.DirectoriesCount; }
+
+    void AddFile(Folder&, platform::FindRecord& record) {
+        const TDateTime time = FileTimeToLocalDateTime(record.lastWriteTime);
+        if (!scan_.Accepts(record.name, record.size, time)) return;
+        auto file = std::make_unique<TFileType>();
+        file->FileName = std::move(record.name);
+        file->Path = folder_;
+        file->Size = record.size;
+        file->DateM = time;
+        scan_.tempFilesAr.push_back(std::move(file));
+        ++scan_.rootStatistics.FilesCount;
+        scan_.rootStatistics.Size += record.size;
+    }
+    void Flush(Folder&) {}
+    Folder NewChild(Folder&) { return {}; }
+    void Complete(Folder&, const TDirectoryStats&, const TDirectoryStats&) {}
+
+private:
+    TScan& scan_;
+    std::string folder_;  // the folder being listed, with "/"
+    int depth_ = 0;
+};
+
 void TScan::Scan() {
-    ScannerCancel = false;
+    stop_.CancelOperation = false;
     ScanKeepingCancel();
 }
 
@@ -73,21 +106,16 @@ void TScan::ScanKeepingCancel() {
     rootStatistics = TRootStatistics{};
     currentDirectory.clear();
 
-    std::vector<std::string> pending;  // a stack: the next folder on top
-    std::vector<std::string> subfolders;
+    FilteredSink sink(*this);
     for (const std::string& root : dirsAr_include) {
         if (root.empty() || !platform::DirectoryExists(root)) continue;
-        pending.push_back(root);
-        while (!pending.empty() && !StopRequested()) {
-            std::string folder = std::move(pending.back());
-            pending.pop_back();
-            subfolders.clear();
-            ListFolder(folder, subfolders);
-            // Reversed onto the stack, so they are visited in enumeration
-            // order, each subtree whole before the next.
-            for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it) pending.push_back(std::move(*it));
-        }
-        if (StopRequested()) break;
+        FolderWalkOptions options;
+        options.order = SubfolderOrder::Enumeration;
+        options.recursive = flagRecursive;
+        if (!lowerExcludes_.empty()) options.skip = [this](const std::string& folder) { return Excluded(folder); };
+        FolderWalk<FilteredSink> walk(stop_, sink, root, std::move(options));
+        walk.Run({});
+        if (stop_.StopRequested()) break;
     }
 }
 
@@ -135,43 +163,12 @@ void TScan::PrepareFolders() {
     }
 }
 
-void TScan::ListFolder(const std::string& folder, std::vector<std::string>& subfolders) {
-    const std::string d = AddTrailingBackslash(folder);
-    currentDirectory = d;
-    if (CallBack1) CallBack1(d);
-    if (CallBack2) CallBack2(d);
-    if (StopRequested()) return;
-
-    if (!lowerExcludes_.empty()) {
-        const std::string lowerD = platform::LowerCase(d);
-        for (const std::string& excluded : lowerExcludes_)
-            if (lowerD.find(excluded) != std::string::npos) return;
-    }
-
-    platform::FolderEnumerator enumerator(d);
-    if (!enumerator.IsOpen()) return;
-    platform::FindRecord record;
-    while (enumerator.Next(record)) {
-        if (record.IsDirectory()) {
-            if (record.IsReparsePoint()) continue;
-            ++rootStatistics.DirectoriesCount;
-            if (flagRecursive) subfolders.push_back(d + record.name);
-            continue;
-        }
-        const TDateTime time = FileTimeToLocalDateTime(record.lastWriteTime);
-        if (Accepts(record.name, record.size, time)) {
-            auto file = std::make_unique<TFileType>();
-            file->FileName = record.name;
-            file->Path = d;
-            file->Size = record.size;
-            file->DateM = time;
-            tempFilesAr.push_back(std::move(file));
-            ++rootStatistics.FilesCount;
-            rootStatistics.Size += record.size;
-        }
-        WaitWhilePaused();
-        if (StopRequested()) break;
-    }
+bool TScan::Excluded(const std::string& folder) const {
+    if (lowerExcludes_.empty()) return false;
+    const std::string lower = platform::LowerCase(folder);
+    for (const std::string& excluded : lowerExcludes_)
+        if (lower.find(excluded) != std::string::npos) return true;
+    return false;
 }
 
 bool TScan::Accepts(std::string_view name, std::int64_t size, TDateTime time) const {
@@ -188,9 +185,9 @@ bool TScan::Accepts(std::string_view name, std::int64_t size, TDateTime time) co
     return true;
 }
 
-TFileTypeList ScanFiles(const std::string& paths, bool recursive, std::string_view includeStr,
+TFileTypeList ScanFiles(TStopToken& stop, const std::string& paths, bool recursive, std::string_view includeStr,
                         std::string_view excludeStr, const TCallBack2& callBack2) {
-    TScan scan;
+    TScan scan(stop);
     scan.paths = paths;
     scan.flagRecursive = recursive;
     scan.SetInclusions(includeStr, excludeStr);

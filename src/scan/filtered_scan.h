@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/files.h"
+#include "common/stop_token.h"
 #include "common/types.h"
 
 namespace tandrel {
@@ -42,11 +43,6 @@ struct TRootStatistics {
 using TCallBack1 = std::function<void(const std::string& dir)>;
 using TCallBack2 = std::function<void(const std::string& dir)>;
 
-// The scanner's own flags, set by the window's Cancel and Pause buttons
-// together with CancelOperation and PauseOperation.
-extern std::atomic<bool> ScannerCancel;
-extern std::atomic<bool> ScannerPause;
-
 // One user pattern compiled for matching names, ignoring case: "[" and "]"
 // become "?" and a pattern without "*" matches anywhere in the name.
 class TFileMask {
@@ -63,6 +59,9 @@ private:
 
 class TScan {
 public:
+    // The scan stops and pauses through stop (the model the job runs on).
+    explicit TScan(TStopToken& stop) : stop_(stop) {}
+
     TStringList includeAr;  // include name patterns
     TStringList excludeAr;  // exclude name patterns
     std::vector<TFileMask> includeMasksAr;
@@ -84,25 +83,28 @@ public:
 
     // Replaces includeAr and excludeAr with the ";"-separated patterns.
     void SetInclusions(std::string_view includeStr, std::string_view excludeStr);
-    // Clears the scanner cancel flag and scans.
+    // Clears the token's cancel (a stale one from a scan before) and scans.
     void Scan();
 
 private:
     friend class TThreadScanX;
+    friend class FilteredSink;
     // The scan without clearing the cancel flag, so a cancel given right
     // after a worker was started is not lost.
     void ScanKeepingCancel();
     void CompileMasks();
     void PrepareFolders();
-    // Lists one folder; its subfolders (when recursive) go into subfolders.
-    void ListFolder(const std::string& folder, std::vector<std::string>& subfolders);
+    // True for a folder (path with "/") below an excluded fragment.
+    bool Excluded(const std::string& folder) const;
     bool Accepts(std::string_view name, std::int64_t size, TDateTime time) const;
 
+    TStopToken& stop_;
     TStringList lowerExcludes_;
 };
 
-// Scans the ";"-separated roots with the patterns and returns the found files.
-TFileTypeList ScanFiles(const std::string& paths, bool recursive, std::string_view includeStr,
+// Scans the ";"-separated roots with the patterns and returns the found
+// files; stop stops it.
+TFileTypeList ScanFiles(TStopToken& stop, const std::string& paths, bool recursive, std::string_view includeStr,
                         std::string_view excludeStr, const TCallBack2& callBack2 = {});
 
 }  // namespace tandrel

@@ -8,7 +8,8 @@
 
 namespace tandrel {
 
-std::unique_ptr<FolderListing> ListFolder(const std::string& folderWithDelim, std::uint64_t device) {
+std::unique_ptr<FolderListing> ListFolder(const std::string& folderWithDelim, std::uint64_t device,
+                                          SubfolderOrder order) {
     auto listing = std::make_unique<FolderListing>();
     std::optional<platform::FolderEnumerator> opened;
     if (device != 0)
@@ -21,20 +22,20 @@ std::unique_ptr<FolderListing> ListFolder(const std::string& folderWithDelim, st
     platform::FindRecord record;
     while (folder.Next(record)) {
         if (record.IsDirectory() && !record.IsReparsePoint())
-            listing->sortedSubfolders.push_back(static_cast<std::uint32_t>(listing->entries.size()));
+            listing->subfolders.push_back(static_cast<std::uint32_t>(listing->entries.size()));
         listing->entries.push_back(std::move(record));
     }
+    if (order == SubfolderOrder::Enumeration) return listing;
     auto& entries = listing->entries;
-    std::sort(listing->sortedSubfolders.begin(), listing->sortedSubfolders.end(),
-              [&entries](std::uint32_t a, std::uint32_t b) {
-                  return CompareTextLocale(entries[a].name, entries[b].name) < 0;
-              });
+    std::sort(listing->subfolders.begin(), listing->subfolders.end(), [&entries](std::uint32_t a, std::uint32_t b) {
+        return CompareTextLocale(entries[a].name, entries[b].name) < 0;
+    });
     return listing;
 }
 
-FolderPrefetcher::FolderPrefetcher(const std::string& rootWithDelim, int threads, const std::atomic<bool>& stop,
-                                   const std::atomic<bool>& pause)
-    : stop_(stop), pause_(pause) {
+FolderPrefetcher::FolderPrefetcher(const std::string& rootWithDelim, int threads, const TStopToken& stop,
+                                   SubfolderOrder order, std::function<bool(const std::string&)> skip)
+    : stop_(stop), order_(order), skip_(std::move(skip)) {
     pending_.push_back(rootWithDelim);
     for (int i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
 }
@@ -60,7 +61,7 @@ void FolderPrefetcher::Work() {
             pending_.clear();
             continue;
         }
-        if (pause_.load(std::memory_order_relaxed)) {
+        if (stop_.PauseOperation.load(std::memory_order_relaxed)) {
             // The walk waits too; poll rather than list ahead while paused.
             workAvailable_.wait_for(lock, std::chrono::milliseconds(100));
             continue;
@@ -76,7 +77,7 @@ void FolderPrefetcher::ListAndPublish(std::unique_lock<std::mutex>& lock, const 
     inProgress_.insert(folder);
     const std::uint64_t device = device_;
     lock.unlock();
-    std::unique_ptr<FolderListing> listing = ListFolder(folder, device);
+    std::unique_ptr<FolderListing> listing = ListFolder(folder, device, order_);
     lock.lock();
     inProgress_.erase(folder);
     if (device_ == 0) device_ = listing->device;
@@ -88,10 +89,11 @@ void FolderPrefetcher::ListAndPublish(std::unique_lock<std::mutex>& lock, const 
 // than the listing.
 void FolderPrefetcher::Publish(const std::string& folder, std::unique_ptr<FolderListing> listing) {
     // Children go on the stack last-first, so the first one in walk order is on top.
-    for (auto it = listing->sortedSubfolders.rbegin(); it != listing->sortedSubfolders.rend(); ++it) {
+    for (auto it = listing->subfolders.rbegin(); it != listing->subfolders.rend(); ++it) {
         std::string child = folder;
         child += listing->entries[*it].name;
         child += platform::PathDelim;
+        if (skip_ && skip_(child)) continue;
         pending_.push_back(std::move(child));
     }
     bufferedEntries_ += listing->entries.size();

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,29 +15,37 @@
 #include <unordered_set>
 #include <vector>
 
+#include "common/stop_token.h"
 #include "platform/file_system.h"
 
 namespace tandrel {
 
+// The order a walk enters subfolders in: sorted by name (the tree and its
+// snapshot lines) or as the file system lists them (the filtered file list).
+enum class SubfolderOrder { Sorted, Enumeration };
+
 // One folder's entries in enumeration order, and the positions of its
-// subfolders (reparse points left out) in the walk's sorted order.
+// subfolders (reparse points left out) in the walk's order.
 struct FolderListing {
     bool opened = false;
     std::uint64_t device = 0;  // of the folder, when opened
     std::vector<platform::FindRecord> entries;
-    std::vector<std::uint32_t> sortedSubfolders;  // indexes into entries
+    std::vector<std::uint32_t> subfolders;  // indexes into entries
 };
 
 // Lists one folder now, on the calling thread. device is the folder's own
 // when known from its parent's listing, 0 when it must be looked up.
-std::unique_ptr<FolderListing> ListFolder(const std::string& folderWithDelim, std::uint64_t device = 0);
+std::unique_ptr<FolderListing> ListFolder(const std::string& folderWithDelim, std::uint64_t device = 0,
+                                          SubfolderOrder order = SubfolderOrder::Sorted);
 
 class FolderPrefetcher {
 public:
     // rootWithDelim ends with "/"; the walk asks for its subfolders as
-    // parent path + name + "/". stop ends the workers early.
-    FolderPrefetcher(const std::string& rootWithDelim, int threads, const std::atomic<bool>& stop,
-                     const std::atomic<bool>& pause);
+    // parent path + name + "/". A stop on the token ends the workers early;
+    // while it pauses they list nothing. skip, when set, names the subfolders
+    // (path with "/") the walk will not enter, so none is listed ahead.
+    FolderPrefetcher(const std::string& rootWithDelim, int threads, const TStopToken& stop,
+                     SubfolderOrder order = SubfolderOrder::Sorted, std::function<bool(const std::string&)> skip = {});
     ~FolderPrefetcher();
     FolderPrefetcher(const FolderPrefetcher&) = delete;
     FolderPrefetcher& operator=(const FolderPrefetcher&) = delete;
@@ -51,15 +60,16 @@ private:
     void Work();
     void ListAndPublish(std::unique_lock<std::mutex>& lock, const std::string& folder);
     void Publish(const std::string& folder, std::unique_ptr<FolderListing> listing);
-    bool StopRequested() const { return stop_.load(std::memory_order_relaxed); }
+    bool StopRequested() const { return stop_.StopRequested(); }
 
     // At most this many listed entries wait for the walk, so memory stays
     // small; held-back workers resume once the walk has taken half of them.
     static constexpr std::size_t kMaxBufferedEntries = 20000;
     static constexpr std::size_t kResumeBelowEntries = kMaxBufferedEntries / 2;
 
-    const std::atomic<bool>& stop_;
-    const std::atomic<bool>& pause_;
+    const TStopToken& stop_;
+    const SubfolderOrder order_;
+    const std::function<bool(const std::string&)> skip_;
     std::mutex mutex_;
     std::condition_variable workAvailable_;
     std::condition_variable listingReady_;

@@ -1,29 +1,25 @@
 #pragma once
 // Runs one filtered file scan on a worker thread. The caller polls
 // threadRunning and then owns tempFilesAr.
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <thread>
 
+#include "common/stop_token.h"
+#include "common/worker_thread.h"
 #include "scan/filtered_scan.h"
 
 namespace tandrel {
 
-class TThreadScanX {
+class TThreadScanX : public TWorkerThread {
 public:
-    TThreadScanX() = default;
-    // Waits for the worker; stopping it early is the caller's (ScannerCancel).
-    ~TThreadScanX();
-    TThreadScanX(const TThreadScanX&) = delete;
-    TThreadScanX& operator=(const TThreadScanX&) = delete;
+    // The scan stops and pauses through stop (the model the job runs on).
+    explicit TThreadScanX(TStopToken& stop) : stop_(stop) {}
+    // Waits for the worker; stopping it early is the caller's (the token's cancel).
+    ~TThreadScanX() override;
 
     void Init(std::string path, bool recursive, std::string includeStr, std::string excludeStr, std::int64_t minSize,
               std::int64_t maxSize, TCallBack1 callBack1);
-    // Clears the scanner cancel flag and starts the worker (once).
-    void Start();
-    void WaitFor();
 
     // Optional, set before Start: called on the worker with the files listed
     // since the call before (files[from] onwards) as each folder is entered,
@@ -31,19 +27,17 @@ public:
     // goes on.
     std::function<void(const TFileTypeList& files, std::size_t from)> OnFilesListed;
 
-    // True from Start until the worker's last action.
-    std::atomic<bool> threadRunning{false};
-
-    // Read these after threadRunning went false.
+    // Read these after threadRunning went false. A scan stopped on an error
+    // (not a cancel) keeps what was found.
     TFileTypeList tempFilesAr;
     TRootStatistics rootStatistics;
-    // The scan stopped on an error (not a cancel); what was found is kept.
-    bool Failed() const { return !error_.empty(); }
-    const std::string& ErrorText() const { return error_; }
+
+protected:
+    void Execute() override;
+    std::string ErrorPrefix() const override { return "Scan failed: "; }
 
 private:
-    void Execute();
-
+    TStopToken& stop_;
     std::string Fpath;
     bool Frecursive = false;
     std::string FincludeStr;
@@ -51,9 +45,6 @@ private:
     std::int64_t FUnitFsMinSize = 0;
     std::int64_t FUnitFsMaxSize = 0;
     TCallBack1 FCallBack1;
-
-    std::thread thread_;
-    std::string error_;
 };
 
 }  // namespace tandrel

@@ -4,6 +4,7 @@
 
 #include "common/paths.h"
 #include "scan/folder_records.h"
+#include "scan/scan_sinks.h"
 #include "scan/snapshot_line_format.h"
 
 namespace tandrel {
@@ -14,10 +15,10 @@ using platform::PathDelim;
 
 // One open folder. The nesting comes from untrusted text, so the open
 // folders live on a heap stack instead of the call stack.
+template <typename Folder>
 struct Frame {
     std::string path;  // with trailing "/"; empty for a call without a path
-    TDiskTreeMapEntry* node = nullptr;
-    TDirectoryEntry* record = nullptr;
+    Folder folder;
     TDirectoryStats result;
     TDirectoryStats own;
     bool raisedDepth = false;
@@ -35,24 +36,27 @@ std::string_view RelativeName(std::string_view path, std::string_view folder) {
     return rest;
 }
 
-// Where the tree load puts things: nodes and records of the model.
+// Where the tree load puts things: nodes and records of the model. Unlike
+// the live walk's tree, it writes no lines and takes no lock (nothing reads
+// the model while a snapshot loads), and sizes go up once per folder.
 class TreeTarget {
 public:
+    using Folder = TreeSink::Folder;
     explicit TreeTarget(ScanModel& model) : m_(model) {}
     int& Depth() { return m_.ScanDepth; }
 
-    void Open(Frame& f, TDirectoryEntry* parentRecord, std::string_view name) {
-        f.node->Name = f.node == m_.Root() ? RemoveTrailingBackslash(f.path) : std::string(name);
-        f.record = AddTreeFolderRecord(m_, parentRecord, parentRecord ? name : RemoveTrailingBackslash(f.path));
+    void OpenNamed(Folder& f, const std::string& path, std::string_view name) {
+        f.node->Name = f.node == m_.Root() ? RemoveTrailingBackslash(path) : std::string(name);
+        f.record = AddTreeFolderRecord(m_, f.parentRecord, f.parentRecord ? name : RemoveTrailingBackslash(path));
     }
-    TDiskTreeMapEntry* NewChildNode(Frame& parent) {
+    Folder NewChild(Folder& parent) {
         TDiskTreeMapEntry* child = m_.DiskTreeMapEntries.Add();
         child->EntryType = EntryType_Directory;
         child->ParentNodeIdx = parent.node;
         parent.node->ChildrenEntries.push_back(child);
-        return child;
+        return Folder{child, parent.record, nullptr};
     }
-    void AddFile(Frame& f, SnapshotFileLine& line) {
+    void AddFile(Folder& f, SnapshotFileLine& line) {
         TDiskTreeMapEntry* file = m_.DiskTreeMapEntries.Add();
         file->EntryType = EntryType_File;
         file->Name = std::move(line.name);
@@ -61,11 +65,11 @@ public:
         file->ParentNodeIdx = f.node;
         f.node->ChildrenEntries.push_back(file);
     }
-    void Complete(Frame& f) {
+    void Complete(Folder& f, const TDirectoryStats& total, const TDirectoryStats& own) {
         // Added, not assigned: a root that starts with the free space keeps it.
-        f.node->SizeTotal += f.result.Size;
-        f.node->SizeRoot += f.own.Size;
-        CompleteFolderRecord(*f.record, f.result, f.own, m_.ScanDepth);
+        f.node->SizeTotal += total.Size;
+        f.node->SizeRoot += own.Size;
+        CompleteFolderRecord(*f.record, total, own, m_.ScanDepth);
         AddFilesRecord(m_, *f.record);
     }
 
@@ -73,35 +77,14 @@ private:
     ScanModel& m_;
 };
 
-// Where the flat load puts things: the caller's lists.
-class ListTarget {
-public:
-    ListTarget(ScanModel& model, TOwningStore<TFileEntry>& files, TOwningStore<TDirectoryEntry>& folders)
-        : m_(model), files_(files), folders_(folders) {}
-    int& Depth() { return m_.ListScanDepth; }
-
-    void Open(Frame& f, TDirectoryEntry* parentRecord, std::string_view name) {
-        f.record = AddListFolderRecord(folders_, parentRecord, parentRecord ? name : RemoveTrailingBackslash(f.path));
-    }
-    TDiskTreeMapEntry* NewChildNode(Frame&) { return nullptr; }
-    void AddFile(Frame& f, SnapshotFileLine& line) {
-        TFileEntry* file = files_.Add();
-        file->FileName = std::move(line.name);
-        file->OwnerFolder = f.record;
-        file->Size = line.size;
-        file->DateM = line.lastWrite;
-    }
-    void Complete(Frame& f) { CompleteFolderRecord(*f.record, f.result, f.own, m_.ListScanDepth); }
-
-private:
-    ScanModel& m_;
-    TOwningStore<TFileEntry>& files_;
-    TOwningStore<TDirectoryEntry>& folders_;
-};
+// The flat load fills the caller's lists through the live walk's list sink.
 
 template <typename Target>
 class SnapshotLoad {
 public:
+    using Folder = typename Target::Folder;
+    using Frame = tandrel::Frame<Folder>;
+
     SnapshotLoad(ScanModel& model, SnapshotLineReader& lines, Target& target, SnapshotLoadReport& report)
         : m_(model), lines_(lines), target_(target), report_(report) {}
 
@@ -109,11 +92,12 @@ public:
         if (m_.StopRequested()) return {};
         SetProgressPath(m_, path);
         Frame top;
-        top.node = node;
-        top.record = parentRecord;  // a pathless call hands its parent record on
+        if constexpr (requires { top.folder.node; }) top.folder.node = node;
+        top.folder.parentRecord = parentRecord;
+        top.folder.record = parentRecord;  // a pathless call hands its parent record on
         if (!path.empty()) {
             top.path = AddTrailingBackslash(path);
-            OpenFolder(top, parentRecord, FolderNameOf(top.path));
+            OpenFolder(top, FolderNameOf(top.path));
         }
         stack_.push_back(std::move(top));
         const bool pathless = path.empty();
@@ -130,23 +114,23 @@ public:
         Frame& bottom = stack_.front();
         if (!pathless) {
             bottom.result.Add(bottom.own);
-            if (complete) target_.Complete(bottom);
+            if (complete) target_.Complete(bottom.folder, bottom.result, bottom.own);
         }
         return bottom.result;
     }
 
 private:
-    void OpenFolder(Frame& f, TDirectoryEntry* parentRecord, std::string_view name) {
+    void OpenFolder(Frame& f, std::string_view name) {
         SetProgressPath(m_, f.path);
         NotifyFolderVisit(f.path);
-        target_.Open(f, parentRecord, name);
+        target_.OpenNamed(f.folder, f.path, name);
     }
 
     // Pops the innermost folder into its parent.
     void CloseFolder(bool complete) {
         Frame& f = stack_.back();
         f.result.Add(f.own);
-        if (complete) target_.Complete(f);
+        if (complete) target_.Complete(f.folder, f.result, f.own);
         if (f.raisedDepth) target_.Depth()--;
         TDirectoryStats result = f.result;
         stack_.pop_back();
@@ -174,7 +158,7 @@ private:
                 }
                 f.own.FilesCount++;
                 f.own.Size += file.size;
-                target_.AddFile(f, file);
+                target_.AddFile(f.folder, file);
                 continue;
             }
             if (!ParseFolderLine(line, folderPath)) {
@@ -211,8 +195,10 @@ private:
                 rootSeen_ = true;
                 Frame root;
                 root.path = folderPath;
-                root.node = parent.node;
-                OpenFolder(root, parent.record, FolderNameOf(folderPath));
+                root.folder = parent.folder;
+                root.folder.parentRecord = parent.folder.record;
+                root.folder.record = nullptr;
+                OpenFolder(root, FolderNameOf(folderPath));
                 stack_.push_back(std::move(root));
                 continue;
             }
@@ -231,8 +217,8 @@ private:
             Frame child;
             child.path = folderPath;
             child.raisedDepth = true;
-            child.node = target_.NewChildNode(parent);
-            OpenFolder(child, parent.record, name);
+            child.folder = target_.NewChild(parent.folder);
+            OpenFolder(child, name);
             stack_.push_back(std::move(child));
         }
         return !lines_.Failed();
@@ -266,8 +252,8 @@ TDirectoryStats LoadSnapshotToLists(ScanModel& model, SnapshotLineReader& lines,
                                     TDirectoryEntry* parentRecord, SnapshotLoadReport* report) {
     SnapshotLoadReport local;
     SnapshotLoadReport& out = report ? *report : local;
-    ListTarget target(model, files, folders);
-    return SnapshotLoad<ListTarget>(model, lines, target, out).Run(path, nullptr, parentRecord);
+    ListSink target(model, files, folders);
+    return SnapshotLoad<ListSink>(model, lines, target, out).Run(path, nullptr, parentRecord);
 }
 
 }  // namespace tandrel

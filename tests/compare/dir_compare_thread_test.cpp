@@ -40,7 +40,8 @@ protected:
 
     // Lists the left tree as the comparison view does and runs the worker.
     void Run() {
-        entries = MakeCompareEntries(ScanFiles(dir.Path("left"), true, "", ""));
+        TStopToken listing;  // the listing's own: a cancel set for the comparison stays
+        entries = MakeCompareEntries(ScanFiles(listing, dir.Path("left"), true, "", ""));
         std::vector<TFileEntryCompare*> list;
         for (auto& e : entries) list.push_back(e.get());
         TThreadCompareX thread(model, cache);
@@ -111,7 +112,7 @@ TEST_F(DirCompareThreadTest, ComparesWhileTheListingGoesOn) {
     thread.Init({}, dir.Path("left"), dir.Path("right"));
     thread.OpenFeed();
     thread.Start();
-    TThreadScanX scan;
+    TThreadScanX scan(model);
     scan.Init(dir.Path("left"), true, "", "", 0, 0, {});
     scan.OnFilesListed = [&](const TFileTypeList& files, std::size_t from) {
         std::vector<TFileEntryCompare*> batch;

@@ -12,7 +12,6 @@
 #include <future>
 #include <thread>
 
-#include "scan/filtered_scan.h"
 #include "scan/scan_model.h"
 
 namespace tandrel {
@@ -35,13 +34,9 @@ protected:
 TEST_F(PleaseWait, CreationResetsTheFlagsAndHidesTheOptionalControls) {
     model.CancelOperation = true;
     model.PauseOperation = true;
-    ScannerCancel = true;
-    ScannerPause = true;
     TFormPleaseWait form(model, &mainWindow);
     EXPECT_FALSE(model.CancelOperation);
     EXPECT_FALSE(model.PauseOperation);
-    EXPECT_FALSE(ScannerCancel);
-    EXPECT_FALSE(ScannerPause);
 
     form.show();
     EXPECT_EQ(form.windowTitle(), "Please wait");
@@ -85,17 +80,15 @@ TEST_F(PleaseWait, SpinnerCyclesAndHoldsWhilePaused) {
     EXPECT_EQ(steps(3), "-- \\ | ");
 }
 
-TEST_F(PleaseWait, PauseTogglesBothFlagsAndTheCaption) {
+TEST_F(PleaseWait, PauseTogglesTheFlagAndTheCaption) {
     TFormPleaseWait form(model, &mainWindow);
     form.show();
     Click(form.bPause);
     EXPECT_EQ(form.bPause->text(), "Resume");
     EXPECT_TRUE(model.PauseOperation);
-    EXPECT_TRUE(ScannerPause);
     Click(form.bPause);
     EXPECT_EQ(form.bPause->text(), "Pause");
     EXPECT_FALSE(model.PauseOperation);
-    EXPECT_FALSE(ScannerPause);
 }
 
 TEST_F(PleaseWait, PauseWaitsForTheModelLock) {
@@ -116,13 +109,12 @@ TEST_F(PleaseWait, PauseWaitsForTheModelLock) {
     worker.join();
 }
 
-TEST_F(PleaseWait, CancelSetsBothFlagsOnce) {
+TEST_F(PleaseWait, CancelSetsTheFlagOnce) {
     TFormPleaseWait form(model, &mainWindow);
     form.show();
     Click(form.bPause);
     Click(form.bCancel);
     EXPECT_TRUE(model.CancelOperation);
-    EXPECT_TRUE(ScannerCancel);
     EXPECT_FALSE(form.bCancel->isEnabled());
     // A paused worker still learns of the cancel: it checks the flag while it sleeps.
     EXPECT_TRUE(model.StopRequested());

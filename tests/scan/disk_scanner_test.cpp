@@ -3,9 +3,15 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <condition_variable>
+#include <map>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
+#include <tuple>
 
+#include "scan/filtered_scan.h"
 #include "scan/folder_records.h"
 #include "scan/scan_test_helpers.h"
 #include "support/temp_dir.h"
@@ -283,8 +289,14 @@ TEST_F(DiskScannerTest, PauseHoldsTheWalkUntilResumed) {
     model.ResetTreemap(tree.dir.path(), false);
     model.ResetDirectoryEntries();
     model.PauseOperation = true;
-    std::thread worker([&] { ScanDirectoryToTreemap(model, tree.dir.path(), model.Root(), nullptr, {}); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        ScanDirectoryToTreemap(model, tree.dir.path(), model.Root(), nullptr, {});
+        done = true;
+    });
+    // Checked once the walk sleeps in its pause, not after a guessed time.
+    while (model.PausedWorkers() == 0 && !done) std::this_thread::yield();
+    ASSERT_GT(model.PausedWorkers(), 0);
     {
         std::lock_guard<std::recursive_mutex> lock(model.csTreemap);
         EXPECT_EQ(model.DiskTreeMapEntries.Count(), 2);  // root and free space only
@@ -294,6 +306,93 @@ TEST_F(DiskScannerTest, PauseHoldsTheWalkUntilResumed) {
     worker.join();
     EXPECT_EQ(model.DirectoryEntries[0]->TotalFiles, 4);
     test_hooks::SetPauseStepMs(0);
+}
+
+TEST_F(DiskScannerTest, ClosingEndsAWalkBlockedEnteringAFolderWithPartialCounts) {
+    FixtureTree tree;
+    // The walk blocks as it enters beta until the window is closed.
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool blocked = false;
+    test_hooks::SetFolderVisitHook([&](const std::string& path) {
+        if (path != tree.dir.Path("beta")) return;
+        std::unique_lock<std::mutex> lock(mutex);
+        blocked = true;
+        changed.notify_all();
+        changed.wait(lock, [&] { return model.AppClosing.load(); });
+    });
+    model.ResetTreemap(tree.dir.path(), false);
+    model.ResetDirectoryEntries();
+    TDirectoryStats stats;
+    std::thread worker([&] { stats = ScanDirectoryToTreemap(model, tree.dir.path(), model.Root(), nullptr, {}); });
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return blocked; });
+        model.AppClosing = true;
+        changed.notify_all();
+    }
+    worker.join();
+    // a.txt and Alpha were walked; nothing of beta's files, sub or gamma.
+    EXPECT_EQ(stats.FilesCount, 2);
+    EXPECT_EQ(stats.Size, 110);
+    EXPECT_LT(stats.FilesCount, 4);
+    EXPECT_EQ(model.Root()->SizeTotal, 110);
+    EXPECT_EQ(ChildNamed(model.Root(), "gamma"), nullptr);
+    EXPECT_TRUE(ChildNamed(model.Root(), "beta")->ChildrenEntries.empty());
+}
+
+// The same tree walked into the tree, into flat lists and into the filtered
+// file list: the same folders, the same files, the same counts.
+TEST_F(DiskScannerTest, EverySinkReceivesTheSameTree) {
+    FixtureTree tree;
+    tree.dir.WriteFile("beta/sub/deeper/w", std::string(7, 'w'));
+    using File = std::tuple<std::string, std::int64_t, TDateTime>;  // full path, size, time
+    const TDirectoryStats treeStats = Scan(tree.dir.path());
+    std::vector<std::string> treeFolders;
+    for (int i = 0; i < model.DirectoryEntries.Count(); ++i)
+        if (model.DirectoryEntries[i]->FolderName != "[files]")
+            treeFolders.push_back(model.DirectoryEntries[i]->CalcPath());
+    std::map<std::string, File> treeFiles;
+    model.DiskTreeMapEntries.ForEach([&](TDiskTreeMapEntry& n) {
+        if (n.EntryType != EntryType_File || &n == model.FreeSpaceEntry) return;
+        std::string path = n.Name;
+        for (const TDiskTreeMapEntry* p = n.ParentNodeIdx; p; p = p->ParentNodeIdx) path = p->Name + "/" + path;
+        treeFiles[path] = File{path, n.SizeRoot, n.DateM};
+    });
+
+    TOwningStore<TFileEntry> files;
+    TOwningStore<TDirectoryEntry> folders;
+    const TDirectoryStats listStats = ScanDirectoryToLists(model, tree.dir.path(), files, folders, nullptr);
+    std::vector<std::string> listFolders;
+    for (int i = 0; i < folders.Count(); ++i) listFolders.push_back(folders[i]->CalcPath());
+    std::map<std::string, File> listFiles;
+    files.ForEach([&](TFileEntry& f) {
+        const std::string path = f.OwnerFolder->CalcPath() + "/" + f.FileName;
+        listFiles[path] = File{path, f.Size, f.DateM};
+    });
+
+    EXPECT_EQ(treeStats.FilesCount, 5);
+    EXPECT_EQ(treeStats.DirectoriesCount, 5);
+    EXPECT_EQ(treeStats.Size, 142);
+    EXPECT_EQ(listStats.FilesCount, treeStats.FilesCount);
+    EXPECT_EQ(listStats.DirectoriesCount, treeStats.DirectoriesCount);
+    EXPECT_EQ(listStats.Size, treeStats.Size);
+    EXPECT_EQ(listFolders, treeFolders);  // the same walk order
+    EXPECT_EQ(treeFolders.size(), 6u);
+    EXPECT_EQ(listFiles, treeFiles);
+
+    TStopToken stop;
+    TScan filtered(stop);
+    filtered.paths = tree.dir.path();
+    filtered.flagRecursive = true;
+    filtered.Scan();
+    std::map<std::string, std::int64_t> filteredFiles, expectedFiles;
+    for (const auto& f : filtered.tempFilesAr) filteredFiles[f->FullFileName()] = f->Size;
+    for (const auto& [path, file] : treeFiles) expectedFiles[path] = std::get<1>(file);
+    EXPECT_EQ(filteredFiles, expectedFiles);
+    EXPECT_EQ(filtered.rootStatistics.FilesCount, treeStats.FilesCount);
+    EXPECT_EQ(filtered.rootStatistics.DirectoriesCount, treeStats.DirectoriesCount);
+    EXPECT_EQ(filtered.rootStatistics.Size, treeStats.Size);
 }
 
 }  // namespace

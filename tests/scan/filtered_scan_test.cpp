@@ -37,25 +37,24 @@ Names Relative(const TFileTypeList& files, const TempDir& dir) {
     return names;
 }
 
-TFileTypeList Scan(const std::string& paths, std::string_view include = "", std::string_view exclude = "",
-                   bool recursive = true) {
-    return ScanFiles(paths, recursive, include, exclude);
+TFileTypeList Scan(TStopToken& stop, const std::string& paths, std::string_view include = "",
+                   std::string_view exclude = "", bool recursive = true) {
+    return ScanFiles(stop, paths, recursive, include, exclude);
 }
 
 void SetModified(const std::string& path, TDateTime time) {
     ASSERT_TRUE(platform::SetLastWriteTime(path, LocalDateTimeToFileTime(time))) << path;
 }
 
-// The flags are process-wide; every test starts and ends with them clear.
 class FilteredScan : public ::testing::Test {
 protected:
-    void SetUp() override { ClearFlags(); }
-    void TearDown() override { ClearFlags(); }
-    static void ClearFlags() {
-        ScannerCancel = false;
-        ScannerPause = false;
-        CurrentModel().AppClosing = false;
+    void SetUp() override { test_hooks::SetPauseStepMs(5); }
+    void TearDown() override { test_hooks::SetPauseStepMs(0); }
+    TFileTypeList Scan(const std::string& paths, std::string_view include = "", std::string_view exclude = "",
+                       bool recursive = true) {
+        return tandrel::Scan(stop, paths, include, exclude, recursive);
     }
+    TStopToken stop;
 };
 
 TEST(FileMask, CompilesPatternsAndMatchesIgnoringCase) {
@@ -105,8 +104,9 @@ TEST(SetInclusions, SplitsTrimsAndDropsEmptyItems) {
         {"*.tmp;;*.bak", {"*.tmp", "*.bak"}},
         {"; *.txt", {"*.txt"}},
     };
+    TStopToken stop;
     for (const Case& c : cases) {
-        TScan scan;
+        TScan scan(stop);
         scan.SetInclusions(c.text, c.text);
         EXPECT_EQ(scan.includeAr, c.patterns) << c.text;
         EXPECT_EQ(scan.excludeAr, c.patterns) << c.text;
@@ -139,7 +139,7 @@ TEST_F(FilteredScan, RecordsStatisticsAndDepthFirstOrder) {
     const TDateTime when = EncodeDateTime(2021, 6, 15, 10, 20, 30, 0);
     SetModified(dir.Path("a/a1.txt"), when);
 
-    TScan scan;
+    TScan scan(stop);
     scan.paths = dir.path();
     scan.flagRecursive = true;
     std::vector<std::string> entered1, entered2;
@@ -225,7 +225,7 @@ TEST_F(FilteredScan, NonRecursiveCountsSubfoldersWithoutEnteringThem) {
     dir.WriteFile("top.txt", "x");
     dir.WriteFile("one/inner.txt", "x");
     dir.MakeFolder("two");
-    TScan scan;
+    TScan scan(stop);
     scan.paths = dir.path();
     scan.Scan();
     EXPECT_EQ(Relative(scan.tempFilesAr, dir), (Names{"top.txt"}));
@@ -238,7 +238,7 @@ TEST_F(FilteredScan, LinkedFoldersAreNeitherCountedNorFollowed) {
     outside.WriteFile("far/away.txt", "x");
     ASSERT_EQ(symlink(outside.Path("far").c_str(), dir.Path("tree/link").c_str()), 0);
     ASSERT_EQ(symlink(dir.Path("tree").c_str(), dir.Path("tree/loop").c_str()), 0);
-    TScan scan;
+    TScan scan(stop);
     scan.paths = dir.Path("tree");
     scan.flagRecursive = true;
     scan.Scan();
@@ -275,7 +275,7 @@ TEST_F(FilteredScan, SizeLimits) {
         {11, 99, {}},
     };
     for (const Case& c : cases) {
-        TScan scan;
+        TScan scan(stop);
         scan.paths = dir.path();
         scan.UnitFsMinSize = c.min;
         scan.UnitFsMaxSize = c.max;
@@ -306,7 +306,7 @@ TEST_F(FilteredScan, DateLimits) {
         {0, jun, {"jan", "jun"}},      {jun - 1, jun + 1, {"jun"}},
     };
     for (const Case& c : cases) {
-        TScan scan;
+        TScan scan(stop);
         scan.paths = dir.path();
         scan.UnitFsMinDate = c.min;
         scan.UnitFsMaxDate = c.max;
@@ -342,7 +342,7 @@ TEST_F(FilteredScan, FileWithUnknownTimeIsListedButOutsideAnyDateWindow) {
     struct stat st {};
     if (stat(farFuture.c_str(), &st) != 0 || st.st_mtime != 50'000'000'000LL) GTEST_SKIP() << "time not kept";
 
-    TScan scan;
+    TScan scan(stop);
     scan.paths = dir.path();
     scan.Scan();
     ASSERT_EQ(scan.tempFilesAr.size(), 1u);
@@ -359,7 +359,8 @@ TEST_F(FilteredScan, OneCallFormPassesEveryFolderToItsCallback) {
     dir.WriteFile("sub/b.log", "x");
     dir.WriteFile("sub/c.txt", "x");
     std::vector<std::string> entered;
-    TFileTypeList files = ScanFiles(dir.path(), true, "*.log", "", [&](const std::string& d) { entered.push_back(d); });
+    TFileTypeList files =
+        ScanFiles(stop, dir.path(), true, "*.log", "", [&](const std::string& d) { entered.push_back(d); });
     EXPECT_EQ(Relative(files, dir), (Names{"a.log", "sub/b.log"}));
     EXPECT_EQ(entered, (std::vector<std::string>{dir.path() + "/", dir.Path("sub/")}));
 }
@@ -376,6 +377,14 @@ bool WaitUntilStopped(const TThreadScanX& thread, std::chrono::milliseconds limi
     return !thread.threadRunning;
 }
 
+// Waits until a worker sleeps in its pause; false when none does in time.
+bool WaitUntilPaused(const TStopToken& stop) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (stop.PausedWorkers() == 0 && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return stop.PausedWorkers() > 0;
+}
+
 TEST_F(FilteredScan, ThreadRunsTheScanWithItsSettings) {
     TempDir dir;
     dir.WriteFile("small.dat", "1");
@@ -384,7 +393,7 @@ TEST_F(FilteredScan, ThreadRunsTheScanWithItsSettings) {
     dir.WriteFile("skip.tmp", "12345");
     dir.WriteFile("sub/deep.dat", "123");
     std::vector<std::string> entered;
-    TThreadScanX thread;
+    TThreadScanX thread(stop);
     thread.Init(dir.path() + ";-sub", true, "*.dat;*.tmp", "*.tmp", 2, 10,
                 [&](const std::string& d) { entered.push_back(d); });
     thread.Start();
@@ -401,12 +410,13 @@ TEST_F(FilteredScan, ThreadRunsTheScanWithItsSettings) {
 TEST_F(FilteredScan, PauseHoldsTheWorkerAndCancelEndsItWithWhatWasFound) {
     TempDir dir;
     MakeFiles(dir, 20);
-    ScannerPause = true;
-    TThreadScanX thread;
+    stop.PauseOperation = true;
+    TThreadScanX thread(stop);
     thread.Init(dir.path(), true, "", "", 0, 0, {});
     thread.Start();
-    EXPECT_FALSE(WaitUntilStopped(thread, std::chrono::milliseconds(300)));
-    ScannerCancel = true;
+    ASSERT_TRUE(WaitUntilPaused(stop));
+    EXPECT_TRUE(thread.threadRunning);
+    stop.CancelOperation = true;
     ASSERT_TRUE(WaitUntilStopped(thread, std::chrono::seconds(2)));
     thread.WaitFor();
     // It paused after the first file and never went on.
@@ -417,12 +427,13 @@ TEST_F(FilteredScan, PauseHoldsTheWorkerAndCancelEndsItWithWhatWasFound) {
 TEST_F(FilteredScan, ResumeAfterPauseFinishesTheScan) {
     TempDir dir;
     MakeFiles(dir, 20);
-    ScannerPause = true;
-    TThreadScanX thread;
+    stop.PauseOperation = true;
+    TThreadScanX thread(stop);
     thread.Init(dir.path(), true, "", "", 0, 0, {});
     thread.Start();
-    EXPECT_FALSE(WaitUntilStopped(thread, std::chrono::milliseconds(200)));
-    ScannerPause = false;
+    ASSERT_TRUE(WaitUntilPaused(stop));
+    EXPECT_TRUE(thread.threadRunning);
+    stop.PauseOperation = false;
     ASSERT_TRUE(WaitUntilStopped(thread, std::chrono::seconds(10)));
     thread.WaitFor();
     EXPECT_EQ(thread.tempFilesAr.size(), 21u);
@@ -431,28 +442,28 @@ TEST_F(FilteredScan, ResumeAfterPauseFinishesTheScan) {
 TEST_F(FilteredScan, CancelStopsAtTheNextFileAndAStaleCancelIsCleared) {
     TempDir dir;
     MakeFiles(dir, 20);
-    TScan scan;
+    TScan scan(stop);
     scan.paths = dir.path();
     scan.flagRecursive = true;
     int entered = 0;
     // Cancel as the subfolder is entered: nothing more is listed after it.
     scan.CallBack1 = [&](const std::string& d) {
         ++entered;
-        if (d.ends_with("/sub/")) ScannerCancel = true;
+        if (d.ends_with("/sub/")) stop.CancelOperation = true;
     };
     scan.Scan();
     EXPECT_EQ(scan.tempFilesAr.size(), 20u);
     EXPECT_EQ(entered, 2);
 
     // The flag is left set; the next scan starts afresh.
-    ASSERT_TRUE(ScannerCancel);
+    ASSERT_TRUE(stop.CancelOperation);
     EXPECT_EQ(Scan(dir.path()).size(), 21u);
 }
 
 TEST_F(FilteredScan, ClosingTheApplicationStopsTheScan) {
     TempDir dir;
     MakeFiles(dir, 5);
-    CurrentModel().AppClosing = true;
+    stop.AppClosing = true;
     EXPECT_TRUE(Scan(dir.path()).empty());
 }
 

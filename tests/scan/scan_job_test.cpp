@@ -20,10 +20,6 @@ namespace {
 
 // Returns once a worker sleeps in its pause, so what is checked next cannot
 // still move.
-void WaitUntilPaused(const TStopToken& token) {
-    while (token.PausedWorkers() == 0) std::this_thread::yield();
-}
-
 using testing::ChildNamed;
 using testing::ModelImage;
 using testing::RecordingMessages;
@@ -139,7 +135,9 @@ TEST_F(ScanJobTest, PausedScanMakesNoProgressUntilResumed) {
     model.PauseOperation = true;
     TThreadDiskTreemap scan(model);
     scan.Start();
-    WaitUntilPaused(model);
+    // Checked once the worker sleeps in its pause, not after a guessed time.
+    while (model.PausedWorkers() == 0 && scan.threadRunning) std::this_thread::yield();
+    ASSERT_GT(model.PausedWorkers(), 0);
     EXPECT_TRUE(scan.threadRunning);
     {
         std::lock_guard<std::recursive_mutex> lock(model.csTreemap);

@@ -9,7 +9,6 @@
 #include <QVBoxLayout>
 #include <mutex>
 
-#include "scan/filtered_scan.h"
 #include "scan/scan_model.h"
 
 namespace tandrel {
@@ -88,11 +87,9 @@ TFormPleaseWait::TFormPleaseWait(ScanModel& model, QWidget* parent) : QDialog(pa
     connect(bUpdateNow, &QPushButton::clicked, this, &TFormPleaseWait::bUpdateNowClick);
     connect(Timer1, &QTimer::timeout, this, &TFormPleaseWait::Timer1Timer);
 
-    // Every operation starts unpaused and not cancelled, whichever flags its worker reads.
+    // Every operation starts unpaused and not cancelled.
     model_.CancelOperation = false;
     model_.PauseOperation = false;
-    ScannerCancel = false;
-    ScannerPause = false;
     bMinimize->hide();
     bRestore->hide();
     ShowTreemapControls(false);
@@ -144,7 +141,6 @@ void TFormPleaseWait::bPauseClick() {
     std::lock_guard<std::recursive_mutex> lock(model_.csTreemap);
     bool paused = !model_.PauseOperation;
     model_.PauseOperation = paused;
-    ScannerPause = paused;
     bPause->setText(paused ? "Resume" : "Pause");
 }
 
@@ -152,7 +148,6 @@ void TFormPleaseWait::bCancelClick() {
     {
         std::lock_guard<std::recursive_mutex> lock(model_.csTreemap);
         model_.CancelOperation = true;
-        ScannerCancel = true;
     }
     bCancel->setEnabled(false);
 }
