@@ -9,6 +9,7 @@ PACKAGES=(
   libicu-dev zlib1g-dev qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-apps netpbm hyperfine python3 ccache
+  xdotool dbus-x11 at-spi2-core python3-pyatspi
 )
 
 missing=()

@@ -13,6 +13,7 @@
 #include "common/date_time.h"
 #include "common/format_numbers.h"
 #include "common/strings.h"
+#include "common/tsv_field.h"
 #include "compare/compare_cache.h"
 #include "compare/dir_compare_thread.h"
 #include "compare/file_compare_thread.h"
@@ -95,15 +96,19 @@ void PrintFileLists(TSnapshotComparison& comparison) {
 
 std::string SizeField(bool present, std::int64_t size) { return present ? std::to_string(size) : ""; }
 
+void PrintTsvLine(const std::vector<std::string>& fields) {
+    const std::string line = TsvLine(fields);
+    std::fwrite(line.data(), 1, line.size(), stdout);
+}
+
 void PrintTsv(TSnapshotComparison& comparison) {
     comparison.MergedFiles.ForEach([](TMergedFileEntry& row) {
-        std::printf("%d\t%s\t%s\t%s\t%s\n", row.Status, LeftFilePath(row).c_str(), RightFilePath(row).c_str(),
-                    SizeField(row.FileLeft, row.SizeLeft).c_str(), SizeField(row.FileRight, row.SizeRight).c_str());
+        PrintTsvLine({std::to_string(row.Status), LeftFilePath(row), RightFilePath(row),
+                      SizeField(row.FileLeft, row.SizeLeft), SizeField(row.FileRight, row.SizeRight)});
     });
     comparison.MergedFolders.ForEach([](TMergedFolderEntry& row) {
-        std::printf("F\t%s\t%s\t%s\t%s\n", row.DirLeft ? row.DirLeft->CalcPath().c_str() : "",
-                    row.DirRight ? row.DirRight->CalcPath().c_str() : "", SizeField(row.DirLeft, row.SizeLeft).c_str(),
-                    SizeField(row.DirRight, row.SizeRight).c_str());
+        PrintTsvLine({"F", row.DirLeft ? row.DirLeft->CalcPath() : "", row.DirRight ? row.DirRight->CalcPath() : "",
+                      SizeField(row.DirLeft, row.SizeLeft), SizeField(row.DirRight, row.SizeRight)});
     });
 }
 
@@ -167,7 +172,7 @@ int ReportDirComparison(const TFileEntryCompareList& entries, bool tsv) {
         ++counts[status];
         const std::string path = entry->Path + entry->FileName;
         if (tsv)
-            std::printf("%d\t%s\t%s\n", status, std::string(CompareResultText(status)).c_str(), path.c_str());
+            PrintTsvLine({std::to_string(status), std::string(CompareResultText(status)), path});
         else
             std::printf("%s\t%s\n", std::string(CompareResultText(status)).c_str(), path.c_str());
     }

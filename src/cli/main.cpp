@@ -34,12 +34,16 @@ const char* const kUsage =
     "               [--no-subdirs] [--tsv]\n"
     "        compare every file under LEFT with the file at the same place under\n"
     "        RIGHT, byte for byte (verdicts are cached); exit 0 when all are\n"
-    "        identical, 1 when any is not, 2 on an error\n"
+    "        identical, 1 when any is not, 2 on an error; with --tsv one line per\n"
+    "        file (status number, verdict, path)\n"
     "  compare-files A B\n"
     "        compare two files byte for byte; exit 0 identical, 1 different or\n"
     "        missing, 2 on an error\n"
     "  --help\n"
     "        show this text\n"
+    "\n"
+    "In --tsv output every field is escaped so that a name cannot split its row:\n"
+    "tab, line feed, carriage return and \"%\" are written as %09, %0A, %0D and %25.\n"
     "\n"
     "Ctrl-C cancels a scan; a cancelled scan still leaves its temporary snapshot.\n";
 

@@ -26,12 +26,16 @@ struct Queue {
     std::vector<Entry> entries;
     std::uint64_t nextSequence = 0;
     std::function<void(int)> wakeup;
+    LateExecuteClock clock;
 };
 
 Queue& TheQueue() {
     static Queue queue;
     return queue;
 }
+
+// Caller holds the lock.
+Clock::time_point NowLocked(const Queue& q) { return q.clock ? q.clock() : Clock::now(); }
 
 bool DueBefore(const Entry& a, const Entry& b) { return a.due != b.due ? a.due < b.due : a.sequence < b.sequence; }
 
@@ -67,7 +71,7 @@ void LateExecute(int milliseconds, std::function<void()> call) {
     int delay = 0;
     {
         std::lock_guard<std::mutex> guard(q.lock);
-        const Clock::time_point now = Clock::now();
+        const Clock::time_point now = NowLocked(q);
         q.entries.push_back(
             {now + std::chrono::milliseconds(std::max(milliseconds, 0)), q.nextSequence++, std::move(call)});
         delay = DelayLocked(q, now);
@@ -81,7 +85,7 @@ int DrainLateExecute() {
     std::vector<Entry> due;
     {
         std::lock_guard<std::mutex> guard(q.lock);
-        const Clock::time_point now = Clock::now();
+        const Clock::time_point now = NowLocked(q);
         const auto firstLater =
             std::stable_partition(q.entries.begin(), q.entries.end(), [now](const Entry& e) { return e.due <= now; });
         due.assign(std::make_move_iterator(q.entries.begin()), std::make_move_iterator(firstLater));
@@ -94,7 +98,7 @@ int DrainLateExecute() {
     int delay = -1;
     {
         std::lock_guard<std::mutex> guard(q.lock);
-        delay = DelayLocked(q, Clock::now());
+        delay = DelayLocked(q, NowLocked(q));
         wakeup = q.wakeup;
     }
     Wake(delay, wakeup);
@@ -104,13 +108,19 @@ int DrainLateExecute() {
 int NextLateExecuteDelayMs() {
     Queue& q = TheQueue();
     std::lock_guard<std::mutex> guard(q.lock);
-    return DelayLocked(q, Clock::now());
+    return DelayLocked(q, NowLocked(q));
 }
 
 void SetLateExecuteWakeup(std::function<void(int delayMs)> wakeup) {
     Queue& q = TheQueue();
     std::lock_guard<std::mutex> guard(q.lock);
     q.wakeup = std::move(wakeup);
+}
+
+void SetLateExecuteClock(LateExecuteClock clock) {
+    Queue& q = TheQueue();
+    std::lock_guard<std::mutex> guard(q.lock);
+    q.clock = std::move(clock);
 }
 
 }  // namespace tandrel

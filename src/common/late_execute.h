@@ -1,6 +1,7 @@
 #pragma once
 // Calls deferred to the window's thread: each runs once, after its delay, at
 // the next DrainLateExecute on or after its due time. Any thread may enqueue.
+#include <chrono>
 #include <functional>
 
 namespace tandrel {
@@ -20,5 +21,11 @@ int NextLateExecuteDelayMs();
 // may be called on any thread, so it only arms a timer and never drains the
 // queue itself. An empty function removes the hook.
 void SetLateExecuteWakeup(std::function<void(int delayMs)> wakeup);
+// The clock due times are read from: the steady clock, or for tests a clock
+// they move themselves, so no test sleeps until a call is due. It is read
+// under the queue's lock and must not queue calls. An empty function brings
+// back the steady clock.
+using LateExecuteClock = std::function<std::chrono::steady_clock::time_point()>;
+void SetLateExecuteClock(LateExecuteClock clock);
 
 }  // namespace tandrel

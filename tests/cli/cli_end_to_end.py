@@ -9,6 +9,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import urllib.parse
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from e2e_support import isolated_env, write  # noqa: E402
@@ -224,6 +225,42 @@ class CompareEndToEnd(unittest.TestCase):
             if fields[0] != "F":
                 files[fields[1] or fields[2]] = fields[0]
         return files
+
+    def test_tsv_fields_escape_names_that_would_split_a_row(self):
+        """Names holding a tab, a line break or "%" come out as one field each
+        and unescape to the exact name."""
+        odd = os.path.join(self.tmp.name, "odd")
+        names = ["tab\there", "line\nfeed", "cr\rname", "100%.txt", "p%09q", "all\t\n\r%", "sub%dir/in\tsub"]
+        for name in names:
+            write(os.path.join(odd, name), b"same")
+        copy = os.path.join(self.tmp.name, "copy")
+        shutil.copytree(odd, copy)
+        files = {os.fsencode(os.path.join(odd, name)) for name in names}
+        folders = {os.fsencode(odd), os.fsencode(os.path.join(odd, "sub%dir"))}
+
+        def tsv_rows(*args):
+            done = subprocess.run([CLI, *args], capture_output=True, env=self.env, timeout=120)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            self.assertNotIn(b"\r", done.stdout)
+            return [line.split(b"\t") for line in done.stdout.split(b"\n")[:-1]]
+
+        unescape = urllib.parse.unquote_to_bytes
+        listed = tsv_rows("compare-dirs", odd, copy, "--tsv")
+        self.assertTrue(listed[-1][0].startswith(b"Files: 7,"), listed[-1])
+        self.assertEqual([len(fields) for fields in listed[:-1]], [3] * len(names))
+        self.assertEqual({unescape(fields[2]) for fields in listed[:-1]}, files)
+        self.assertEqual({fields[1] for fields in listed[:-1]}, {b"IDENTICAL"})
+
+        scanned = run("scan", odd, env=self.env)
+        self.assertEqual(scanned.returncode, 0, scanned.stderr)
+        snapshot = scanned.stdout.strip().splitlines()[-1]
+        compared = tsv_rows("compare-snapshots", snapshot, odd, "--tsv")
+        self.assertEqual([len(fields) for fields in compared], [5] * (len(names) + len(folders)))
+        file_rows = [fields for fields in compared if fields[0] != b"F"]
+        self.assertEqual({fields[0] for fields in file_rows}, {b"0"})
+        self.assertEqual({unescape(fields[1]) for fields in file_rows}, files)
+        self.assertTrue(all(fields[1] == fields[2] for fields in file_rows))
+        self.assertEqual({unescape(fields[2]) for fields in compared if fields[0] == b"F"}, folders)
 
     def test_compare_snapshots_finds_every_change(self):
         scanned = run("scan", self.left, env=self.env)

@@ -14,18 +14,23 @@
 namespace tandrel {
 namespace {
 
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-// Every test leaves the process-wide queue empty.
+// Every test runs on a clock of its own that only Advance moves, and leaves
+// the process-wide queue empty.
 class LateExecuteTest : public ::testing::Test {
 protected:
+    LateExecuteTest() {
+        SetLateExecuteClock([this] { return std::chrono::steady_clock::time_point(std::chrono::milliseconds(now_)); });
+    }
     ~LateExecuteTest() override {
         SetLateExecuteWakeup({});
-        for (int i = 0; i < 100 && NextLateExecuteDelayMs() >= 0; ++i) {
-            SleepMs(10);
-            DrainLateExecute();
-        }
+        now_ += 1000000;
+        while (NextLateExecuteDelayMs() >= 0) DrainLateExecute();
+        SetLateExecuteClock({});
     }
+    void Advance(int ms) { now_ += ms; }
+
+private:
+    std::atomic<long long> now_{1000};
 };
 
 TEST_F(LateExecuteTest, ZeroDelayRunsAtTheNextDrainOnly) {
@@ -45,10 +50,13 @@ TEST_F(LateExecuteTest, DelayedCallWaitsForItsTime) {
     int runs = 0;
     LateExecute(80, [&] { ++runs; });
     EXPECT_EQ(0, DrainLateExecute());
-    const int delay = NextLateExecuteDelayMs();
-    EXPECT_GT(delay, 0);
-    EXPECT_LE(delay, 80);
-    SleepMs(delay + 5);
+    EXPECT_EQ(80, NextLateExecuteDelayMs());
+    Advance(79);
+    EXPECT_EQ(1, NextLateExecuteDelayMs());
+    EXPECT_EQ(0, DrainLateExecute());
+    EXPECT_EQ(0, runs);
+    Advance(1);
+    EXPECT_EQ(0, NextLateExecuteDelayMs());
     EXPECT_EQ(1, DrainLateExecute());
     EXPECT_EQ(1, runs);
 }
@@ -59,7 +67,7 @@ TEST_F(LateExecuteTest, DueCallsRunInDueOrder) {
     LateExecute(0, [&] { order += 'a'; });
     LateExecute(0, [&] { order += 'b'; });
     LateExecute(-5, [&] { order += 'x'; });
-    SleepMs(40);
+    Advance(30);
     EXPECT_EQ(4, DrainLateExecute());
     EXPECT_EQ("abxc", order);
 }
@@ -94,15 +102,13 @@ TEST_F(LateExecuteTest, WakeupHearsTheNextDelay) {
     SetLateExecuteWakeup([&](int ms) { delays.push_back(ms); });
     LateExecute(500, [] {});
     LateExecute(0, [] {});
-    ASSERT_EQ(2u, delays.size());
-    EXPECT_GT(delays[0], 400);
-    EXPECT_EQ(0, delays[1]);
+    EXPECT_EQ((std::vector<int>{500, 0}), delays);
+    Advance(100);
     EXPECT_EQ(1, DrainLateExecute());
-    ASSERT_EQ(3u, delays.size());  // the 500 ms call still waits
-    EXPECT_GT(delays[2], 400);
-    SetLateExecuteWakeup({});
-    SleepMs(NextLateExecuteDelayMs() + 5);
+    EXPECT_EQ((std::vector<int>{500, 0, 400}), delays);  // the 500 ms call still waits
+    Advance(400);
     EXPECT_EQ(1, DrainLateExecute());
+    EXPECT_EQ(3u, delays.size()) << "nothing left to wake for";
 }
 
 TEST_F(LateExecuteTest, AnyThreadMayEnqueue) {

@@ -27,12 +27,14 @@
 #include "platform/mounts.h"
 #include "scan/scan_model.h"
 #include "treemap/treemap_geometry.h"
+#include "support/fire_timer.h"
 #include "support/recording_messages.h"
 #include "support/temp_dir.h"
 
 namespace tandrel {
 namespace {
 
+using testing::FireTimer;
 using testing::RecordingMessages;
 using testing::TempDir;
 
@@ -145,10 +147,13 @@ TEST_F(NavToolTest, HeldEdgeKeepsScrollingTenTimesASecond) {
     ZoomedTree();
     const float top = View().top;
     QTest::mousePress(frame().imageNavTool, Qt::LeftButton, {}, QPoint(39, 72));
-    QTest::qWait(450);
+    EXPECT_EQ(100, frame().timerNavigation->interval());
+    ASSERT_TRUE(FireTimer(*frame().timerNavigation));
+    ASSERT_TRUE(FireTimer(*frame().timerNavigation));
     QTest::mouseRelease(frame().imageNavTool, Qt::LeftButton, {}, QPoint(39, 72));
+    EXPECT_FALSE(frame().timerNavigation->isActive());
     const float step = 0.06f * (View().right - View().left);
-    EXPECT_GE(View().top - top, 3 * step - 0.01) << "the press and at least two ticks";
+    EXPECT_NEAR(View().top - top, 3 * step, 0.01) << "the press and two ticks";
 }
 
 TEST_F(NavToolTest, KnobPansOnlyAfterThreePixelsAndSnapsBack) {
@@ -157,7 +162,6 @@ TEST_F(NavToolTest, KnobPansOnlyAfterThreePixelsAndSnapsBack) {
     const TViewWindow start = View();
     QTest::mousePress(frame().imageNavTool, Qt::LeftButton, {}, QPoint(39, 39));
     Drag(frame().imageNavTool, QPoint(41, 41));
-    QTest::qWait(250);
     EXPECT_FALSE(frame().timerNavigation->isActive());
     EXPECT_EQ(centred, frame().imageNavToolSmall->pos());
     EXPECT_EQ(start.left, View().left);
@@ -168,7 +172,9 @@ TEST_F(NavToolTest, KnobPansOnlyAfterThreePixelsAndSnapsBack) {
     EXPECT_TRUE(frame().timerNavigation->isActive());
     EXPECT_NE(centred, frame().imageNavToolSmall->pos());
     EXPECT_LE(frame().imageNavToolSmall->x(), TFrameNavTool::kPadSide - TFrameNavTool::kPadKnob - TFrameNavTool::kEdge);
-    ASSERT_TRUE(WaitFor([&] { return View().left > start.left; }));
+    EXPECT_EQ(start.left, View().left) << "the ticks pan, not the pull";
+    ASSERT_TRUE(FireTimer(*frame().timerNavigation));
+    EXPECT_GT(View().left, start.left);
     EXPECT_EQ(start.top, View().top);
     QTest::mouseRelease(frame().imageNavTool, Qt::LeftButton, {}, QPoint(69, 39));
     EXPECT_FALSE(frame().timerNavigation->isActive());
@@ -190,7 +196,8 @@ TEST_F(NavToolTest, ZoomKnobAtTheBottomZoomsInUntilReleased) {
     Drag(frame().imageElevationTool, QPoint(12, 200));
     EXPECT_EQ(TFrameNavTool::kKnobTravel, frame().ZoomKnobOffset());
     EXPECT_EQ(centred.y() + TFrameNavTool::kKnobTravel / 2, frame().imageElevationToolSmall->y());
-    QTest::qWait(350);
+    EXPECT_EQ(100, frame().timerElevation->interval());
+    for (int tick = 0; tick < 3; ++tick) ASSERT_TRUE(FireTimer(*frame().timerElevation)) << tick;
     QTest::mouseRelease(frame().imageElevationTool, Qt::LeftButton, {}, QPoint(12, 200));
     {
         std::lock_guard lock(model.csTreemap);
@@ -217,7 +224,7 @@ TEST_F(NavToolTest, ZoomKnobAboveTheMiddleZoomsOut) {
     }
     QTest::mousePress(frame().imageElevationTool, Qt::LeftButton, {}, QPoint(12, 38));
     Drag(frame().imageElevationTool, QPoint(12, 0));
-    QTest::qWait(250);
+    for (int tick = 0; tick < 2; ++tick) ASSERT_TRUE(FireTimer(*frame().timerElevation)) << tick;
     QTest::mouseRelease(frame().imageElevationTool, Qt::LeftButton, {}, QPoint(12, 0));
     std::lock_guard lock(model.csTreemap);
     EXPECT_LT(map().Navigator().ZoomX(), zoom);
@@ -235,7 +242,8 @@ TEST_F(NavToolTest, ZoomKnobLetsGoOfANodeTooSmallToZoomTo) {
     }
     QTest::mousePress(frame().imageElevationTool, Qt::LeftButton, {}, QPoint(12, 38));
     Drag(frame().imageElevationTool, QPoint(12, 70));
-    ASSERT_TRUE(WaitFor([&] { return !frame().timerElevation->isActive(); }));
+    ASSERT_TRUE(FireTimer(*frame().timerElevation));
+    EXPECT_FALSE(frame().timerElevation->isActive());
     EXPECT_FALSE(frame().ZoomKnobGrabbed());
     EXPECT_EQ(TFrameNavTool::kKnobTravel / 2, frame().ZoomKnobOffset());
     ASSERT_FALSE(messages->shown.empty());

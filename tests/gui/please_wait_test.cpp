@@ -8,16 +8,30 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <unistd.h>
+
 #include <atomic>
+#include <fstream>
 #include <future>
+#include <string>
 #include <thread>
 
 #include "scan/scan_model.h"
+#include "support/fire_timer.h"
 
 namespace tandrel {
 namespace {
 
 void Click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton); }
+
+// A thread's state letter: 'S' while it sleeps, 'R' while it runs.
+char ThreadState(pid_t thread) {
+    std::ifstream stat("/proc/self/task/" + std::to_string(thread) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const std::size_t nameEnd = line.rfind(')');
+    return nameEnd != std::string::npos && nameEnd + 2 < line.size() ? line[nameEnd + 2] : '?';
+}
 
 class PleaseWait : public ::testing::Test {
 protected:
@@ -94,19 +108,24 @@ TEST_F(PleaseWait, PauseTogglesTheFlagAndTheCaption) {
 TEST_F(PleaseWait, PauseWaitsForTheModelLock) {
     TFormPleaseWait form(model, &mainWindow);
     form.show();
-    std::atomic<bool> locked{false}, released{false};
+    const pid_t windowThread = gettid();
+    std::atomic<bool> locked{false}, pressed{false}, pausedWhileLocked{true};
+    QObject::connect(form.bPause, &QPushButton::pressed, [&] { pressed = true; });
     std::thread worker([&] {
         std::lock_guard<std::recursive_mutex> lock(model.csTreemap);
         locked = true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        released = true;
+        // The model stays locked until the click is under way and the
+        // window's thread sleeps, on the lock unless the click did not wait.
+        while (!pressed) std::this_thread::yield();
+        while (ThreadState(windowThread) != 'S') std::this_thread::yield();
+        pausedWhileLocked = model.PauseOperation.load();
     });
     while (!locked) std::this_thread::yield();
     Click(form.bPause);
-    // The flag turned only after the worker let go of the model.
-    EXPECT_TRUE(released);
-    EXPECT_TRUE(model.PauseOperation);
     worker.join();
+    // The flag turned only after the worker let go of the model.
+    EXPECT_FALSE(pausedWhileLocked);
+    EXPECT_TRUE(model.PauseOperation);
 }
 
 TEST_F(PleaseWait, CancelSetsTheFlagOnce) {
@@ -130,12 +149,16 @@ TEST_F(PleaseWait, StartTimerRunsTheOperationOfItsModeOnce) {
         form.SetStarter(TFormPleaseWait::ModeDirectoryComparison, [&] { ++directories; });
         form.SetStarter(3, [&] { ADD_FAILURE() << "mode 3 starts nothing"; });
         EXPECT_EQ(treemap + snapshots + directories, 0);
+        EXPECT_FALSE(form.Timer1->isActive());
         form.show();
-        QTest::qWait(150);
+        // The start waits a moment, for the window to be painted first.
+        EXPECT_EQ(treemap + snapshots + directories, 0);
+        EXPECT_EQ(form.Timer1->interval(), 100);
+        ASSERT_TRUE(testing::FireTimer(*form.Timer1)) << mode;
         // Shown again: nothing starts a second time.
         form.hide();
         form.show();
-        QTest::qWait(150);
+        EXPECT_FALSE(form.Timer1->isActive()) << mode;
         EXPECT_EQ(treemap, mode == 1 ? 1 : 0) << mode;
         EXPECT_EQ(snapshots, mode == 2 ? 1 : 0) << mode;
         EXPECT_EQ(directories, mode == 4 ? 1 : 0) << mode;

@@ -81,11 +81,6 @@ QDate QDateOf(TDateTime value) {
     return QDate(f.year, f.month, f.day);
 }
 
-// A number cell: right-aligned with the list's margins.
-void DrawNumber(QPainter& painter, const QRect& cell, double value) {
-    TListViewEx::_DrawTextW_Right(painter, cell, Q(FormatCount(value)), 6, 2);
-}
-
 QSpinBox* SizeEdit(QWidget* parent, const char* name, int value) {
     auto* edit = new QSpinBox(parent);
     edit->setObjectName(name);
@@ -162,6 +157,7 @@ void TFormDirectoryAnalysis::CreateTreeSizePage(QWidget* page) {
     };
     lvDirectoryChart->OnDrawCell = [this](QPainter& p, const QRect& cell, int row, int column, bool selected,
                                           bool focused) { DrawChartCell(p, cell, row, column, selected, focused); };
+    lvDirectoryChart->OnGetText = [this](int row, int column) { return ChartText(row, column); };
     connect(lvDirectoryChart, &TListViewEx::DblClick, this, [this](int row) {
         std::string path;
         {
@@ -207,6 +203,7 @@ void TFormDirectoryAnalysis::CreateFolderStatisticsPage(QWidget* page, bool show
     };
     lvDirectoryAnalysis->OnDrawCell = [this](QPainter& p, const QRect& cell, int row, int column, bool selected,
                                              bool focused) { DrawFolderCell(p, cell, row, column, selected, focused); };
+    lvDirectoryAnalysis->OnGetText = [this](int row, int column) { return FolderText(row, column); };
     connect(lvDirectoryAnalysis, &TListViewEx::DblClick, this, [this](int) {
         std::string path;
         {
@@ -312,6 +309,7 @@ void TFormDirectoryAnalysis::CreateFileStatisticsPage(QWidget* page) {
     };
     lvFileAnalysis->OnDrawCell = [this](QPainter& p, const QRect& cell, int row, int column, bool selected,
                                         bool focused) { DrawFileCell(p, cell, row, column, selected, focused); };
+    lvFileAnalysis->OnGetText = [this](int row, int column) { return FileText(row, column); };
     connect(lvFileAnalysis, &TListViewEx::RowContextMenu, this,
             [this](const QPoint& at, int) { popupFile->popup(at); });
 }
@@ -591,59 +589,113 @@ void TFormDirectoryAnalysis::SortFileRows() {
 
 namespace {
 
-// The cells the folder statistics and the chart draw alike; false for a
-// caption it does not know.
-bool DrawRecordNumberCell(QPainter& painter, const QRect& cell, const QString& caption, const TDirectoryEntry& r) {
-    if (caption == "Total Size") {
-        DrawNumber(painter, cell, static_cast<double>(r.TotalSize));
-    } else if (caption == "Total Dirs") {
-        DrawNumber(painter, cell, r.TotalDirs);
-    } else if (caption == "Total Files") {
-        DrawNumber(painter, cell, r.TotalFiles);
-    } else if (caption == "Root Size") {
-        DrawNumber(painter, cell, static_cast<double>(r.RootSize));
-    } else if (caption == "Root Dirs") {
-        DrawNumber(painter, cell, r.RootDirs);
-    } else if (caption == "Root Files") {
-        DrawNumber(painter, cell, r.RootFiles);
-    } else if (caption == "% of parent") {
-        TListViewEx::_DrawTextW_Right(painter, cell, Q(FormatFixed(2, r.PercentOfParent())), 6, 2);
-    } else if (caption == "level") {
-        DrawNumber(painter, cell, r.Level);
-    } else if (caption == "Full Path") {
-        TListViewEx::_DrawTextW_Left(painter, cell, Q(r.CalcPath()));
-    } else {
-        return caption == "Date";  // no date is kept for folders
+// The texts of the cells the folder statistics and the chart show alike;
+// empty for a caption without text. "Full Path" is drawn on the left, the
+// others on the right.
+QString RecordCellText(const QString& caption, const TDirectoryEntry& r) {
+    if (caption == "Total Size") return Q(FormatCount(static_cast<double>(r.TotalSize)));
+    if (caption == "Total Dirs") return Q(FormatCount(r.TotalDirs));
+    if (caption == "Total Files") return Q(FormatCount(r.TotalFiles));
+    if (caption == "Root Size") return Q(FormatCount(static_cast<double>(r.RootSize)));
+    if (caption == "Root Dirs") return Q(FormatCount(r.RootDirs));
+    if (caption == "Root Files") return Q(FormatCount(r.RootFiles));
+    if (caption == "% of parent") return Q(FormatFixed(2, r.PercentOfParent()));
+    if (caption == "level") return Q(FormatCount(r.Level));
+    if (caption == "Full Path") return Q(r.CalcPath());
+    return {};  // "Date": no date is kept for folders
+}
+
+void DrawRecordCell(QPainter& painter, const QRect& cell, const QString& caption, const TDirectoryEntry& r) {
+    const QString text = RecordCellText(caption, r);
+    if (caption == "Full Path")
+        TListViewEx::_DrawTextW_Left(painter, cell, text);
+    else
+        TListViewEx::_DrawTextW_Right(painter, cell, text, 6, 2);
+}
+
+// The folder statistics' "Path": the size padded to a column, then the name.
+QString FolderPathText(const QFontMetrics& metrics, const TDirectoryEntry& r) {
+    return PadLeftToWidth(metrics, Q(MegabytesText(r.TotalSize)), 60) + "  " + Q(r.FolderName);
+}
+
+QString FolderCellText(const QFontMetrics& metrics, const QString& caption, const TDirectoryEntry& r) {
+    if (caption == "Path") return FolderPathText(metrics, r);
+    if (caption == "Bar") return {};
+    return RecordCellText(caption, r);
+}
+
+// The chart's "Path" is drawn in two pieces, the size in bold and the name.
+QString ChartSizeText(const TDirectoryEntry& r) { return Q(MegabytesText(r.TotalSize)); }
+QString ChartNameText(const TDirectoryEntry& r) { return Q(r.FolderName); }
+
+QString ChartCellText(const QString& caption, const TDirectoryEntry& r) {
+    if (caption == "Path") return ChartSizeText(r) + "  " + ChartNameText(r);
+    if (caption == "Bar") return {};
+    return RecordCellText(caption, r);
+}
+
+// "Created" shows nothing. The caller holds the model lock.
+QString FileCellText(const QString& caption, const TDiskTreeMapEntry& node) {
+    if (caption == "Filename") return Q(node.Name);
+    if (caption == "Path") {
+        std::string folder = NodeFullPath(node.ParentNodeIdx);
+        if (folder.empty() || folder.back() != '/') folder += '/';
+        return Q(folder);
     }
-    return true;
+    if (caption == "Size") return Q(FormatCount(static_cast<double>(node.SizeTotal)));
+    if (caption == "Modified") return Q(FormatDateTimeSec(node.DateM));
+    return {};
 }
 
 }  // namespace
+
+const TDirectoryEntry* TFormDirectoryAnalysis::FolderRowAt(int row) {
+    if (row < 0 || row >= lvDirectoryAnalysis->LvItems.Count()) return nullptr;
+    const int index = lvDirectoryAnalysis->LvItems[row];
+    if (index < 0 || index >= Model().DirectoryEntries.Count()) return nullptr;
+    return Model().DirectoryEntries[index];
+}
+
+QString TFormDirectoryAnalysis::FolderText(int row, int column) {
+    std::lock_guard lock(Model().csTreemap);
+    const TDirectoryEntry* r = FolderRowAt(row);
+    return r ? FolderCellText(lvDirectoryAnalysis->fontMetrics(), lvDirectoryAnalysis->ColumnCaption(column), *r)
+             : QString();
+}
+
+QString TFormDirectoryAnalysis::ChartText(int row, int column) {
+    std::lock_guard lock(Model().csTreemap);
+    const TDirectoryEntry* r = lvDirectoryChartLx->Record(row);
+    return r ? ChartCellText(lvDirectoryChart->ColumnCaption(column), *r) : QString();
+}
+
+QString TFormDirectoryAnalysis::FileText(int row, int column) {
+    std::lock_guard lock(Model().csTreemap);
+    const TDiskTreeMapEntry* node = lvFileAnalysisLx->Record(row);
+    return node ? FileCellText(lvFileAnalysis->ColumnCaption(column), *node) : QString();
+}
 
 void TFormDirectoryAnalysis::DrawFolderCell(QPainter& painter, const QRect& cell, int row, int column, bool selected,
                                             bool focused) {
     std::lock_guard lock(Model().csTreemap);
     TListViewEx::FillCellBackground(painter, cell, selected, focused);
-    if (row >= lvDirectoryAnalysis->LvItems.Count()) return;
-    const int index = lvDirectoryAnalysis->LvItems[row];
-    if (index < 0 || index >= Model().DirectoryEntries.Count()) return;
-    const TDirectoryEntry& r = *Model().DirectoryEntries[index];
+    const TDirectoryEntry* record = FolderRowAt(row);
+    if (!record) return;
+    const TDirectoryEntry& r = *record;
     const QString caption = lvDirectoryAnalysis->ColumnCaption(column);
     if (caption == "Path") {
         const int indent = r.Level * kIndentPerLevel;
         const QStyle::StandardPixmap icon = r.FolderName == "[files]" ? QStyle::SP_FileIcon : QStyle::SP_DirIcon;
         const QRect iconRect(cell.left() + indent + 3, cell.top() + (cell.height() - 16) / 2, 16, 16);
         QApplication::style()->standardIcon(icon).paint(&painter, iconRect);
-        const QString text =
-            PadLeftToWidth(painter.fontMetrics(), Q(MegabytesText(r.TotalSize)), 60) + "  " + Q(r.FolderName);
-        TListViewEx::_DrawTextW_Left(painter, cell, text, indent + 25, 2);
+        TListViewEx::_DrawTextW_Left(painter, cell, FolderPathText(painter.fontMetrics(), r), indent + 25, 2);
     } else if (caption == "Bar") {
         const double share = std::clamp(static_cast<double>(r.PercentOfParent()), 0.0, 100.0);
         const int width = 20 + static_cast<int>(share * (cell.width() - 22) / 100.0);
         painter.fillRect(QRect(cell.left() + 2, cell.top() + 2, width, cell.height() - 4),
                          selected ? kSelectedBar : kNavy);
     } else {
-        DrawRecordNumberCell(painter, cell, caption, r);
+        DrawRecordCell(painter, cell, caption, r);
     }
 }
 
@@ -663,11 +715,11 @@ void TFormDirectoryAnalysis::DrawChartCell(QPainter& painter, const QRect& cell,
         const QFont normal = painter.font();
         painter.setFont(bold);
         const QRect size(text.left(), text.top(), std::min(100, text.width()), text.height());
-        TListViewEx::_DrawTextW_Right(painter, size, Q(MegabytesText(r.TotalSize)), 0, 0);
+        TListViewEx::_DrawTextW_Right(painter, size, ChartSizeText(r), 0, 0);
         painter.setFont(normal);
         if (text.width() > 115) {
             const QRect name(text.left() + 115, text.top(), text.width() - 115, text.height());
-            TListViewEx::_DrawTextW_Left(painter, name, Q(r.FolderName), 0, 2);
+            TListViewEx::_DrawTextW_Left(painter, name, ChartNameText(r), 0, 2);
         }
     } else if (caption == "Bar") {
         const int available = std::max(0, cell.width() - 22);
@@ -687,7 +739,7 @@ void TFormDirectoryAnalysis::DrawChartCell(QPainter& painter, const QRect& cell,
         painter.drawPolygon(QPolygon(
             {QPoint(right, top), QPoint(right + 3, top - 3), QPoint(right + 3, bottom - 3), QPoint(right, bottom)}));
     } else {
-        DrawRecordNumberCell(painter, text, caption, r);
+        DrawRecordCell(painter, text, caption, r);
     }
 }
 
@@ -698,17 +750,13 @@ void TFormDirectoryAnalysis::DrawFileCell(QPainter& painter, const QRect& cell, 
     const TDiskTreeMapEntry* node = lvFileAnalysisLx->Record(row);
     if (!node) return;
     const QString caption = lvFileAnalysis->ColumnCaption(column);
-    if (caption == "Filename") {
-        TListViewEx::_DrawTextW_Left(painter, cell, Q(node->Name), 25, 2);
-    } else if (caption == "Path") {
-        std::string folder = GetNodeFullPath(Model(), node->ParentNodeIdx);
-        if (folder.empty() || folder.back() != '/') folder += '/';
-        TListViewEx::_DrawTextW_Left(painter, cell, Q(folder));
-    } else if (caption == "Size") {
-        DrawNumber(painter, cell, static_cast<double>(node->SizeTotal));
-    } else if (caption == "Modified") {
-        TListViewEx::_DrawTextW_Right(painter, cell, Q(FormatDateTimeSec(node->DateM)), 6, 2);
-    }
+    const QString text = FileCellText(caption, *node);
+    if (caption == "Filename")
+        TListViewEx::_DrawTextW_Left(painter, cell, text, 25, 2);
+    else if (caption == "Path")
+        TListViewEx::_DrawTextW_Left(painter, cell, text);
+    else
+        TListViewEx::_DrawTextW_Right(painter, cell, text, 6, 2);
 }
 
 // ---- commands ----

@@ -113,6 +113,13 @@ private:
     void DrawFolderCell(QPainter& painter, const QRect& cell, int row, int column, bool selected, bool focused);
     void DrawChartCell(QPainter& painter, const QRect& cell, int row, int column, bool selected, bool focused);
     void DrawFileCell(QPainter& painter, const QRect& cell, int row, int column, bool selected, bool focused);
+    // The text each cell shows, what assistive technology reads; the drawing
+    // above takes its texts from the same routines.
+    QString FolderText(int row, int column);
+    QString ChartText(int row, int column);
+    QString FileText(int row, int column);
+    // The record of a folder statistics row, null outside the rows; under csTreemap.
+    const TDirectoryEntry* FolderRowAt(int row);
 
     // The record or node a menu acts on, null with nothing selected.
     TDirectoryEntry* FolderRowRecord() const;

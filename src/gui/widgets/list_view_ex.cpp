@@ -20,7 +20,8 @@
 namespace tandrel {
 
 // Knows only the row count and the columns; cell texts come from the list's
-// callback (virtual mode) or its rows (non-virtual mode) when asked.
+// callback (virtual mode) or its rows (non-virtual mode) when asked, for the
+// display role and for assistive technology alike.
 class TListViewExModel : public QAbstractTableModel {
 public:
     explicit TListViewExModel(TListViewEx& lv) : QAbstractTableModel(&lv), lv_(lv) {}
@@ -36,6 +37,7 @@ public:
         if (!index.isValid()) return {};
         switch (role) {
             case Qt::DisplayRole:
+            case Qt::AccessibleTextRole:
                 return lv_.GetText_K(index.row(), index.column());
             case Qt::TextAlignmentRole:
                 return static_cast<int>(Alignment(index.column()));
@@ -61,7 +63,7 @@ public:
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
         if (orientation != Qt::Horizontal || section < 0 || section >= lv_.ColumnCount()) return {};
-        if (role == Qt::DisplayRole) return lv_.Column(section).Caption;
+        if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) return lv_.Column(section).Caption;
         if (role == Qt::TextAlignmentRole) return static_cast<int>(Alignment(section));
         return {};
     }
@@ -744,6 +746,10 @@ void TListViewEx::MoveFocusByX(int offset) {
     const int target = std::clamp(row + offset, 0, count - 1);
     const int column = std::max(0, columnAt(0));
     selectionModel()->setCurrentIndex(model_->index(target, column), QItemSelectionModel::NoUpdate);
+}
+
+void TListViewEx::keyboardSearch(const QString& search) {
+    if (!ownerData_) QTableView::keyboardSearch(search);
 }
 
 // --- focus --------------------------------------------------------------------------

@@ -73,7 +73,10 @@ public:
     // the selection colour). The painter is restored after the call.
     std::function<void(QPainter& painter, const QRect& cell, int row, int column, bool selected, bool listFocused)>
         OnDrawCell;
-    // Cell text when no OnDrawCell is set (virtual mode).
+    // Cell text of a virtual list, asked for only when someone reads the
+    // cell: assistive technology and the model's display role read it, and
+    // the list draws it when no OnDrawCell is set. A view that draws its
+    // cells gives here the text it draws, from the same routine.
     std::function<QString(int row, int column)> OnGetText;
     // Sorts LvItems (or a bound record list) after a column click. The rows
     // keep their selection by row; a view that wants it kept by record saves
@@ -239,6 +242,10 @@ public:
     // TandrelError "cannot exhcange rows" when their cell counts differ.
     void MoveSelectedByX(int offset);
     void MoveFocusByX(int offset);
+
+    // Type-ahead over a virtual list would make every row's text up to the
+    // match; only a list of its own rows searches.
+    void keyboardSearch(const QString& search) override;
 
 signals:
     // The same event as OnSelectItem.
