@@ -19,6 +19,7 @@
 #include "common/app_folders.h"
 #include "gui/disk/directory_analysis_view.h"
 #include "gui/disk/disk_treemap_view.h"
+#include "gui/disk/scan_run.h"
 #include "gui/shell/main_window.h"
 #include "support/recording_messages.h"
 #include "support/temp_dir.h"
@@ -104,10 +105,11 @@ protected:
         window = std::make_unique<TFormMain>(model);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        view = window->FormDirectoryAnalysis;
-        window->FormDiskTreeMap->SetFolder(dir.Path("tree"));
+        view = &window->AnalysisView();
+        ui = &view->WidgetsForTest();
+        window->TreemapView().SetFolder(dir.Path("tree"));
         bool done = false;
-        window->FormDiskTreeMap->bStartTreemapClick([&] { done = true; }, false);
+        window->ScanRun().Start([&] { done = true; }, false);
         for (int i = 0; i < 1000 && !done; ++i) QTest::qWait(10);
         ASSERT_TRUE(done);
     }
@@ -169,13 +171,13 @@ protected:
 
     // Row of the record with that name in the folder statistics.
     int FolderRow(const std::string& name) {
-        for (int row = 0; row < view->lvDirectoryAnalysis->LvItems.Count(); ++row)
-            if (model.DirectoryEntries[view->lvDirectoryAnalysis->LvItems[row]]->FolderName == name) return row;
+        for (int row = 0; row < ui->lvDirectoryAnalysis->LvItems.Count(); ++row)
+            if (model.DirectoryEntries[ui->lvDirectoryAnalysis->LvItems[row]]->FolderName == name) return row;
         return -1;
     }
 
     QString FolderCell(const std::string& name, const char* caption) {
-        TListViewEx& lv = *view->lvDirectoryAnalysis;
+        TListViewEx& lv = *ui->lvDirectoryAnalysis;
         return Read(lv, FolderRow(name), lv.ColumnIndexOfCaption(caption));
     }
 
@@ -184,11 +186,12 @@ protected:
     testing::RecordingMessages messages;
     std::unique_ptr<TFormMain> window;
     TFormDirectoryAnalysis* view = nullptr;
+    TFormDirectoryAnalysisUi* ui = nullptr;
 };
 
 TEST_F(StatisticsListText, FolderStatisticsCellsReadAsTheyAreDrawn) {
     view->SetExtraColumns(true);
-    ExpectEveryCellReadsAsDrawn(*view->lvDirectoryAnalysis);
+    ExpectEveryCellReadsAsDrawn(*ui->lvDirectoryAnalysis);
     ASSERT_GE(FolderRow("a"), 0);
     EXPECT_EQ(FolderCell("a", "Full Path").toStdString(), dir.Path("tree/a"));
     EXPECT_EQ(FolderCell("a", "Total Size"), "8,388,609");
@@ -199,13 +202,13 @@ TEST_F(StatisticsListText, FolderStatisticsCellsReadAsTheyAreDrawn) {
     EXPECT_EQ(FolderCell("b", "Root Size"), "3,145,728");
 
     view->SetExtraColumns(false);
-    ExpectEveryCellReadsAsDrawn(*view->lvDirectoryAnalysis);
+    ExpectEveryCellReadsAsDrawn(*ui->lvDirectoryAnalysis);
 }
 
 TEST_F(StatisticsListText, FileStatisticsCellsReadAsTheyAreDrawn) {
-    view->edtSizeFrom->setValue(0);
+    ui->edtSizeFrom->setValue(0);
     view->FilterFiles();
-    TListViewEx& lv = *view->lvFileAnalysis;
+    TListViewEx& lv = *ui->lvFileAnalysis;
     ASSERT_EQ(lv.ItemsCount(), 4);
     ExpectEveryCellReadsAsDrawn(lv);
     // Sorted by size, largest first.
@@ -217,7 +220,7 @@ TEST_F(StatisticsListText, FileStatisticsCellsReadAsTheyAreDrawn) {
 }
 
 TEST_F(StatisticsListText, ChartCellsReadAsTheyAreDrawn) {
-    TListViewEx& lv = *view->lvDirectoryChart;
+    TListViewEx& lv = *ui->lvDirectoryChart;
     ExpectEveryCellReadsAsDrawn(lv);
     EXPECT_EQ(Read(lv, 0, lv.ColumnIndexOfCaption("Path")), "8.0 MB  a");
 }
@@ -225,10 +228,10 @@ TEST_F(StatisticsListText, ChartCellsReadAsTheyAreDrawn) {
 // Drawing and type-ahead never ask for a cell's text: a list of millions of
 // rows makes texts only for the cells someone reads.
 TEST_F(StatisticsListText, TextsAreMadeOnlyWhenRead) {
-    view->edtSizeFrom->setValue(0);
+    ui->edtSizeFrom->setValue(0);
     view->FilterFiles();
-    window->pcTreeMapTreeSize->setCurrentWidget(window->tsFileStatistics);
-    TListViewEx& lv = *view->lvFileAnalysis;
+    window->WidgetsForTest().pcTreeMapTreeSize->setCurrentWidget(window->WidgetsForTest().tsFileStatistics);
+    TListViewEx& lv = *ui->lvFileAnalysis;
     int asked = 0;
     const auto text = lv.OnGetText;
     lv.OnGetText = [&](int row, int column) {
