@@ -54,14 +54,14 @@ protected:
     Outcome OnThePage(const std::string& a, const std::string& b) {
         TFormCompareFiles& page = window->CompareFilesView();
         messages->shown.clear();
-        page.FilenameEditA1->setText(QString::fromStdString(a));
-        page.FilenameEditA2->setText(QString::fromStdString(b));
+        page.WidgetsForTest().FilenameEditA1->setText(QString::fromStdString(a));
+        page.WidgetsForTest().FilenameEditA2->setText(QString::fromStdString(b));
         QSignalSpy finished(&page, &TFormCompareFiles::Finished);
         page.bCompareFilesClick();
         for (int i = 0; i < 1000 && finished.count() == 0; ++i) QTest::qWait(10);
         EXPECT_EQ(finished.count(), 1);
         Outcome o;
-        o.verdict = page.edFileCompareResult->text().toStdString();
+        o.verdict = page.WidgetsForTest().edFileCompareResult->text().toStdString();
         for (const std::string& text : messages->shown) o.refusedAsSameFile |= text == kSameFile;
         return o;
     }

@@ -410,8 +410,9 @@ TEST_F(MainWindowTest, TwoFilesOpenTheCompareWindow) {
     EXPECT_TRUE(w.IsPageVisible(ui.tsCompareFiles));
     EXPECT_FALSE(ui.tsCompareFiles->findChild<QPushButton*>("bBackCompareFiles")->isVisible());
     // The comparison starts by itself shortly after the first show.
-    ASSERT_TRUE(WaitFor([&] { return w.CompareFilesView().edFileCompareResult->text() == "IDENTICAL"; }));
-    EXPECT_EQ(a, w.CompareFilesView().FilenameEditA1->text().toStdString());
+    ASSERT_TRUE(
+        WaitFor([&] { return w.CompareFilesView().WidgetsForTest().edFileCompareResult->text() == "IDENTICAL"; }));
+    EXPECT_EQ(a, w.CompareFilesView().WidgetsForTest().FilenameEditA1->text().toStdString());
 }
 
 }  // namespace

@@ -22,7 +22,20 @@ class TViewHost;
 class ScanModel;
 class TThreadCompareFile;
 
-class TFormCompareFiles : public QObject {
+// The page's components, private to the page (inherited privately, as with a
+// designer form); tests reach them through WidgetsForTest.
+struct TFormCompareFilesUi {
+    QLineEdit* FilenameEditA1 = nullptr;
+    QLineEdit* FilenameEditA2 = nullptr;
+    QPushButton* bCompareFiles = nullptr;
+    QPushButton* bPauseCompareFiles = nullptr;
+    QPushButton* bCancelCompareFiles = nullptr;
+    QProgressBar* progressBarCompareFile = nullptr;
+    QLabel* labelCompareStatus = nullptr;
+    QLineEdit* edFileCompareResult = nullptr;
+};
+
+class TFormCompareFiles : public QObject, private TFormCompareFilesUi {
     Q_OBJECT
 public:
     TFormCompareFiles(TViewHost& host, QWidget* page);
@@ -35,14 +48,7 @@ public:
     bool Running() const;
     TFileCompareResult LastResult() const { return result_.load(); }
 
-    QLineEdit* FilenameEditA1 = nullptr;
-    QLineEdit* FilenameEditA2 = nullptr;
-    QPushButton* bCompareFiles = nullptr;
-    QPushButton* bPauseCompareFiles = nullptr;
-    QPushButton* bCancelCompareFiles = nullptr;
-    QProgressBar* progressBarCompareFile = nullptr;
-    QLabel* labelCompareStatus = nullptr;
-    QLineEdit* edFileCompareResult = nullptr;
+    TFormCompareFilesUi& WidgetsForTest() { return *this; }
 
 signals:
     void Finished(int result);
