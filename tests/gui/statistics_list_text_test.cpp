@@ -166,6 +166,10 @@ protected:
                 const QList<QAccessibleInterface*> headers = cell->tableCellInterface()->columnHeaderCells();
                 ASSERT_EQ(headers.size(), 1) << where;
                 EXPECT_EQ(headers[0]->text(QAccessible::Name), lv.ColumnCaption(column)) << where;
+                // Qt hands the header cells over unowned and unregistered:
+                // registered here only so that they can be freed.
+                for (QAccessibleInterface* header : headers)
+                    QAccessible::deleteAccessibleInterface(QAccessible::registerAccessibleInterface(header));
             }
     }
 
