@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
@@ -16,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "gui/widgets/elided_label.h"
 #include "scan/scan_model.h"
 #include "support/fire_timer.h"
 
@@ -44,6 +46,36 @@ protected:
     ScanModel model;
     QWidget mainWindow;
 };
+
+// A long path over two lines (as a scan of "/" shows them) keeps both lines
+// whole and visible: the path is shortened in the middle, its start and its
+// file name stay, and the full text is still what a screen reader reads.
+TEST_F(PleaseWait, ALongPathIsShortenedInTheMiddleAndStaysWhollyVisible) {
+    TFormPleaseWait form(model, &mainWindow);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QString path = "/start-of-the-path";
+    while (path.size() < 290) path += "/folder" + QString::number(path.size());
+    path += "/name.end";
+    ASSERT_GE(path.size(), 300);
+    const QString full = "processing folder\r\n" + path;
+    form.Label1->SetFullText(full);
+    QApplication::processEvents();
+
+    const QStringList lines = form.Label1->text().split('\n');
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0], "processing folder");
+    EXPECT_TRUE(lines[1].startsWith("/start-of-the") && lines[1].endsWith("name.end")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].contains(QChar(0x2026))) << lines[1].toStdString();
+    const QFontMetrics metrics = form.Label1->fontMetrics();
+    for (const QString& line : lines) EXPECT_LE(metrics.horizontalAdvance(line), form.Label1->contentsRect().width());
+    EXPECT_GE(form.Label1->contentsRect().height(), 2 * metrics.lineSpacing());
+    const QRect inForm(form.Label1->mapTo(&form, QPoint(0, 0)), form.Label1->size());
+    EXPECT_TRUE(form.rect().contains(inForm)) << "label outside the window";
+    EXPECT_LE(form.width(), form.screen()->availableGeometry().width());
+    EXPECT_EQ(form.Label1->FullText(), full);
+    EXPECT_EQ(form.Label1->accessibleName(), full);
+}
 
 TEST_F(PleaseWait, CreationResetsTheFlagsAndHidesTheOptionalControls) {
     model.CancelOperation = true;

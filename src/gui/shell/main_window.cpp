@@ -45,6 +45,7 @@
 #include "gui/tools/compare_files_page.h"
 #include "gui/widgets/caption_panel.h"
 #include "gui/widgets/list_view_ex.h"
+#include "gui/widgets/elided_label.h"
 #include "gui/widgets/please_wait.h"
 #include "platform/file_system.h"
 #include "platform/text_collate.h"
@@ -511,12 +512,13 @@ void TFormMain::ApplicationSettingsProjectBeforeSave() {}
 void TFormMain::SetStatus(TFormPleaseWait* wait, const std::string& text) {
     std::lock_guard lock(model_.csTreemap);
     std::string shown = text.starts_with(">") ? "processing folder\r\n" + text : text;
-    const QString label = Q(shown).replace("&", "&&");
     if (wait) {
-        wait->Label1->setText(label);
+        // Plain text: a "&" in a path is shown as it is.
+        wait->Label1->SetFullText(Q(shown));
         wait->Label1->repaint();
         return;
     }
+    const QString label = Q(shown).replace("&", "&&");
     LabelStatus->setVisible(true);
     QPalette palette = LabelStatus->palette();
     palette.setColor(QPalette::WindowText, Qt::black);

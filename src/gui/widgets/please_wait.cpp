@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <mutex>
 
+#include "gui/widgets/elided_label.h"
 #include "scan/scan_model.h"
 
 namespace tandrel {
@@ -43,8 +44,7 @@ TFormPleaseWait::TFormPleaseWait(ScanModel& model, QWidget* parent) : QDialog(pa
     setModal(false);
     setMinimumWidth(380);
 
-    Label1 = Named(new QLabel("Working", this), "Label1");
-    Label1->setWordWrap(true);
+    Label1 = Named(new TElidedLabel("Working", this), "Label1");
     Label2 = Named(new QLabel(this), "Label2");
     Label2->setMinimumWidth(fontMetrics().horizontalAdvance("--") * 2);
     Label2->setAlignment(Qt::AlignCenter);
@@ -88,8 +88,7 @@ TFormPleaseWait::TFormPleaseWait(ScanModel& model, QWidget* parent) : QDialog(pa
     connect(Timer1, &QTimer::timeout, this, &TFormPleaseWait::Timer1Timer);
 
     // Every operation starts unpaused and not cancelled.
-    model_.CancelOperation = false;
-    model_.PauseOperation = false;
+    model_.ClearForNewJob();
     bMinimize->hide();
     bRestore->hide();
     ShowTreemapControls(false);

@@ -14,6 +14,7 @@ class QTimer;
 namespace tandrel {
 
 class ScanModel;
+class TElidedLabel;
 
 class TFormPleaseWait : public QDialog {
     Q_OBJECT
@@ -23,7 +24,7 @@ public:
     enum : int { ModeTreemapScan = 1, ModeSnapshotComparison = 2, ModeDirectoryComparison = 4 };
 
     // parent is the main window: minimize hides it, restore shows it again.
-    // Resets the cancel and pause flags of the model and of the filtered scanner.
+    // Clears the model's cancel and pause flags.
     explicit TFormPleaseWait(ScanModel& model, QWidget* parent = nullptr);
 
     // Advances the spinner; a steady "--" while paused.
@@ -36,9 +37,9 @@ public:
     // The treemap view's full refresh, run by "update now" under csTreemap.
     void SetUpdateNow(std::function<void()> updateNow) { updateNow_ = std::move(updateNow); }
 
-    QLabel* Label1;  // status
-    QLabel* Label2;  // spinner
-    QLabel* Label3;  // second status line, hidden until used
+    TElidedLabel* Label1;  // status, long paths shortened in the middle
+    QLabel* Label2;        // spinner
+    QLabel* Label3;        // second status line, hidden until used
     QPushButton* bPause;
     QPushButton* bCancel;
     QCheckBox* cbAutoUpdate;
