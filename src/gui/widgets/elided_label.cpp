@@ -23,7 +23,7 @@ TElidedLabel::TElidedLabel(const QString& text, QWidget* parent) : QLabel(parent
 }
 
 void TElidedLabel::SetFullText(const QString& text) {
-    if (text == fullText_ && !text.isEmpty()) return;
+    if (text == fullText_) return;
     fullText_ = text;
     setToolTip(text);
     setAccessibleName(text);
