@@ -12,6 +12,7 @@ is missing; scripts/setup.sh installs them.
 import json
 import os
 import shutil
+import socket
 import signal
 import subprocess
 import sys
@@ -73,6 +74,18 @@ def start_display():
         number = pipe.readline().strip()
     if not number:
         raise RuntimeError("Xvfb did not start")
+    # The number can come before the server takes connections: a program
+    # started at once then fails with "could not connect to display".
+    path = "/tmp/.X11-unix/X" + number
+
+    def accepts():
+        with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as probe_socket:
+            try:
+                probe_socket.connect(path)
+                return True
+            except OSError:
+                return False
+    wait_for("the display " + number + " to take connections", accepts, 20, xvfb)
     return xvfb, ":" + number
 
 
