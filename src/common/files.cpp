@@ -301,4 +301,12 @@ bool WriteFileReplacing(const std::string& file, const std::function<bool(platfo
     return false;
 }
 
+std::string ShortcutTarget(const std::string& link) {
+    std::string target;
+    if (!platform::ReadSymbolicLink(link, target) || target.empty()) return {};
+    if (target.front() == platform::PathDelim) return NormalizePath(target);
+    const std::string full = ExpandFileName(link);
+    return NormalizePath(full.substr(0, full.rfind(platform::PathDelim) + 1) + target);
+}
+
 }  // namespace tandrel

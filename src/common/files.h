@@ -83,4 +83,9 @@ bool MoveFileEx(const std::string& source, const std::string& target);
 // Gives the target the source's last-write time.
 bool CopyFileTime(const std::string& source, const std::string& target);
 
+// Where a shortcut (a symbolic link here) points, as an absolute normalised
+// path: a relative target counts from the link's folder. "" when the path is
+// not a link.
+std::string ShortcutTarget(const std::string& link);
+
 }  // namespace tandrel

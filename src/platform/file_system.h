@@ -67,6 +67,10 @@ bool GetFindRecord(const std::string& path, FindRecord& record);
 // Attribute word of a path, INVALID_FILE_ATTRIBUTES when it does not exist.
 std::uint32_t GetAttributes(const std::string& path);
 
+// The text a symbolic link holds, as stored (may be relative); false when
+// the path is not a link.
+bool ReadSymbolicLink(const std::string& path, std::string& target);
+
 bool PathExists(const std::string& path);       // anything, dangling links included
 bool FileExists(const std::string& path);       // exists (links followed) and is not a folder
 bool DirectoryExists(const std::string& path);  // exists (links followed) and is a folder

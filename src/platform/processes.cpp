@@ -5,7 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <climits>
+#include <string_view>
+#include <system_error>
 #include <thread>
 
 #include "platform/file_system.h"
@@ -87,7 +90,9 @@ std::vector<int> FindProcessesByExeName(const std::string& exeName) {
 
 bool IsAdministrator() { return geteuid() == 0; }
 
-int StartProcess(const std::vector<std::string>& argv, const std::string& workingFolder) {
+namespace {
+// Spawns without reaping; the process id, or -1 with the error recorded.
+pid_t Spawn(const std::vector<std::string>& argv, const std::string& workingFolder) {
     if (argv.empty() || argv[0].empty()) {
         detail::Fail(EINVAL);
         return -1;
@@ -107,11 +112,103 @@ int StartProcess(const std::vector<std::string>& argv, const std::string& workin
         detail::Fail(error);
         return -1;
     }
-    // The program runs on its own; reaping it here keeps it from staying a zombie.
-    std::thread([pid] {
-        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {}
-    }).detach();
     return pid;
+}
+
+int WaitForExit(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+}
+
+bool FoundOnPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::string_view rest = path ? path : "";
+    while (true) {
+        const std::size_t colon = rest.find(':');
+        const std::string_view folder = rest.substr(0, colon);
+        // An empty entry would mean the current folder: never run from there.
+        if (!folder.empty()) {
+            const std::string candidate = std::string(folder) + "/" + name;
+            if (access(candidate.c_str(), X_OK) == 0) return true;
+        }
+        if (colon == std::string_view::npos) return false;
+        rest.remove_prefix(colon + 1);
+    }
+}
+}  // namespace
+
+int StartProcess(const std::vector<std::string>& argv, const std::string& workingFolder) {
+    const pid_t pid = Spawn(argv, workingFolder);
+    if (pid < 0) return -1;
+    // The program runs on its own; reaping it here keeps it from staying a zombie.
+    std::thread([pid] { WaitForExit(pid); }).detach();
+    return pid;
+}
+
+std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
+    std::vector<std::string> args;
+    std::string current;
+    bool inArgument = false, quoted = false;
+    for (std::size_t i = 0; i < commandLine.size(); ++i) {
+        const char c = commandLine[i];
+        if (c == '"') {
+            inArgument = true;
+            if (quoted && i + 1 < commandLine.size() && commandLine[i + 1] == '"') {
+                current += '"';
+                ++i;
+            } else {
+                quoted = !quoted;
+            }
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            if (inArgument) args.push_back(std::move(current));
+            current.clear();
+            inArgument = false;
+        } else {
+            current += c;
+            inArgument = true;
+        }
+    }
+    if (inArgument) args.push_back(std::move(current));
+    return args;
+}
+
+int RunCommandLine(const std::string& commandLine, const std::string& workingFolder) {
+    const std::vector<std::string> argv = SplitCommandLine(commandLine);
+    if (argv.empty()) throw std::system_error(EINVAL, std::generic_category(), "empty command line");
+    const int pid = StartProcess(argv, workingFolder);
+    if (pid < 0) throw std::system_error(LastError(), std::generic_category(), argv[0]);
+    return pid;
+}
+
+ElevatedStart StartElevated(const std::vector<std::string>& argv, const std::string& workingFolder, bool wait,
+                            bool alreadyAdministrator, int* exitCode) {
+    if (alreadyAdministrator) {
+        if (!wait) return StartProcess(argv, workingFolder) < 0 ? ElevatedStart::NotStarted : ElevatedStart::Direct;
+        const pid_t pid = Spawn(argv, workingFolder);
+        if (pid < 0) return ElevatedStart::NotStarted;
+        const int code = WaitForExit(pid);
+        if (exitCode) *exitCode = code;
+        return ElevatedStart::Direct;
+    }
+    // Without pkexec there is nobody to ask for the password: fail at once.
+    if (!FoundOnPath("pkexec")) {
+        detail::Fail(ENOENT);
+        return ElevatedStart::NotStarted;
+    }
+    std::vector<std::string> elevated{"pkexec"};
+    elevated.insert(elevated.end(), argv.begin(), argv.end());
+    const pid_t pid = Spawn(elevated, workingFolder);
+    if (pid < 0) return ElevatedStart::NotStarted;
+    if (!wait) {
+        std::thread([pid] { WaitForExit(pid); }).detach();
+        return ElevatedStart::Started;
+    }
+    const int code = WaitForExit(pid);
+    if (exitCode) *exitCode = code;
+    return ElevatedStart::Started;
 }
 
 }  // namespace tandrel::platform

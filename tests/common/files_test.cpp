@@ -287,5 +287,27 @@ TEST(CopyFileTime, GivesTheTargetTheSourcesLastWriteTime) {
     EXPECT_FALSE(CopyFileTime(dir.Path("missing"), target));
 }
 
+TEST(ShortcutTarget, AbsoluteNormalisedTargetOfALinkOnly) {
+    TempDir dir;
+    const std::string file = dir.WriteFile("sub/file.txt", "x");
+    dir.MakeFolder("links");
+    struct Case {
+        const char* link;
+        std::string stored, expected;
+    };
+    const Case cases[] = {
+        {"links/absolute", file, file},
+        {"links/relative", "../sub/./file.txt", file},
+        {"links/dangling", "gone/far", dir.Path("links/gone/far")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.link);
+        ASSERT_EQ(symlink(c.stored.c_str(), dir.Path(c.link).c_str()), 0);
+        EXPECT_EQ(ShortcutTarget(dir.Path(c.link)), c.expected);
+    }
+    EXPECT_EQ(ShortcutTarget(file), "");
+    EXPECT_EQ(ShortcutTarget(dir.Path("missing")), "");
+}
+
 }  // namespace
 }  // namespace tandrel

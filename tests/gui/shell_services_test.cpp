@@ -25,7 +25,11 @@
 #include <string>
 #include <vector>
 
+#include "common/app_folders.h"
+#include "common/files.h"
+#include "common/paths.h"
 #include "platform/file_system.h"
+#include "support/recording_messages.h"
 #include "support/temp_dir.h"
 
 namespace tandrel {
@@ -240,6 +244,125 @@ TEST(ShellServicesTest, AFileManagerOnTheBusIsAskedToShowTheItem) {
     QDBusConnection::disconnectFromBus(managerName);
     daemon.kill();
     daemon.waitForFinished(5000);
+}
+
+// Records what the services would start or open instead of starting it.
+class LaunchRecorder {
+public:
+    LaunchRecorder() {
+        SetLaunchHook([this](const std::vector<std::string>& argv, const std::string& folder) {
+            started.push_back(argv);
+            folders.push_back(folder);
+            return true;
+        });
+        SetShellOpenHook([this](const std::string& path) {
+            opened.push_back(path);
+            return true;
+        });
+    }
+    ~LaunchRecorder() {
+        SetLaunchHook({});
+        SetShellOpenHook({});
+    }
+    std::vector<std::vector<std::string>> started;
+    std::vector<std::string> folders, opened;
+};
+
+std::string CacheHome() { return std::getenv("XDG_CACHE_HOME"); }
+
+TEST(ShellServicesTest, AConfiguredFileManagerOpensAndLocatesItemsWhenItExists) {
+    TempDir dir;
+    const std::string manager = WriteScript(dir, "fm", "exit 0\n");
+    const std::string file = dir.WriteFile("some folder/a b.txt", "x");
+    const std::string folder = dir.Path("some folder");
+    const std::string ini = PathJoin(CacheHome(), "Brenix Software/ExplorerExPath.ini");
+    ForceFileFolder(ini);
+    LaunchRecorder recorder;
+
+    ASSERT_TRUE(platform::WriteFileBytes(ini, "  " + manager + " \n"));
+    EXPECT_EQ(AlternativeFileManager(), manager);
+    EXPECT_TRUE(ShellOpenFolder("\"" + folder + "\""));
+    EXPECT_TRUE(ShellLocate(file));
+    EXPECT_TRUE(ShellLocate(folder + "/"));
+    const std::vector<std::vector<std::string>> expected{
+        {manager, folder}, {manager, file}, {manager, dir.path(), "/select=some folder"}};
+    EXPECT_EQ(recorder.started, expected);
+    EXPECT_TRUE(recorder.opened.empty());
+
+    // A program that is not there is ignored: the desktop opens the folder.
+    ASSERT_TRUE(platform::WriteFileBytes(ini, dir.Path("no such manager")));
+    EXPECT_EQ(AlternativeFileManager(), "");
+    EXPECT_TRUE(ShellOpenFolder(folder));
+    EXPECT_EQ(recorder.opened, std::vector<std::string>{folder});
+    EXPECT_EQ(recorder.started.size(), 3u);
+    platform::DeleteFile(ini);
+}
+
+TEST(ShellServicesTest, OpenFollowsLinksAndStartsProgramsWithParameters) {
+    TempDir dir;
+    const std::string folder = dir.MakeFolder("target folder");
+    const std::string program = WriteScript(dir, "bin/tool", "exit 0\n");
+    ASSERT_EQ(symlink(folder.c_str(), dir.Path("to folder").c_str()), 0);
+    ASSERT_EQ(symlink("gone.txt", dir.Path("to nothing").c_str()), 0);
+    testing::RecordingMessages messages;
+    LaunchRecorder recorder;
+
+    EXPECT_TRUE(ShellOpen(dir.Path("to folder")));
+    EXPECT_FALSE(ShellOpen(dir.Path("to nothing")));
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"Could not find target file: " + dir.Path("gone.txt")});
+    EXPECT_TRUE(ShellOpen(program, R"(--one "two three")"));
+    EXPECT_TRUE(ShellOpen(program, "x", folder));
+    EXPECT_FALSE(ShellOpen(dir.Path("missing"), "x"));
+
+    EXPECT_EQ(recorder.opened, std::vector<std::string>{folder});
+    const std::vector<std::vector<std::string>> started{{program, "--one", "two three"}, {program, "x"}};
+    EXPECT_EQ(recorder.started, started);
+    // A program's own folder is its working folder unless one is given.
+    EXPECT_EQ(recorder.folders, (std::vector<std::string>{dir.Path("bin"), folder}));
+}
+
+TEST(ShellServicesTest, ComparisonProgramAndTreemapHereGetTheirArguments) {
+    LaunchRecorder recorder;
+    EXPECT_FALSE(StartExternalCompare("  ", "/a", "/b"));
+    EXPECT_TRUE(StartExternalCompare(" meld ", "/a 1", "/b 2"));
+    EXPECT_TRUE(StartTreemapHere("/some/folder/"));
+    const std::vector<std::vector<std::string>> expected{{"meld", "/a 1", "/b 2"},
+                                                         {platform::ExecutablePath(), "/some/folder", "/treemap"}};
+    EXPECT_EQ(recorder.started, expected);
+}
+
+TEST(ShellServicesTest, CompanionToolIsFoundThroughItsInstallFile) {
+    TempDir dir;
+    const std::string file = dir.WriteFile("work/a.txt", "x");
+    const std::string toolFolder = dir.MakeFolder("quorvel home");
+    const std::string ini = AppSettingsFile("brenix software/quorvel.exe.install.ini");
+    ForceFileFolder(ini);
+    LaunchRecorder recorder;
+    const std::string installed = "[x]\nInstallation_Path = " + toolFolder + "\n";
+    struct Case {
+        std::optional<std::string> iniText;
+        bool withTool;
+        std::string message;
+    };
+    const Case cases[] = {
+        {std::nullopt, false, "Quorvel is not installed"},
+        {"[main]\nother=1\n", false, "Quorvel is not installed (2)"},
+        {"installation_path=/no/such/folder\n", false, "Quorvel not found"},
+        {installed, false, "Quorvel not found (2)"},
+        {installed, true, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        platform::DeleteFile(ini);
+        if (c.iniText) {
+            ASSERT_TRUE(platform::WriteFileBytes(ini, *c.iniText));
+        }
+        if (c.withTool) WriteScript(dir, "quorvel home/quorvel", "exit 0\n");
+        EXPECT_EQ(StartCompanionTool(file), c.message);
+    }
+    ASSERT_EQ(recorder.started.size(), 1u);
+    EXPECT_EQ(recorder.started[0], (std::vector<std::string>{toolFolder + "/quorvel", dir.Path("work")}));
+    platform::DeleteFile(ini);
 }
 
 // The desktop opens files through xdg-open; a fake one on PATH logs what it

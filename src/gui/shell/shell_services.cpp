@@ -21,9 +21,16 @@
 #include <cstring>
 #include <filesystem>
 
+#include "common/app_folders.h"
+#include "common/compare.h"
 #include "common/date_time.h"
+#include "common/files.h"
 #include "common/format_numbers.h"
+#include "common/message_routines.h"
+#include "common/paths.h"
+#include "common/strings.h"
 #include "platform/file_system.h"
+#include "platform/processes.h"
 
 namespace tandrel {
 
@@ -247,21 +254,137 @@ std::function<bool(const std::string&)>& ShellOpenHook() {
     return hook;
 }
 
-}  // namespace
+LaunchHook& LaunchHookSlot() {
+    static LaunchHook hook;
+    return hook;
+}
 
-void SetShellOpenHook(std::function<bool(const std::string& path)> hook) { ShellOpenHook() = std::move(hook); }
+bool Launch(const std::vector<std::string>& argv, const std::string& folder = {}) {
+    if (argv.empty() || argv[0].empty()) return false;
+    if (const LaunchHook& hook = LaunchHookSlot()) return hook(argv, folder);
+    return platform::StartProcess(argv, folder) >= 0;
+}
 
-bool ShellOpen(const std::string& path) {
-    if (path.empty() || !platform::PathExists(path)) return false;
+// The desktop's handler, or the test hook in its place.
+bool OpenWithHandler(const std::string& path) {
     if (const auto& hook = ShellOpenHook()) return hook(path);
     return OpenWithDesktop(path);
 }
 
+std::string IniFileIn(const std::string& base) {
+    return base.empty() ? std::string() : AddTrailingBackslash(base) + "Brenix Software/ExplorerExPath.ini";
+}
+
+// The value of key in "key=value" lines, section headers ignored; "" when absent.
+std::string IniValue(const std::string& file, std::string_view key) {
+    std::string bytes;
+    if (!platform::ReadFileBytes(file, bytes)) return {};
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t end = bytes.find('\n', start);
+        if (end == std::string::npos) end = bytes.size();
+        const std::string line = Trim(std::string_view(bytes).substr(start, end - start));
+        const std::size_t equals = line.find('=');
+        if (equals != std::string::npos && ComparePaths(Trim(line.substr(0, equals)), key) == 0) {
+            return Trim(line.substr(equals + 1));
+        }
+        start = end + 1;
+    }
+    return {};
+}
+
+}  // namespace
+
+void SetShellOpenHook(std::function<bool(const std::string& path)> hook) { ShellOpenHook() = std::move(hook); }
+void SetLaunchHook(LaunchHook hook) { LaunchHookSlot() = std::move(hook); }
+
+std::string AlternativeFileManager() {
+    const auto xdg = [](const char* variable, const char* fallback) -> std::string {
+        if (const char* value = std::getenv(variable); value && *value) return value;
+        const char* home = std::getenv("HOME");
+        return home ? std::string(home) + fallback : std::string();
+    };
+    for (const std::string& base : {xdg("XDG_CACHE_HOME", "/.cache"), xdg("XDG_CONFIG_HOME", "/.config")}) {
+        const std::string ini = IniFileIn(base);
+        if (ini.empty() || !platform::FileExists(ini)) continue;
+        std::string bytes;
+        platform::ReadFileBytes(ini, bytes);
+        const std::string program = Trim(bytes);
+        return platform::FileExists(program) ? program : std::string();
+    }
+    return {};
+}
+
+bool ShellOpenFolder(const std::string& folder) {
+    const std::string path = Unquote(folder);
+    if (path.empty()) return false;
+    if (const std::string manager = AlternativeFileManager(); !manager.empty()) return Launch({manager, path});
+    if (!platform::PathExists(path)) return false;
+    return OpenWithHandler(path);
+}
+
+bool ShellOpen(const std::string& path, const std::string& parameters, const std::string& workingFolder) {
+    if (path.empty()) return false;
+    std::string target = path;
+    std::string folder = workingFolder;
+    if (parameters.empty()) {
+        if (const std::string linked = ShortcutTarget(target); !linked.empty()) {
+            if (platform::DirectoryExists(linked)) {
+                target = linked;
+            } else if (!platform::PathExists(linked)) {
+                ShowInfo("Could not find target file: " + linked);
+                return false;
+            }
+        }
+    }
+    if (!platform::PathExists(target)) return false;
+    if (folder.empty() && platform::FileExists(target)) folder = ParentFolder(Absolute(target));
+    if (platform::DirectoryExists(target)) return ShellOpenFolder(target);
+    if (parameters.empty()) return OpenWithHandler(target);
+    std::vector<std::string> argv{Absolute(target)};
+    for (std::string& argument : platform::SplitCommandLine(parameters)) argv.push_back(std::move(argument));
+    return Launch(argv, folder);
+}
+
 bool ShellLocate(const std::string& path, const FileManagerBus& bus) {
     if (path.empty()) return false;
-    const std::string item = WithoutTrailingSlashes(Absolute(path));
+    const std::string item = WithoutTrailingSlashes(Absolute(Unquote(path)));
+    if (const std::string manager = AlternativeFileManager(); !manager.empty()) {
+        if (platform::FileExists(item)) return Launch({manager, item});
+        if (platform::DirectoryExists(item)) return Launch({manager, ParentFolder(item), "/select=" + NameOf(item)});
+    }
     if (platform::PathExists(item) && AskFileManager(bus, "ShowItems", item)) return true;
-    return OpenWithDesktop(NearestExistingFolder(ParentFolder(item)));
+    return OpenWithHandler(NearestExistingFolder(ParentFolder(item)));
+}
+
+bool StartExternalCompare(const std::string& program, const std::string& left, const std::string& right) {
+    const std::string name = Trim(program);
+    if (name.empty()) return false;
+    return Launch({name, left, right});
+}
+
+bool StartTreemapHere(const std::string& folder) {
+    if (folder.empty()) return false;
+    return Launch({platform::ExecutablePath(), WithoutTrailingSlashes(Absolute(folder)), "/treemap"});
+}
+
+std::string StartCompanionTool(const std::string& path) {
+    std::string argument = WithoutTrailingSlashes(Absolute(path));
+    if (platform::FileExists(argument)) argument = ParentFolder(argument);
+    std::string toolFolder = ExeFolder() + "brenix software/";
+    if (!platform::DirectoryExists(toolFolder)) {
+        const std::string ini = AppSettingsFile("brenix software/quorvel.exe.install.ini");
+        if (!platform::FileExists(ini)) return "Quorvel is not installed";
+        toolFolder = IniValue(ini, "installation_path");
+        if (toolFolder.empty()) return "Quorvel is not installed (2)";
+        if (!platform::DirectoryExists(toolFolder)) return "Quorvel not found";
+        toolFolder = AddTrailingBackslash(toolFolder);
+    }
+    // Programs here have no ".exe"; a copied Windows name is found as well.
+    std::string tool = toolFolder + "quorvel";
+    if (!platform::FileExists(tool)) tool += ".exe";
+    if (!platform::FileExists(tool)) return "Quorvel not found (2)";
+    return Launch({tool, argument}) ? std::string() : "Could not start " + tool;
 }
 
 bool ShellProperties(const std::string& path, QWidget* parent, const FileManagerBus& bus) {

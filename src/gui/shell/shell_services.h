@@ -32,15 +32,31 @@ struct TerminalSearch {
     static TerminalSearch FromEnvironment();
 };
 
-// Opens a file, folder or document with the desktop's handler. False when
-// the path does not exist or nothing could open it.
-bool ShellOpen(const std::string& path);
+// Opens a file, program, document or folder. Without parameters a symbolic
+// link is followed first: a link to a folder opens that folder; a link whose
+// target is gone says "Could not find target file: " and the target. A
+// folder goes to ShellOpenFolder. With parameters the target is started as a
+// program with them (split as a command line) in the working folder (an
+// existing file's own folder when none is given); without, the desktop's
+// handler opens it. False when the path does not exist or nothing could open it.
+bool ShellOpen(const std::string& path, const std::string& parameters = {}, const std::string& workingFolder = {});
 // Tests: an existing path ShellOpen would hand to the desktop goes to the
 // hook instead, whose answer ShellOpen returns; an empty hook launches again.
 void SetShellOpenHook(std::function<bool(const std::string& path)> hook);
 
-// Shows the item selected in its folder in the file manager. Without a file
-// manager on the bus the parent folder is opened instead; a path that no
+// Shows the folder (one pair of enclosing quotes removed) in the user's own
+// file manager when one is configured, else with the desktop's handler.
+bool ShellOpenFolder(const std::string& folder);
+
+// The file manager the user put in "Brenix Software/ExplorerExPath.ini" (the
+// cache folder first, then the configuration folder): its path when that
+// program exists, else "".
+std::string AlternativeFileManager();
+
+// Shows the item selected in its folder. A configured file manager gets the
+// file's path, or for a folder its parent and "/select=" with its name.
+// Otherwise the file manager on the session bus is asked; without one the
+// parent folder is opened instead; a path that no
 // longer exists opens its nearest existing parent folder. False when nothing
 // could be shown.
 bool ShellLocate(const std::string& path, const FileManagerBus& bus = {});
@@ -54,6 +70,26 @@ bool ShellProperties(const std::string& path, QWidget* parent, const FileManager
 // False when no terminal was found or it could not be started; the caller
 // tells the user.
 bool ShellCommandPromptHere(const std::string& path, const TerminalSearch& search = TerminalSearch::FromEnvironment());
+
+// Starts the comparison program (the "WinMerge Path:" setting, "meld" by
+// default) with the two paths. False when the setting is blank or the
+// program could not be started; the caller tells the user.
+bool StartExternalCompare(const std::string& program, const std::string& left, const std::string& right);
+
+// "Treemap here": this program again on the folder, in folder-scan mode.
+bool StartTreemapHere(const std::string& folder);
+
+// "Quorvel here": the companion folder tool on the folder (a file's folder).
+// Its folder is "brenix software/" in the program folder, else the
+// "installation_path" of "brenix software/quorvel.exe.install.ini" in the
+// settings folder. Returns "" when it was started, else the message to show.
+std::string StartCompanionTool(const std::string& path);
+
+// Tests: every program these services start goes to the hook instead (the
+// arguments, the first being the program, and the working folder), whose
+// answer is the start's success; an empty hook starts programs again.
+using LaunchHook = std::function<bool(const std::vector<std::string>& argv, const std::string& folder)>;
+void SetLaunchHook(LaunchHook hook);
 
 // Puts the path on the clipboard as text.
 void CopyFilenameToClipboard(const std::string& path);
