@@ -91,6 +91,7 @@ TFormDiskTreeMap::TFormDiskTreeMap(TViewHost& host, QWidget* page, QWidget* head
     lbDiskTreeMapHistory->hide();
     CreateMap(page);
     CreateNavigation();
+    CreateContextMenu();
     panelDebug = new TTreemapDebugPanel(*this, page);
 
     connect(bStartTreemap, &QPushButton::clicked, this, &TFormDiskTreeMap::ScanRequested);

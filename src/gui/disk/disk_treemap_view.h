@@ -3,6 +3,7 @@
 // itself is the window's scan run) and the map: drawn on the surface,
 // zoomed, dragged, scrolled, hovered, selected, with a history of views.
 #include <QObject>
+#include <QPoint>
 #include <string>
 
 #include "treemap/treemap_layout.h"
@@ -12,6 +13,8 @@ class QCheckBox;
 class QFrame;
 class QLineEdit;
 class QListWidget;
+class QMenu;
+class QAction;
 class QPushButton;
 class QScrollBar;
 class QTimer;
@@ -48,6 +51,12 @@ struct TFormDiskTreeMapUi {
     QWidget* panelNavigation = nullptr;
     TFrameNavTool* frame1 = nullptr;
     QListWidget* lbDiskTreeMapHistory = nullptr;
+    // The map's context menu and the items whose text or visibility follow
+    // the node under the pointer.
+    QMenu* popupTreeMap = nullptr;
+    QAction *piTreemapCurrentItem = nullptr, *piOpen = nullptr, *piZoomToSelectedFolder = nullptr,
+            *piZoomToFileContainer = nullptr, *piZoomToFile = nullptr, *piTreemapHere = nullptr;
+    QMenu* piZoomToChild = nullptr;
 };
 
 class TFormDiskTreeMap : public QObject, private TFormDiskTreeMapUi {
@@ -108,6 +117,10 @@ public:
     void SyncScrollbars();
     void StartZoomAnimation();
 
+    // Prepares the map's context menu for the node at a surface point: that
+    // node becomes the current and selected one. False when there is no map.
+    bool popupTreeMapPopup(QPoint pos);
+
     // The full path of the selected item as the file system has it (file
     // operations read it); empty with nothing selected.
     const std::string& SelectedFilesText() const { return selectedPath_; }
@@ -131,6 +144,10 @@ signals:
 private:
     void CreateMap(QWidget* page);
     void CreateNavigation();
+    void CreateContextMenu();
+    void FillZoomToChild(TDiskTreeMapEntry* folder);
+    // Zooms the map to the node with the animation, as a double click does.
+    void AnimatedZoom(TDiskTreeMapEntry* node, bool toParent);
     void PlaceNavigation();
     void ResetView();
     void AddToFolderHistory(const std::string& folder);
