@@ -1,0 +1,176 @@
+#include "scan/tree_edits.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "common/paths.h"
+#include "platform/file_system.h"
+
+namespace tandrel {
+
+namespace {
+
+bool SameNameAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+bool IsFolderNode(const TDiskTreeMapEntry* node) {
+    return node->EntryType == EntryType_Root || node->EntryType == EntryType_Directory;
+}
+
+// The names of path below the root's path, or false when path is not the
+// root or inside it.
+bool NamesBelowRoot(const TDiskTreeMapEntry* root, std::string_view path, std::vector<std::string_view>& names) {
+    const std::string rootPath = RemoveTrailingBackslash(root->Name);
+    if (path.size() > 1 && path.back() == platform::PathDelim) path.remove_suffix(1);
+    if (path.size() < rootPath.size() || !SameNameAsciiCase(path.substr(0, rootPath.size()), rootPath)) return false;
+    std::string_view rest = path.substr(rootPath.size());
+    // "/a/bc" is not inside "/a/b"; the root "/" is followed by names directly.
+    if (!rest.empty() && rootPath != "/" && rest.front() != platform::PathDelim) return false;
+    names.clear();
+    while (!rest.empty()) {
+        const std::size_t start = rest.find_first_not_of(platform::PathDelim);
+        if (start == std::string_view::npos) break;
+        rest.remove_prefix(start);
+        const std::size_t end = rest.find(platform::PathDelim);
+        names.push_back(rest.substr(0, end));
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end);
+    }
+    return true;
+}
+
+TDiskTreeMapEntry* Child(TDiskTreeMapEntry* folder, std::string_view name, bool folderOnly) {
+    for (TDiskTreeMapEntry* child : folder->ChildrenEntries) {
+        if (folderOnly && !IsFolderNode(child)) continue;
+        if (SameNameAsciiCase(child->Name, name)) return child;
+    }
+    return nullptr;
+}
+
+std::string LastName(const std::string& path) { return ExtractFileName(RemoveTrailingBackslash(path)); }
+
+// Empties a node that left the tree; its memory goes with the next scan.
+void MakeHusk(TDiskTreeMapEntry* node) {
+    node->Name = std::string();
+    node->EntryType = EntryType_Unknown;
+    node->ParentNodeIdx = nullptr;
+    node->SizeTotal = node->SizeRoot = 0;
+    node->DateM = 0;
+    node->_Selected = node->_SearchResult = node->_Modified = false;
+    node->_BoxInfo.reset();
+    std::vector<TDiskTreeMapEntry*>().swap(node->ChildrenEntries);
+}
+
+bool Gone(const std::string& path) { return !platform::FileExists(path) && !platform::DirectoryExists(path); }
+
+}  // namespace
+
+TDiskTreeMapEntry* FolderLookup(ScanModel& model, const std::string& path) {
+    TDiskTreeMapEntry* node = model.Root();
+    std::vector<std::string_view> names;
+    if (!node || !NamesBelowRoot(node, path, names)) return nullptr;
+    for (std::string_view name : names) {
+        node = Child(node, name, true);
+        if (!node) return nullptr;
+    }
+    return node;
+}
+
+TDiskTreeMapEntry* NodeLookup(ScanModel& model, const std::string& path) {
+    const std::string item = RemoveTrailingBackslash(path);
+    const std::size_t slash = item.rfind(platform::PathDelim);
+    if (slash == std::string::npos || slash + 1 == item.size()) return nullptr;
+    TDiskTreeMapEntry* folder = FolderLookup(model, slash == 0 ? "/" : item.substr(0, slash));
+    return folder ? Child(folder, std::string_view(item).substr(slash + 1), false) : nullptr;
+}
+
+TDiskTreeMapEntry* FolderChain(ScanModel& model, const std::string& path) {
+    TDiskTreeMapEntry* node = model.Root();
+    std::vector<std::string_view> names;
+    if (!node || !NamesBelowRoot(node, path, names)) return nullptr;
+    for (std::string_view name : names) {
+        if (TDiskTreeMapEntry* next = Child(node, name, true)) {
+            node = next;
+            continue;
+        }
+        TDiskTreeMapEntry* folder = model.DiskTreeMapEntries.Add();
+        folder->Name = std::string(name);
+        folder->EntryType = EntryType_Directory;
+        folder->ParentNodeIdx = node;
+        folder->_Level = static_cast<std::int16_t>(node->_Level + 1);
+        node->ChildrenEntries.push_back(folder);
+        node = folder;
+    }
+    return node;
+}
+
+bool FileUpdate(ScanModel& model, const std::string& path) {
+    const std::string item = RemoveTrailingBackslash(path);
+    TDiskTreeMapEntry* folder = FolderChain(model, ExtractFilePath(item));
+    if (!folder) return false;
+    platform::FindRecord record;
+    const std::int64_t size = platform::GetFindRecord(item, record) ? record.size : 0;
+    const std::string name = LastName(item);
+    TDiskTreeMapEntry* node = Child(folder, name, false);
+    std::int64_t difference = size;
+    if (node) {
+        difference = size - node->SizeTotal;
+    } else {
+        node = model.DiskTreeMapEntries.Add();
+        node->Name = name;
+        node->EntryType = EntryType_File;
+        node->ParentNodeIdx = folder;
+        node->_Level = static_cast<std::int16_t>(folder->_Level + 1);
+        folder->ChildrenEntries.push_back(node);
+    }
+    node->SizeTotal = node->SizeRoot = size;
+    if (difference != 0) node->IncreaseSizeOfParents(difference);
+    return true;
+}
+
+bool SubtreeRemoval(ScanModel& model, const std::string& path) {
+    TDiskTreeMapEntry* node = NodeLookup(model, path);
+    if (!node || node == model.FreeSpaceEntry) return false;
+    auto& siblings = node->ParentNodeIdx->ChildrenEntries;
+    siblings.erase(std::find(siblings.begin(), siblings.end(), node));
+    node->IncreaseSizeOfParents(-node->SizeTotal);
+    // Without recursion: a tree may nest deeply.
+    std::vector<TDiskTreeMapEntry*> pending{node};
+    while (!pending.empty()) {
+        TDiskTreeMapEntry* next = pending.back();
+        pending.pop_back();
+        pending.insert(pending.end(), next->ChildrenEntries.begin(), next->ChildrenEntries.end());
+        MakeHusk(next);
+    }
+    return true;
+}
+
+bool NodeRename(ScanModel& model, const std::string& oldPath, const std::string& newPath) {
+    TDiskTreeMapEntry* node = NodeLookup(model, oldPath);
+    const std::string name = LastName(newPath);
+    if (!node || name.empty()) return false;
+    node->Name = name;
+    return true;
+}
+
+bool ApplyDiskChange(ScanModel& model, const TDiskChange& change) {
+    switch (change.operation) {
+        case TFileOperation::foAdded:
+        case TFileOperation::foModified:
+            return platform::FileExists(change.path) && FileUpdate(model, change.path);
+        case TFileOperation::foRemoved:
+            return Gone(change.path) && SubtreeRemoval(model, change.path);
+        case TFileOperation::foRenamed:
+            return Gone(change.path) && NodeRename(model, change.path, change.newPath);
+    }
+    return false;
+}
+
+}  // namespace tandrel
