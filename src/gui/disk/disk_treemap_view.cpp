@@ -279,6 +279,29 @@ void TFormDiskTreeMap::DiskTreeMap_NewScan() {
     AddToFolderHistory(Folder());
 }
 
+bool TFormDiskTreeMap::ApplyDiskChanges(const std::vector<TDiskChange>& changes) {
+    ScanModel& model = host_.Model();
+    {
+        std::lock_guard lock(model.csTreemap);
+        if (!Root()) return false;
+        bool changed = false;
+        for (const TDiskChange& change : changes) changed |= ApplyDiskChange(model, change);
+        if (!changed) return false;
+        for (TDiskTreeMapEntry** held : {&navigator_.HoveredNode, &navigator_.CurrentNode, &navigator_.SelectedFolder,
+                                         &navigator_.SelectedFile, &navigator_.ZoomTarget}) {
+            if (IsRemovedNode(*held)) *held = nullptr;
+        }
+        if (navigator_.ZoomTarget == nullptr) DiskTreeMap_StopZoomAnimation();
+        painter_->SetSelectedFolder(navigator_.SelectedFolder);
+        painter_->SetSelectedFile(navigator_.SelectedFile);
+        // A renamed node gives its new path.
+        selectedPath_ = NodeFullPath(navigator_.CurrentNode);
+        UpdateHistoryControls();
+    }
+    emit UpdateNowRequested();
+    return true;
+}
+
 void TFormDiskTreeMap::ResetView() {
     std::lock_guard lock(host_.Model().csTreemap);
     DiskTreeMap_StopZoomAnimation();

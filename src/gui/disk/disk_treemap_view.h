@@ -5,7 +5,9 @@
 #include <QObject>
 #include <QPoint>
 #include <string>
+#include <vector>
 
+#include "scan/tree_edits.h"
 #include "treemap/treemap_layout.h"
 #include "treemap/treemap_navigation.h"
 
@@ -116,6 +118,11 @@ public:
     void PushState();
     void SyncScrollbars();
     void StartZoomAnimation();
+
+    // Changes on disk below the scanned folder applied to the tree, with one
+    // refresh for the whole batch; whatever the view held of a node that left
+    // the tree is let go first. True when the tree changed.
+    bool ApplyDiskChanges(const std::vector<TDiskChange>& changes);
 
     // Prepares the map's context menu for the node at a surface point: that
     // node becomes the current and selected one. False when there is no map.
