@@ -9,6 +9,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include "platform/desktop/full_screen.h"
+
 namespace tandrel {
 
 namespace {
@@ -86,6 +88,12 @@ MessageAnswer WindowMessages::Ask(AskButtons buttons, const std::string& text, c
         },
         true);
     return answer;
+}
+
+bool WindowMessages::IsFullScreenAppInFront() {
+    // Only an X11 display tells which window is in front and how it is shown.
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) return false;
+    return platform::IsFullScreenWindowInFront(qgetenv("DISPLAY").constData());
 }
 
 bool WindowMessages::IsCtrlHeld() { return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier); }

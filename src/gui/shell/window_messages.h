@@ -22,6 +22,8 @@ public:
     void ShowNotification(const std::string& text) override;
     MessageAnswer Ask(AskButtons buttons, const std::string& text, const std::string& caption) override;
     bool IsCtrlHeld() override;
+    // Under X11: the active window is full screen.
+    bool IsFullScreenAppInFront() override;
 
     // Set while the window closes and waits for its workers: a worker's box
     // then becomes a log line and its question gets the cautious answer, so
