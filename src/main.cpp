@@ -12,6 +12,7 @@
 
 #include <unistd.h>
 
+#include "common/app_folders.h"
 #include "common/command_line.h"
 #include "common/types.h"
 #include "gui/shell/main_window.h"
@@ -58,6 +59,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", error.what());
         return 2;
     }
+    // Relative names of files the program writes land in its own folder.
+    if (!tandrel::TransferSettingsFromProgramFilesToLocalSettings())
+        std::fprintf(stderr, "Could not enter the settings folder %s\n", tandrel::AppSettingsFolder().c_str());
 
     // Without any display the unattended modes still run, on Qt's own
     // offscreen platform.

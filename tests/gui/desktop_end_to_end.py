@@ -53,6 +53,29 @@ class DesktopEndToEnd(unittest.TestCase):
         self.assertFalse(os.path.exists(os.path.join(self.settings, "tandrel.Session.ini")))
         self.assertEqual([f for f in os.listdir(self.settings) if f.endswith(".temp_snapshot")], [])
 
+    def test_relative_paths_count_from_where_the_program_started(self):
+        """The program works in its settings folder, yet the folder and the
+        snapshot path the user typed mean the folder where they were."""
+        done = subprocess.run([TANDREL, "tree", "snaps/out.snapshot"], cwd=self.base,
+                              env=self.env, capture_output=True, text=True, timeout=120)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertTrue(os.path.isfile(os.path.join(self.base, "snaps", "out.snapshot")))
+
+        self.remember_folder()
+        run = subprocess.Popen([TANDREL], cwd=self.base, env=self.env, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL)
+        try:
+            cwd = ""
+            for _ in range(300):
+                cwd = os.readlink("/proc/%d/cwd" % run.pid)
+                if cwd != self.base:
+                    break
+                time.sleep(0.05)
+            self.assertEqual(cwd, self.settings)
+        finally:
+            run.terminate()
+            run.wait(timeout=60)
+
     def test_seven_digit_date_fails_with_the_message(self):
         done = subprocess.run([TANDREL, self.tree, "out_[yyyy].snapshot", "date=2024013"],
                               env=self.env, capture_output=True, text=True, timeout=60)

@@ -7,6 +7,7 @@
 
 #include "common/command_line.h"
 #include "common/types.h"
+#include "platform/current_folder.h"
 #include "support/temp_dir.h"
 
 namespace tandrel {
@@ -73,6 +74,23 @@ TEST_F(StartModeTest, SnapshotTargetOfASaveAndExitScan) {
     } catch (const TandrelError& error) {
         EXPECT_EQ("invalid date 2024013. Date format= yyyymmdd / yyyy-mm-dd / yyyy/mm/dd", std::string(error.what()));
     }
+}
+
+// The program leaves the folder it was started in, so relative paths are
+// made whole first.
+TEST_F(StartModeTest, RelativePathsCountFromTheFolderWhereTheProgramStarted) {
+    const std::string here = platform::CurrentFolder();
+    ASSERT_TRUE(platform::SetCurrentFolder(dir.path()));
+    const StartRequest compare = Decide({"left", "./right/"});
+    const StartRequest scan = Decide({"left", "sub/out.snapshot"});
+    const StartRequest bare = Decide({"left/../left", "out.snapshot"});
+    platform::SetCurrentFolder(here);
+    EXPECT_EQ(compare.mode, StartMode::FolderCompare);
+    EXPECT_EQ(compare.a, folderA);
+    EXPECT_EQ(compare.b, folderB + "/");
+    EXPECT_EQ(scan.autoSaveFn, dir.Path("sub/out.snapshot"));
+    EXPECT_EQ(bare.a, folderA);
+    EXPECT_EQ(bare.autoSaveFn, "out.snapshot") << "a bare name still goes to the settings folder";
 }
 
 }  // namespace

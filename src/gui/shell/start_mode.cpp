@@ -5,6 +5,7 @@
 
 #include "common/command_line.h"
 #include "common/date_time.h"
+#include "common/paths.h"
 #include "platform/file_system.h"
 
 namespace tandrel {
@@ -37,9 +38,18 @@ bool IsSwitchOrOption(std::string_view param) {
     return false;
 }
 
-}  // namespace
+// The program moves to its settings folder right after this decision, so
+// every path the user gave relative to where they started is made whole now.
+StartRequest Absolute(StartRequest request) {
+    if (!request.a.empty()) request.a = ExpandFileName(request.a);
+    if (!request.b.empty()) request.b = ExpandFileName(request.b);
+    // A bare snapshot name goes to the settings folder; one with a folder part
+    // means the folder where the user started.
+    if (request.autoSaveFn.find('/') != std::string::npos) request.autoSaveFn = ExpandFileName(request.autoSaveFn);
+    return request;
+}
 
-StartRequest DecideStartMode() {
+StartRequest DecideStartModeHere() {
     const std::vector<std::string>& params = CommandLineArgs();
     StartRequest request;
 
@@ -92,5 +102,9 @@ StartRequest DecideStartMode() {
     if (!target.empty()) request.autoSaveFn = ExpandDatePattern(target);
     return request;
 }
+
+}  // namespace
+
+StartRequest DecideStartMode() { return Absolute(DecideStartModeHere()); }
 
 }  // namespace tandrel
