@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -19,10 +20,13 @@
 #include <mutex>
 
 #include "common/app_folders.h"
+#include "common/format_numbers.h"
 #include "common/paths.h"
 #include "gui/disk/disk_treemap_view.h"
 #include "gui/disk/scan_run.h"
 #include "gui/disk/treemap_debug_panel.h"
+#include "gui/disk/treemap_painter.h"
+#include "gui/disk/treemap_surface.h"
 #include "gui/shell/main_window.h"
 #include "platform/mounts.h"
 #include "scan/scan_model.h"
@@ -263,6 +267,30 @@ TEST_F(NavToolTest, ZoomSliderFollowsTheViewAndZooms) {
     EXPECT_NEAR(751, debug().trackbarElevation->value(), 2);
     QTest::mouseClick(DebugButton("Z-reset"), Qt::LeftButton);
     EXPECT_EQ(1, debug().trackbarElevation->value());
+}
+
+TEST_F(NavToolTest, ReadoutsShowTheHoveredLayoutSizeAndTheZoomFactors) {
+    map().BuildTestTree("100\n50\n20");
+    QWidget* image = ui().imageDiskTreemap;
+    const QPoint at(5, image->height() / 2);
+    QMouseEvent hover(QEvent::MouseMove, at, image->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(image, &hover);
+    {
+        std::lock_guard lock(model.csTreemap);
+        const TDiskTreeMapEntry* node = map().Navigator().HoveredNode;
+        ASSERT_NE(node, nullptr);
+        const double w = node->_BigW, h = node->_BigH;
+        EXPECT_EQ(debug().edMouseoverSize->text().toStdString(),
+                  FormatCount(w) + " x " + FormatCount(h) + " = " + FormatCount(w * h));
+        EXPECT_GT(w * h, 1000.0) << "the biggest file of a known layout";
+    }
+    QTest::mouseClick(DebugButton("Z-in"), Qt::LeftButton);
+    QTest::mouseClick(DebugButton("Z-in"), Qt::LeftButton);
+    QTest::mouseClick(DebugButton("zoom0"), Qt::LeftButton);
+    std::lock_guard lock(model.csTreemap);
+    const double zx = map().Navigator().ZoomX(), zy = map().Navigator().ZoomY();
+    EXPECT_GT(zx, 1.05) << "two steps in, one out";
+    EXPECT_EQ(debug().edZoomFactor->text(), QString("zoom %1 x %2").arg(zx, 0, 'f', 2).arg(zy, 0, 'f', 2));
 }
 
 TEST_F(NavToolTest, TestTreeTakesOneFileOfNMiBPerLine) {

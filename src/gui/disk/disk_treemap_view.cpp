@@ -527,7 +527,7 @@ void TFormDiskTreeMap::Hover(QPoint pos) {
     if (!node || node == navigator_.HoveredNode) return;
     if (TDiskTreeMapEntry* old = navigator_.HoveredNode) painter_->DiskTreeMap_UpdateGraphFor(old, false, false);
     navigator_.HoveredNode = node;
-    panelDebug->ShowHovered(GetNodeFullPath(host_.Model(), node));
+    panelDebug->ShowHovered(*node, GetNodeFullPath(host_.Model(), node));
     painter_->DiskTreeMap_UpdateGraphFor(node, true, false);
 }
 

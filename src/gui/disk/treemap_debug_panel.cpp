@@ -15,6 +15,7 @@
 #include <mutex>
 #include <utility>
 
+#include "common/format_numbers.h"
 #include "gui/disk/disk_treemap_view.h"
 #include "gui/disk/nav_tool.h"
 #include "gui/disk/treemap_painter.h"
@@ -63,6 +64,12 @@ TTreemapDebugPanel::TTreemapDebugPanel(TFormDiskTreeMap& map, QWidget* page) : Q
         map_.PushState();
     });
     button("Z-out", [this, &navigator] {
+        navigator.ZoomCentre = TZoomCentre::ViewCentre;
+        navigator.ZoomStep(false);
+        map_.PushState();
+    });
+    // A zoom step out, as "Z-out", kept for those used to it.
+    button("zoom0", [this, &navigator] {
         navigator.ZoomCentre = TZoomCentre::ViewCentre;
         navigator.ZoomStep(false);
         map_.PushState();
@@ -156,6 +163,12 @@ TTreemapDebugPanel::TTreemapDebugPanel(TFormDiskTreeMap& map, QWidget* page) : Q
     layout->addWidget(trackbarElevation2);
     layout->addWidget(edDebugTreemapTiming);
     layout->addWidget(edMouseoverFilename);
+    edMouseoverSize = new QLabel(this);
+    edMouseoverSize->setObjectName("edMouseoverSize");
+    layout->addWidget(edMouseoverSize);
+    edZoomFactor = new QLabel(this);
+    edZoomFactor->setObjectName("edZoomFactor");
+    layout->addWidget(edZoomFactor);
     layout->addWidget(lbDiskTreeMapHistory2);
     setGeometry(8, 8, 400, 460);
     hide();
@@ -180,8 +193,10 @@ void TTreemapDebugPanel::ShowPanel() {
 
 void TTreemapDebugPanel::ShowZoom() {
     mutedTrackbar_ = true;
-    trackbarElevation->setValue(map_.Navigator().ZoomSliderPosition(trackbarElevation->maximum()));
+    TreemapNavigator& navigator = map_.Navigator();
+    trackbarElevation->setValue(navigator.ZoomSliderPosition(trackbarElevation->maximum()));
     mutedTrackbar_ = false;
+    edZoomFactor->setText(QString("zoom %1 x %2").arg(navigator.ZoomX(), 0, 'f', 2).arg(navigator.ZoomY(), 0, 'f', 2));
 }
 
 void TTreemapDebugPanel::ShowTimings(double layoutMs, double relayoutMs) {
@@ -189,7 +204,11 @@ void TTreemapDebugPanel::ShowTimings(double layoutMs, double relayoutMs) {
         QString("layout %1 ms, relayout %2 ms").arg(layoutMs, 0, 'f', 1).arg(relayoutMs, 0, 'f', 1));
 }
 
-void TTreemapDebugPanel::ShowHovered(const std::string& path) { edMouseoverFilename->setText(Q(path)); }
+void TTreemapDebugPanel::ShowHovered(const TDiskTreeMapEntry& node, const std::string& path) {
+    edMouseoverFilename->setText(Q(path));
+    const double w = node._BigW, h = node._BigH;
+    edMouseoverSize->setText(Q(FormatCount(w) + " x " + FormatCount(h) + " = " + FormatCount(w * h)));
+}
 
 void TTreemapDebugPanel::ShowHistory() {
     const TreemapNavigator& navigator = map_.Navigator();

@@ -16,6 +16,7 @@ class QSlider;
 
 namespace tandrel {
 
+class TDiskTreeMapEntry;
 class TFormDiskTreeMap;
 
 // The panel's components, private to it; tests reach them through
@@ -27,6 +28,9 @@ struct TTreemapDebugPanelUi {
     QListWidget* lbDiskTreeMapHistory2 = nullptr;
     QLabel* edDebugTreemapTiming = nullptr;
     QLineEdit* edMouseoverFilename = nullptr;
+    // The hovered node's layout size ("w x h = product") and the zoom factors.
+    QLabel* edMouseoverSize = nullptr;
+    QLabel* edZoomFactor = nullptr;
     QSlider* trackbarElevation = nullptr;
     QSlider* trackbarElevation2 = nullptr;
     QLineEdit* edZoomToFolder = nullptr;
@@ -41,11 +45,11 @@ public:
 
     void ShowPanel();
     // What the map reports back: the zoom as the elevation slider's
-    // position, the timings of the last layout, the hovered path, the view
+    // position and as factors, the timings of the last layout, the hovered node's path and layout size, the view
     // history with its current entry.
     void ShowZoom();
     void ShowTimings(double layoutMs, double relayoutMs);
-    void ShowHovered(const std::string& path);
+    void ShowHovered(const TDiskTreeMapEntry& node, const std::string& path);
     void ShowHistory();
     // The second slider springs back to the middle once let go.
     void CentreElevation2();
