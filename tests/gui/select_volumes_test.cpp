@@ -153,6 +153,14 @@ TEST_F(SelectVolumesTest, DriveBoxFollowsTheStartTextAndThenDrivesTheFilter) {
     ui.JvDriveCombo1->setCurrentIndex(0);
     EXPECT_EQ(AddTrailingBackslash(volumes[0].mount.path), dialog->FilterText());
 
+    // Before it is shown the drive box leaves the filter alone.
+    TFormSelectVolumes hidden(model, snapshots);
+    hidden.SetFilterText("kept");
+    hidden.WidgetsForTest().cbShowSystemMounts->setChecked(true);  // more than one drive
+    ASSERT_GT(hidden.WidgetsForTest().JvDriveCombo1->count(), 1);
+    hidden.WidgetsForTest().JvDriveCombo1->setCurrentIndex(hidden.WidgetsForTest().JvDriveCombo1->count() - 1);
+    EXPECT_EQ("kept", hidden.FilterText());
+
     // Without a start text the filter starts as the drive box's drive.
     auto plain = Open("", false);
     EXPECT_EQ("/", plain->FilterText());

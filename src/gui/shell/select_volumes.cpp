@@ -176,8 +176,8 @@ void TFormSelectVolumes::CreateDirectoriesPage() {
     connect(JvDriveList1, &TListViewEx::SelectItem, this, [this](int row, bool selected) {
         if (selected) JvDriveList1Change(row);
     });
-    // A click on the drive already chosen chooses it again (and reads it again
-    // when it could not be read).
+    // A click on the drive already chosen chooses it again and reads its
+    // folders afresh (a medium may have come or gone).
     connect(JvDriveList1, &QAbstractItemView::clicked, this,
             [this](const QModelIndex& index) { JvDriveList1Change(index.row()); });
     connect(JvDirectoryListBox1, &QTreeWidget::itemExpanded, this, &TFormSelectVolumes::LoadFolderChildren);
