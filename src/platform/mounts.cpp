@@ -1,8 +1,13 @@
-// Mount points from /proc/self/mountinfo.
+// Mount points from /proc/self/mountinfo, and which of them are drives.
+#include <sys/statvfs.h>
+
+#include <algorithm>
+#include <array>
 #include <vector>
 
 #include "platform/file_system.h"
 #include "platform/mounts.h"
+#include "platform/text_collate.h"
 
 namespace tandrel::platform {
 
@@ -89,6 +94,113 @@ bool IsMountPoint(const std::string& path) {
         if (NormalizeMountPath(mount.path) == wanted) return true;
     }
     return false;
+}
+
+namespace {
+// Kernel interfaces and bookkeeping file systems: never a place for files.
+constexpr std::array<std::string_view, 22> kPseudoTypes = {
+    "proc",       "sysfs",    "cgroup", "cgroup2",    "devpts",    "mqueue",    "debugfs", "tracefs",
+    "securityfs", "pstore",   "bpf",    "configfs",   "fusectl",   "hugetlbfs", "autofs",  "binfmt_misc",
+    "devtmpfs",   "efivarfs", "nsfs",   "rpc_pipefs", "selinuxfs", "nfsd",
+};
+constexpr std::array<std::string_view, 3> kMemoryTypes = {"tmpfs", "ramfs", "devtmpfs"};
+constexpr std::array<std::string_view, 4> kRuntimeFolders = {"/run", "/dev", "/sys", "/proc"};
+
+template <std::size_t N>
+bool Contains(const std::array<std::string_view, N>& list, std::string_view value) {
+    return std::find(list.begin(), list.end(), value) != list.end();
+}
+
+bool IsAtOrBelow(std::string_view path, std::string_view folder) {
+    return path.size() >= folder.size() && path.substr(0, folder.size()) == folder &&
+           (path.size() == folder.size() || path[folder.size()] == '/');
+}
+
+std::string VolumeName(const MountPoint& mount) {
+    const std::string& source = mount.source;
+    if (source.rfind("/dev/", 0) == 0) return source.substr(source.rfind('/') + 1);
+    if (!source.empty() && source != "none") return source;
+    return mount.fileSystem;
+}
+
+bool IsFolderOnDisk(const std::string& path) { return DirectoryExists(path); }
+}  // namespace
+
+bool IsSystemMount(const MountPoint& mount) {
+    const std::string path = NormalizeMountPath(mount.path);
+    if (Contains(kPseudoTypes, mount.fileSystem)) return true;
+    if (Contains(kMemoryTypes, mount.fileSystem)) {
+        for (std::string_view folder : kRuntimeFolders)
+            if (IsAtOrBelow(path, folder)) return true;
+        return false;
+    }
+    // A container's root is an overlay; other overlays are its layers.
+    if (mount.fileSystem == "overlay") return path != "/";
+    return false;
+}
+
+bool GetMountSpace(const std::string& path, MountSpace& space) {
+    space = MountSpace{};
+    struct statvfs vfs;
+    if (statvfs(path.c_str(), &vfs) != 0) return false;
+    const auto unit = static_cast<std::int64_t>(vfs.f_frsize);
+    space.available = static_cast<std::int64_t>(vfs.f_bavail) * unit;
+    space.totalFree = static_cast<std::int64_t>(vfs.f_bfree) * unit;
+    space.total = static_cast<std::int64_t>(vfs.f_blocks) * unit;
+    return true;
+}
+
+std::vector<Volume> SelectVolumes(const std::vector<MountPoint>& mounts, bool includeSystem,
+                                  bool (*isFolder)(const std::string&)) {
+    std::vector<Volume> volumes;
+    // Later lines of mountinfo are mounted on top of earlier ones at the same path.
+    for (auto it = mounts.rbegin(); it != mounts.rend(); ++it) {
+        Volume volume;
+        volume.mount = *it;
+        volume.mount.path = NormalizeMountPath(it->path);
+        if (volume.mount.path.empty()) continue;
+        const bool seen = std::any_of(volumes.begin(), volumes.end(),
+                                      [&](const Volume& v) { return v.mount.path == volume.mount.path; });
+        if (seen) continue;
+        volume.system = IsSystemMount(volume.mount);
+        volumes.push_back(std::move(volume));
+    }
+    std::erase_if(volumes, [&](const Volume& v) {
+        return (v.system && !includeSystem) || (isFolder && !isFolder(v.mount.path));
+    });
+    for (Volume& volume : volumes) volume.name = VolumeName(volume.mount);
+    std::sort(volumes.begin(), volumes.end(), [](const Volume& a, const Volume& b) {
+        if (a.system != b.system) return !a.system;
+        return a.mount.path < b.mount.path;
+    });
+    return volumes;
+}
+
+std::vector<Volume> ListVolumes(bool includeSystem) {
+    return SelectVolumes(ListMountPoints(), includeSystem, &IsFolderOnDisk);
+}
+
+int VolumeHolding(const std::vector<Volume>& volumes, std::string_view path) {
+    if (path.empty()) return -1;
+    std::string withDelim(path);
+    if (withDelim.back() != '/') withDelim += '/';
+    int best = -1;
+    std::size_t bestScore = 0;
+    for (std::size_t i = 0; i < volumes.size(); ++i) {
+        std::string mount = volumes[i].mount.path;
+        if (mount.empty()) continue;
+        if (mount.back() != '/') mount += '/';
+        if (withDelim.size() < mount.size()) continue;
+        const std::string_view head = std::string_view(withDelim).substr(0, mount.size());
+        if (!SameTextIgnoreCase(head, mount)) continue;
+        // Longer mount paths win; between spellings of one length the exact case does.
+        const std::size_t score = mount.size() * 2 + (head == mount ? 1 : 0);
+        if (best < 0 || score > bestScore) {
+            best = static_cast<int>(i);
+            bestScore = score;
+        }
+    }
+    return best;
 }
 
 }  // namespace tandrel::platform

@@ -60,6 +60,11 @@ TFormDiskTreeMap::TFormDiskTreeMap(TViewHost& host, QWidget* page, QWidget* head
     edTreemapDirectory->setObjectName("edTreemapDirectory");
     edTreemapDirectory->setPlaceholderText("a folder, a mount point or a snapshot file");
     header->addWidget(edTreemapDirectory, 1);
+    bTreeMap_SelectVolumes = new QPushButton("...", headerHost);
+    bTreeMap_SelectVolumes->setObjectName("bTreeMap_SelectVolumes");
+    bTreeMap_SelectVolumes->setToolTip("Select volumes");
+    bTreeMap_SelectVolumes->setAccessibleName("Select volumes");
+    header->addWidget(bTreeMap_SelectVolumes);
     bStartTreemap = new QPushButton("Scan", headerHost);
     bStartTreemap->setObjectName("bStartTreemap");
     header->addWidget(bStartTreemap);
@@ -96,6 +101,8 @@ TFormDiskTreeMap::TFormDiskTreeMap(TViewHost& host, QWidget* page, QWidget* head
 
     connect(bStartTreemap, &QPushButton::clicked, this, &TFormDiskTreeMap::ScanRequested);
     connect(edTreemapDirectory, &QLineEdit::returnPressed, this, &TFormDiskTreeMap::ScanRequested);
+    connect(bTreeMap_SelectVolumes, &QPushButton::clicked, this,
+            [this] { emit SelectVolumesRequested(bTreeMap_SelectVolumes); });
     connect(bCancelTreemap, &QPushButton::clicked, this, [this] { host_.Model().CancelOperation = true; });
     connect(edTreemapDirectory, &QLineEdit::textChanged, this, &TFormDiskTreeMap::edTreemapDirectoryChange);
     connect(cbIncludeFreeSpace, &QCheckBox::toggled, this, &TFormDiskTreeMap::cbIncludeFreeSpaceClick);
@@ -216,6 +223,13 @@ TDiskTreeMapEntry* TFormDiskTreeMap::Root() {
 
 void TFormDiskTreeMap::SetFolder(const std::string& folder) { edTreemapDirectory->setText(Q(folder)); }
 
+const QObject* TFormDiskTreeMap::SelectVolumesButton() const { return bTreeMap_SelectVolumes; }
+
+void TFormDiskTreeMap::ScanFolder(const std::string& folder) {
+    SetFolder(folder);
+    emit ScanRequested();
+}
+
 std::string TFormDiskTreeMap::Folder() const { return Trim(edTreemapDirectory->text().toStdString()); }
 
 void TFormDiskTreeMap::TakeSettings(const TSettingsPanel& settings) {
@@ -242,6 +256,7 @@ void TFormDiskTreeMap::SetRunning(bool running) {
     bStartTreemap->setEnabled(!running);
     bCancelTreemap->setVisible(running);
     edTreemapDirectory->setEnabled(!running);
+    bTreeMap_SelectVolumes->setEnabled(!running);
 }
 
 void TFormDiskTreeMap::edTreemapDirectoryChange() {

@@ -36,6 +36,7 @@ class TViewHost;
 // designer form); tests reach them through TFormDiskTreeMap::WidgetsForTest.
 struct TFormDiskTreeMapUi {
     QLineEdit* edTreemapDirectory = nullptr;
+    QPushButton* bTreeMap_SelectVolumes = nullptr;
     QPushButton* bStartTreemap = nullptr;
     QPushButton* bCancelTreemap = nullptr;
     QCheckBox* cbIncludeFreeSpace = nullptr;
@@ -71,6 +72,8 @@ public:
     ScanModel& Model();
 
     void SetFolder(const std::string& folder);
+    // The folder becomes the field's text and a scan run of it is asked for.
+    void ScanFolder(const std::string& folder);
     std::string Folder() const;
     // "Include Free Space" as a scan run takes it: offered (a mount point) and ticked.
     bool IncludeFreeSpace() const;
@@ -137,6 +140,9 @@ public:
     TTreemapPainter& Painter() { return *painter_; }
     TFrameNavTool& NavTool() { return *frame1; }
 
+    // The volume picker button, as the sender of SelectVolumesRequested.
+    const QObject* SelectVolumesButton() const;
+
     // For tests only: the page's components.
     TFormDiskTreeMapUi& WidgetsForTest() { return *this; }
 
@@ -144,6 +150,8 @@ signals:
     // "Scan", Enter in the folder field or a move in the folder history:
     // a scan run of the folder field is wanted.
     void ScanRequested();
+    // The volume picker button: the window opens its picker for this sender.
+    void SelectVolumesRequested(QObject* sender);
     // The model changed outside a scan run (free space joined or left):
     // the map and the views want one refresh.
     void UpdateNowRequested();

@@ -39,6 +39,7 @@
 #include "gui/disk/disk_treemap_view.h"
 #include "gui/disk/scan_run.h"
 #include "gui/shell/save_snapshot_panel.h"
+#include "gui/shell/select_volumes.h"
 #include "gui/shell/settings_panel.h"
 #include "gui/shell/settings_store.h"
 #include "gui/shell/window_messages.h"
@@ -453,6 +454,8 @@ void TFormMain::ConnectScanViews() {
     scanRun_->ScanViews.overview = [this] { bShowOverviewClick(); };
     connect(FormDiskTreeMap, &TFormDiskTreeMap::ScanRequested, scanRun_, [this] { scanRun_->Start(); });
     connect(FormDiskTreeMap, &TFormDiskTreeMap::UpdateNowRequested, scanRun_, &TScanRun::UpdateNow);
+    connect(FormDiskTreeMap, &TFormDiskTreeMap::SelectVolumesRequested, this,
+            [this](QObject* sender) { bTreeMap_GENERIC_SelectVolumesClick(sender); });
     connect(scanRun_, &TScanRun::SnapshotSavable, bTreeMap_SaveAsSnapshot3, &QPushButton::setEnabled);
     connect(scanRun_, &TScanRun::ScanEnded, bTreeMap_CompareSnapshotWith,
             [this] { bTreeMap_CompareSnapshotWith->setEnabled(true); });
@@ -661,6 +664,47 @@ void TFormMain::miToolsMenuGenericClick(QObject* sender) {
         return;
     }
     GetMessages().ShowMessage(MessageKind::Info, "Unknown sender");
+}
+
+std::optional<std::string> TFormMain::SelectVolume(TSelectVolumeTarget target, const std::string& startText) {
+    TFormSelectVolumes dialog(model_, SnapshotsPath(), this);
+    dialog.SetFilterText(startText);
+    dialog.FlagForceSelectSnapshot = target == TSelectVolumeTarget::CompareSnapshots2;
+    if (dialog.FlagForceSelectSnapshot) dialog.HideDirectoriesPage();
+    dialog.FlagCustomVolumeX = true;
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.Result();
+}
+
+void TFormMain::bTreeMap_GENERIC_SelectVolumesClick(QObject* sender) {
+    std::optional<TSelectVolumeTarget> target;
+    if (sender && sender == FormDiskTreeMap->SelectVolumesButton())
+        target = TSelectVolumeTarget::TreeMap;
+    else if (sender && sender->objectName() == "bCompareSnapshotSelect1")
+        target = TSelectVolumeTarget::CompareSnapshots1;
+    else if (sender && sender->objectName() == "bCompareSnapshotSelect2")
+        target = TSelectVolumeTarget::CompareSnapshots2;
+    if (!target) {
+        GetMessages().ShowMessage(MessageKind::Info, "Unknown sender");
+        return;
+    }
+    // A loaded snapshot's name says nothing about where to look.
+    std::string start = FormDiskTreeMap->Folder();
+    if (start.find(".snapshot") != std::string::npos) start.clear();
+    const std::optional<std::string> choice = SelectVolume(*target, start);
+    if (!choice) return;
+    switch (*target) {
+        case TSelectVolumeTarget::TreeMap:
+            FormDiskTreeMap->ScanFolder(*choice);
+            break;
+        case TSelectVolumeTarget::CompareSnapshots1:
+        case TSelectVolumeTarget::CompareSnapshots2: {
+            const char* input =
+                *target == TSelectVolumeTarget::CompareSnapshots1 ? "edCompareVolumes1" : "edCompareVolumes2";
+            if (auto* edit = findChild<QLineEdit*>(input)) edit->setText(Q(*choice));
+            break;
+        }
+    }
 }
 
 void TFormMain::miShellOptionsClick(QObject* sender) {

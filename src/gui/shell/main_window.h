@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -90,6 +91,9 @@ struct TFormMainUi {
     std::string autoSaveFn;
 };
 
+// Who asked for the volume picker, and so where its choice goes.
+enum class TSelectVolumeTarget { TreeMap, CompareSnapshots1, CompareSnapshots2 };
+
 class TFormMain : public QMainWindow, public TViewHost, private TFormMainUi {
     Q_OBJECT
 public:
@@ -118,6 +122,13 @@ public:
     void miToolsMenuGenericClick(QObject* sender);
     // Opens the settings panel on the page of the sender.
     void miShellOptionsClick(QObject* sender);
+    // The volume picker for the treemap's select button or the snapshot
+    // comparison's "bCompareSnapshotSelect1" and "bCompareSnapshotSelect2";
+    // after OK the choice goes to that caller. Another sender shows "Unknown sender".
+    void bTreeMap_GENERIC_SelectVolumesClick(QObject* sender);
+    // Runs the picker modally with the start text in its filter; the second
+    // comparison input accepts snapshots only. Empty on Cancel.
+    std::optional<std::string> SelectVolume(TSelectVolumeTarget target, const std::string& startText);
 
     QStackedWidget* PageControl() const { return pcMain; }
     QWidget* VisiblePage() const;
