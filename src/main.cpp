@@ -15,6 +15,7 @@
 #include "common/app_folders.h"
 #include "common/command_line.h"
 #include "common/types.h"
+#include "gui/shell/file_operation_panel.h"
 #include "gui/shell/main_window.h"
 #include "gui/shell/shell_registration.h"
 #include "gui/shell/start_mode.h"
@@ -51,6 +52,9 @@ int main(int argc, char** argv) {
 
     if (tandrel::HasSwitch("shell_register")) return tandrel::RegisterContextMenu() ? 0 : 1;
     if (tandrel::HasSwitch("shell_unregister")) return tandrel::UnregisterContextMenu() ? 0 : 1;
+    // The elevated run that creates folders for a window that could not.
+    if (const std::string list = tandrel::GetOption("CreateFolders"); !list.empty())
+        return tandrel::RunCreateFoldersMode(list);
 
     tandrel::StartRequest start;
     try {

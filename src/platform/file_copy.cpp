@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <climits>
+#include <string>
 
 #include "platform/file_system.h"
 #include "platform/posix_support.h"
@@ -62,13 +63,38 @@ bool CopyByReadWrite(int in, int out) {
     }
 }
 
+bool CopyByReadWrite(int in, int out, const CopyChunkCallback& onChunk, std::int64_t copied) {
+    if (!onChunk) return CopyByReadWrite(in, out);
+    std::string buffer(1 << 20, '\0');
+    for (;;) {
+        ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (got == 0) return true;
+        if (!WriteAll(out, buffer.data(), static_cast<std::size_t>(got))) return false;
+        copied += got;
+        if (!onChunk(copied)) {
+            errno = ECANCELED;
+            return false;
+        }
+    }
+}
+
 // In-kernel copy where the file systems allow it, else plain reads and writes.
-bool CopyContent(int in, int out) {
+// With a chunk callback the copy goes in steps, so it can report and stop.
+bool CopyContent(int in, int out, const CopyChunkCallback& onChunk = {}) {
+    const std::size_t step = onChunk ? std::size_t{1} << 24 : std::size_t{1} << 30;
     std::int64_t copied = 0;
     for (;;) {
-        ssize_t n = copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+        ssize_t n = copy_file_range(in, nullptr, out, nullptr, step, 0);
         if (n > 0) {
             copied += n;
+            if (onChunk && !onChunk(copied)) {
+                errno = ECANCELED;
+                return false;
+            }
             continue;
         }
         if (n == 0 && copied > 0) return true;
@@ -78,7 +104,7 @@ bool CopyContent(int in, int out) {
         if (n < 0 && errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP && errno != EBADF) {
             return false;
         }
-        return CopyByReadWrite(in, out);
+        return CopyByReadWrite(in, out, onChunk, copied);
     }
 }
 
@@ -112,6 +138,11 @@ bool MoveFileAcrossDevices(const std::string& source, const std::string& target)
 }  // namespace
 
 bool CopyFile(const std::string& source, const std::string& target, bool failIfExists) {
+    return CopyFile(source, target, failIfExists, CopyChunkCallback{});
+}
+
+bool CopyFile(const std::string& source, const std::string& target, bool failIfExists,
+              const CopyChunkCallback& onChunk) {
     if (detail::ReadAccessDenied(source)) return false;
     Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0) return Fail(errno);
@@ -128,7 +159,7 @@ bool CopyFile(const std::string& source, const std::string& target, bool failIfE
     Fd out(::open(target.c_str(), flags, sourceStat.st_mode & 0777));
     if (out.get() < 0) return Fail(errno);
 
-    bool ok = CopyContent(in.get(), out.get());
+    bool ok = CopyContent(in.get(), out.get(), onChunk);
     int error = errno;
     if (ok) {
         struct timespec times[2];

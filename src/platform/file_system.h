@@ -3,6 +3,7 @@
 // move, delete and free space. Plain functions over POSIX; no toolkit types.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -96,6 +97,11 @@ bool RemoveFolder(const std::string& path);  // rmdir of an empty folder
 // Copies the content and keeps the last-write time. With failIfExists the
 // copy is refused when the target exists; otherwise it is overwritten.
 bool CopyFile(const std::string& source, const std::string& target, bool failIfExists);
+// As above, in steps: onChunk gets the bytes copied so far after each step;
+// false from it stops the copy (LastError() ECANCELED, no target left behind).
+using CopyChunkCallback = std::function<bool(std::int64_t bytesDone)>;
+bool CopyFile(const std::string& source, const std::string& target, bool failIfExists,
+              const CopyChunkCallback& onChunk);
 // Renames; a file moved to another file system is copied, then deleted.
 bool MoveFile(const std::string& source, const std::string& target);
 // Renames within one file system, replacing the target in one step (a reader

@@ -1,5 +1,6 @@
 #include "gui/shell/main_window.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -38,6 +39,7 @@
 #include "gui/disk/directory_analysis_view.h"
 #include "gui/disk/disk_treemap_view.h"
 #include "gui/disk/scan_run.h"
+#include "gui/shell/file_operation_panel.h"
 #include "gui/shell/save_snapshot_panel.h"
 #include "gui/shell/select_volumes.h"
 #include "gui/shell/settings_panel.h"
@@ -360,6 +362,16 @@ void TFormMain::CreateFloatingPanels() {
     panelSaveSnapshot = new TSaveSnapshotPanel(*this);
     connect(panelSaveSnapshot, &TSaveSnapshotPanel::Saved, this,
             [this] { bTreeMap_SaveAsSnapshot3->setEnabled(false); });
+    cpanelFileOperation = new TFileOperationPanel(*this, this);
+    auto* dateTools = new QWidget(tsFileOperations);
+    tsFileOperations->layout()->addWidget(dateTools);
+    static_cast<QVBoxLayout*>(tsFileOperations->layout())->addStretch(1);
+    cpanelFileOperation->CreateDateTools(dateTools);
+    auto* debugFileOperations = new QPushButton("File operations", tsDebug);
+    debugFileOperations->setObjectName("bDebugFileOperations");
+    tsDebug->layout()->addWidget(debugFileOperations);
+    connect(debugFileOperations, &QPushButton::clicked, this, [this] { ShowPage(tsFileOperations); });
+
     panelSettings = new TSettingsPanel(*this);
     connect(panelSettings, &TSettingsPanel::Closed, this, [this] {
         FormDiskTreeMap->TakeSettings(*panelSettings);
@@ -403,9 +415,7 @@ void TFormMain::CreateSettingsCache() {
     edit("edCompareVolumes1", "");
     edit("edCompareVolumes2", "");
     edLastTreeMapTab = edit("edLastTreeMapTab", "0");
-    auto* history = new QListWidget(holder);
-    history->setObjectName("lbHistory");
-    layout->addWidget(history);
+    // "lbHistory" is the file-operation panel's own destination history.
     auto* sessions = new QListWidget(holder);
     sessions->setObjectName("lbDuplicateSessions");
     layout->addWidget(sessions);
@@ -566,6 +576,30 @@ void TFormMain::AddErrorLine(const std::string& text) {
         cpanelErrorLog->raise();
         if (focused) focused->setFocus();
     }
+}
+
+void TFormMain::FileOperation(TFileAction action, const std::string& selectedFilesText) {
+    cpanelFileOperation->OpenFor(action, selectedFilesText);
+}
+
+void TFormMain::RenameFileDialog(const std::string& path) { cpanelFileOperation->RenameFileDialog(path); }
+
+void TFormMain::miCopyMoveDeleteFilesClick(QObject* sender) {
+    QString text;
+    if (auto* action = qobject_cast<QAction*>(sender))
+        text = action->text();
+    else if (auto* button = qobject_cast<QAbstractButton*>(sender))
+        text = button->text();
+    text.remove('&');
+    const std::string selected = FormDiskTreeMap->SelectedFilesText();
+    if (text == "Copy to...")
+        FileOperation(TFileAction::Copy, selected);
+    else if (text == "Move to...")
+        FileOperation(TFileAction::Move, selected);
+    else if (text == "Delete")
+        FileOperation(TFileAction::Delete, selected);
+    else
+        ShowInfo("Unknown mode");
 }
 
 QPointer<TFormPleaseWait>& TFormMain::PleaseWaitSlot(int slot) {
@@ -995,6 +1029,7 @@ void TFormMain::resizeEvent(QResizeEvent* event) {
         panelSettings->move((width() - panelSettings->width()) / 2, (height() - panelSettings->height()) / 2);
     }
     if (cpanelErrorLog) cpanelErrorLog->KeepInsideParent();
+    if (cpanelFileOperation) cpanelFileOperation->KeepInsideParent();
 }
 
 void TFormMain::keyPressEvent(QKeyEvent* event) { QMainWindow::keyPressEvent(event); }

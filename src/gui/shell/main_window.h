@@ -42,6 +42,7 @@ class TFormCompareFiles;
 class TScanRun;
 class TSettingsPanel;
 class TSaveSnapshotPanel;
+class TFileOperationPanel;
 class WindowMessages;
 
 // The window's components. TFormMain keeps them private (it inherits this
@@ -71,6 +72,7 @@ struct TFormMainUi {
     QPlainTextEdit* edErrorLog = nullptr;
     TSaveSnapshotPanel* panelSaveSnapshot = nullptr;
     TSettingsPanel* panelSettings = nullptr;
+    TFileOperationPanel* cpanelFileOperation = nullptr;
     QWidget* panelBottomStatus = nullptr;
     QLabel *LabelStatus = nullptr, *LabelStatus2 = nullptr;
     QPushButton* bCancelBottom = nullptr;
@@ -116,6 +118,13 @@ public:
     bool IsViewPageVisible(TViewPage page) const override;
     bool AutoUpdateTreemap() const override;
     void RegisterSizeUnitEdit(QWidget* sizeEdit, QComboBox* unitBox) override;
+    void FileOperation(TFileAction action, const std::string& selectedFilesText) override;
+    void RenameFileDialog(const std::string& path) override;
+
+    // Opens the file-operation panel for the treemap's selected item: sender
+    // text "Copy to...", "Move to..." or "Delete"; another shows "Unknown mode".
+    void miCopyMoveDeleteFilesClick(QObject* sender);
+    TFileOperationPanel& FileOperationPanel() { return *cpanelFileOperation; }
 
     // Page switching by menu item or speed button; another sender shows
     // "Unknown sender".

@@ -19,6 +19,9 @@ class TFormPleaseWait;
 // The pages a view can ask to show or ask about.
 enum class TViewPage { TreeMap, TreeSize, DirectoryStatistics, FileStatistics, Overview, CompareFiles };
 
+// What the file-operation panel does with the selected items.
+enum class TFileAction { Copy, Move, Delete };
+
 class TViewHost {
 public:
     virtual ~TViewHost() = default;
@@ -48,6 +51,12 @@ public:
     virtual bool AutoUpdateTreemap() const = 0;
     // A size spin edit whose unit box follows the letters b, k, m and g typed into it.
     virtual void RegisterSizeUnitEdit(QWidget* sizeEdit, QComboBox* unitBox) = 0;
+
+    // Opens the file-operation panel for the selected-files text (full
+    // paths, one per line).
+    virtual void FileOperation(TFileAction action, const std::string& selectedFilesText) = 0;
+    // Opens the file-operation panel on its rename page for one path.
+    virtual void RenameFileDialog(const std::string& path) = 0;
 };
 
 }  // namespace tandrel

@@ -9,6 +9,13 @@
 
 namespace tandrel {
 
+void TCaptionPanelK::SetCaption(const QString& caption) {
+    caption_->setText(caption);
+    setAccessibleDescription(caption);
+}
+
+QString TCaptionPanelK::Caption() const { return caption_->text(); }
+
 TCaptionPanelK::TCaptionPanelK(const QString& caption, QWidget* parent) : QFrame(parent) {
     setFrameShape(QFrame::StyledPanel);
     setAutoFillBackground(true);

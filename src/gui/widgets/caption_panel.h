@@ -18,6 +18,9 @@ public:
     TCaptionPanelK(const QString& caption, QWidget* parent);
 
     QVBoxLayout* Body() const { return body_; }
+    // The caption bar's text.
+    void SetCaption(const QString& caption);
+    QString Caption() const;
     // Called by the caption's close button instead of hiding, when set.
     std::function<void()> OnCaptionButton;
 
