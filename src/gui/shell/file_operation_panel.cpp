@@ -14,10 +14,8 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QStackedWidget>
-#include <QStandardPaths>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -30,6 +28,7 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "common/command_line.h"
 #include "common/app_folders.h"
 #include "common/date_time.h"
 #include "common/files.h"
@@ -43,6 +42,7 @@
 #include "gui/shell/shell_services.h"
 #include "gui/widgets/please_wait.h"
 #include "platform/file_system.h"
+#include "platform/processes.h"
 #include "platform/text_collate.h"
 #include "platform/trash.h"
 #include "scan/scan_model.h"
@@ -695,11 +695,12 @@ bool CreateFolders(const TStringList& folders) {
     if (AllExist(folders)) return true;
     const std::string listFile = AddTimestampToFileName(DataFile("CreateFolders.ini"));
     if (!SaveTextFile(folders, listFile)) return false;
-    const QString pkexec = QStandardPaths::findExecutable("pkexec");
-    int exitCode = -1;
-    if (!pkexec.isEmpty())
-        exitCode = QProcess::execute(pkexec, {Q(platform::ExecutablePath()), Q("/CreateFolders=\"" + listFile + "\"")});
-    const bool started = exitCode != -1 && exitCode != -2;
+    // An administrator already failed to make them: another run as one cannot
+    // do better, so only others ask for elevation.
+    const bool administrator = platform::IsAdministrator() || HasSwitch("is_admin");
+    const bool started =
+        !administrator && platform::StartElevated({platform::ExecutablePath(), "/CreateFolders=\"" + listFile + "\""},
+                                                  {}, true, false) == platform::ElevatedStart::Started;
     if (platform::PathExists(listFile)) {
         if (started) ShowInfo("error creating folders");
         platform::DeleteFile(listFile);
