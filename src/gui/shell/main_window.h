@@ -3,6 +3,7 @@
 // disk views, the main menu, the navigation panel, the floating panels
 // ("Messages", "Save Snapshot", the settings), the bottom status panel, the
 // busy guard of long operations and the start-up and shutdown sequences.
+#include <QImage>
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
@@ -41,6 +42,7 @@ class TFormCompareFiles;
 class TScanRun;
 class TSettingsPanel;
 class TSaveSnapshotPanel;
+class TThreadIcons;
 class WindowMessages;
 
 // The window's components. TFormMain keeps them private (it inherits this
@@ -80,6 +82,10 @@ struct TFormMainUi {
     // Persisted values of views that keep no control of their own.
     QLineEdit* edLastTreeMapTab = nullptr;
     QLineEdit* edSnapshotsDirectory = nullptr;
+    // The small folder picture of the treemap's folder captions.
+    QImage imageFolderIcon;
+    // The list that last asked the icon fetcher while painting.
+    QPointer<TListViewEx> lastActiveLV;
 
     // Navigation panel state.
     bool flagMenuShow = false;
@@ -112,6 +118,13 @@ public:
     bool IsViewPageVisible(TViewPage page) const override;
     bool AutoUpdateTreemap() const override;
     void RegisterSizeUnitEdit(QWidget* sizeEdit, QComboBox* unitBox) override;
+    void SetLastActiveLV(TListViewEx* lv) override;
+
+    // The icon fetcher's repaint after a batch: the treemap when its page is
+    // shown, else the file statistics list when shown, else lastActiveLV.
+    void UpdateActiveListview();
+    // Made at the first show; null before.
+    TThreadIcons* IconFetcher() const { return threadIcons_.get(); }
 
     // Page switching by menu item or speed button; another sender shows
     // "Unknown sender".
@@ -170,6 +183,7 @@ private:
     void ApplicationSettingsProjectLoad();
     void ApplicationSettingsProjectBeforeSave();
     void FormShowOnce();
+    void CreateIconFetcher();
     void HandleCommandLine(bool act);
     void TimerInitTimer();
     void TimerHandleMenuTimer();
@@ -185,6 +199,7 @@ private:
     ScanModel& model_;
     StartRequest start_;
     std::unique_ptr<WindowMessages> messages_;
+    std::unique_ptr<TThreadIcons> threadIcons_;
     TBrenixProject* applicationSettings_ = nullptr;
     std::array<QPointer<TFormPleaseWait>, 3> pleaseWait_;
     std::vector<std::pair<QWidget*, QComboBox*>> sizeUnitEdits_;

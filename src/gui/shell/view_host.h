@@ -15,6 +15,7 @@ namespace tandrel {
 
 class ScanModel;
 class TFormPleaseWait;
+class TListViewEx;
 
 // The pages a view can ask to show or ask about.
 enum class TViewPage { TreeMap, TreeSize, DirectoryStatistics, FileStatistics, Overview, CompareFiles };
@@ -48,6 +49,9 @@ public:
     virtual bool AutoUpdateTreemap() const = 0;
     // A size spin edit whose unit box follows the letters b, k, m and g typed into it.
     virtual void RegisterSizeUnitEdit(QWidget* sizeEdit, QComboBox* unitBox) = 0;
+    // A list that asked the icon fetcher while painting: it is the list the
+    // fetcher's repaint goes to when no disk view page is shown.
+    virtual void SetLastActiveLV(TListViewEx* lv) { (void)lv; }
 };
 
 }  // namespace tandrel
