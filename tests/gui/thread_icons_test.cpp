@@ -298,5 +298,47 @@ TEST_F(WindowIconsTest, FileListGainsItsIconsAfterOneBatchAndTheTreemapGetsTheFo
     EXPECT_EQ(icons->MimeLookups(), 2);  // .txt and .zzqq
 }
 
+// Counts the paints of a widget.
+struct PaintCounter : QObject {
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++count;
+        return false;
+    }
+    int count = 0;
+};
+
+TEST_F(WindowIconsTest, TheFetchersRepaintGoesToTheTreemapTheFileListOrTheLastListThatAsked) {
+    window->TreemapView().SetFolder(dir.Path("tree"));
+    bool done = false;
+    window->ScanRun().Start([&] { done = true; }, false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 20000));
+    TFormDirectoryAnalysis& view = window->AnalysisView();
+    view.WidgetsForTest().edtSizeFrom->setValue(0);
+    view.FilterFiles();
+    TListViewEx& files = view.FileStatisticsList();
+    TListViewEx& folders = *view.WidgetsForTest().lvDirectoryAnalysis;
+    int mapDrawn = 0;
+    QObject::connect(&window->TreemapView().Painter(), &TTreemapPainter::imageChanged, [&] { ++mapDrawn; });
+    PaintCounter filePaints(files.viewport()), folderPaints(folders.viewport());
+
+    struct Case {
+        TViewPage page;
+        int map, file, folder;  // what is repainted
+    };
+    for (const Case& c : {Case{TViewPage::TreeMap, 1, 0, 0}, Case{TViewPage::FileStatistics, 0, 1, 0},
+                          Case{TViewPage::DirectoryStatistics, 0, 0, 1}}) {
+        window->ShowViewPage(c.page);
+        window->SetLastActiveLV(&folders);
+        QApplication::processEvents();
+        mapDrawn = filePaints.count = folderPaints.count = 0;
+        window->UpdateActiveListview();
+        QApplication::processEvents();
+        EXPECT_EQ(mapDrawn > 0, c.map == 1) << static_cast<int>(c.page);
+        EXPECT_EQ(filePaints.count > 0, c.file == 1) << static_cast<int>(c.page);
+        EXPECT_EQ(folderPaints.count > 0, c.folder == 1) << static_cast<int>(c.page);
+    }
+}
+
 }  // namespace
 }  // namespace tandrel
