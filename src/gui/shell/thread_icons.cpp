@@ -1,5 +1,7 @@
 #include "gui/shell/thread_icons.h"
 
+#include <pthread.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -67,10 +69,9 @@ void SettleIconTheme() {
 }
 
 QIcon MakeIcon(const TIconNames& names) {
-    const QIcon standard = QApplication::style()->standardIcon(names.folder ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
     for (const QString& name : {names.name, names.genericName})
         if (!name.isEmpty() && QIcon::hasThemeIcon(name)) return QIcon::fromTheme(name);
-    return standard;
+    return QApplication::style()->standardIcon(names.folder ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
 }
 
 bool OnThreadOf(const QObject& object) { return QThread::currentThread() == object.thread(); }
@@ -198,6 +199,7 @@ void TThreadIcons::FetchForced(const std::string& path) {
 }
 
 void TThreadIcons::Execute() {
+    pthread_setname_np(pthread_self(), "TThreadIcons");  // for debuggers and top
     while (!Closing()) {
         if (QueuedCount() == 0) {
             std::unique_lock lock(idleLock_);
