@@ -42,10 +42,10 @@ struct TIconRecord {
     QIcon icon;  // made on the window's thread at its first use
 };
 
-// The icon names of a key, found by name only: the MIME database never
-// opens the file. "folder" is a folder, a path key an executable unless its
-// name says otherwise (a link that leads nowhere), an extension the type of
-// a file with that extension. Safe on any thread.
+// The icon names of a key from the MIME database, which never opens the
+// file: "folder" is a folder; a path key is an executable, or a link that
+// leads nowhere, which gets the type its name gives; an extension gives the
+// type of a file with that extension. Safe on any thread.
 TIconNames IconNamesForKey(const std::string& key);
 
 class TThreadIcons : public TWorkerThread {
