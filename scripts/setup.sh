@@ -10,6 +10,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-apps netpbm hyperfine python3 ccache
   xdotool dbus-x11 at-spi2-core python3-pyatspi
+  # File type icons: the MIME database names them, the theme draws them.
+  shared-mime-info adwaita-icon-theme
 )
 
 missing=()

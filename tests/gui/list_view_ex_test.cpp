@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPixmap>
 #include <QPainter>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -357,6 +358,30 @@ TEST_F(ListViewEx, SelectedRowsPaintNavyWithWhiteTextAndGreyWithoutFocus) {
     QTRY_VERIFY(!lv.hasFocus());
     const QImage unfocused = rowImage(0);
     EXPECT_EQ(QColor(0xAA, 0xAA, 0xAA), unfocused.pixelColor(unfocused.width() - 2, unfocused.height() / 2));
+}
+
+TEST_F(ListViewEx, OnGetIconIsTheDecorationAndDrawnBesideOwnerDrawnText) {
+    Fill({{"a", 1}, {"b", 2}});
+    QPixmap red(16, 16);
+    red.fill(Qt::red);
+    lv.OnGetIcon = [&](int row, int column) { return row == 0 && column == 0 ? QIcon(red) : QIcon(); };
+    EXPECT_TRUE(lv.model()->data(lv.model()->index(0, 0), Qt::DecorationRole).isValid());
+    EXPECT_FALSE(lv.model()->data(lv.model()->index(1, 0), Qt::DecorationRole).isValid());
+    EXPECT_FALSE(lv.model()->data(lv.model()->index(0, 1), Qt::DecorationRole).isValid());
+
+    lv.OnDrawCell = [&](QPainter& painter, const QRect& cell, int, int, bool selected, bool focused) {
+        TListViewEx::FillCellBackground(painter, cell, selected, focused);
+    };
+    const auto cellImage = [&](int row) {
+        return lv.viewport()->grab(lv.visualRect(lv.model()->index(row, 0))).toImage();
+    };
+    const QImage withIcon = cellImage(0);
+    const int middle = withIcon.height() / 2;
+    EXPECT_EQ(QColor(Qt::white), withIcon.pixelColor(TListViewEx::IconLeft - 1, middle));
+    EXPECT_EQ(QColor(Qt::red), withIcon.pixelColor(TListViewEx::IconLeft, middle));
+    EXPECT_EQ(QColor(Qt::red), withIcon.pixelColor(TListViewEx::IconLeft + 15, middle));
+    EXPECT_EQ(QColor(Qt::white), withIcon.pixelColor(TListViewEx::IconLeft + 16, middle));
+    EXPECT_EQ(QColor(Qt::white), cellImage(1).pixelColor(TListViewEx::IconLeft + 8, middle));
 }
 
 TEST_F(ListViewEx, AMillionRowsAreNeverMaterialised) {

@@ -32,6 +32,7 @@
 #include "gui/disk/tree_size_model.h"
 #include "gui/shell/view_host.h"
 #include "gui/shell/shell_services.h"
+#include "gui/shell/thread_icons.h"
 #include "platform/file_system.h"
 #include "scan/file_statistics.h"
 #include "scan/folder_statistics.h"
@@ -310,6 +311,7 @@ void TFormDirectoryAnalysis::CreateFileStatisticsPage(QWidget* page) {
     lvFileAnalysis->OnDrawCell = [this](QPainter& p, const QRect& cell, int row, int column, bool selected,
                                         bool focused) { DrawFileCell(p, cell, row, column, selected, focused); };
     lvFileAnalysis->OnGetText = [this](int row, int column) { return FileText(row, column); };
+    lvFileAnalysis->OnGetIcon = [this](int row, int column) { return FileIcon(row, column); };
     connect(lvFileAnalysis, &TListViewEx::RowContextMenu, this,
             [this](const QPoint& at, int) { popupFile->popup(at); });
 }
@@ -675,6 +677,20 @@ QString TFormDirectoryAnalysis::FileText(int row, int column) {
     return node ? FileCellText(lvFileAnalysis->ColumnCaption(column), *node) : QString();
 }
 
+QIcon TFormDirectoryAnalysis::FileIcon(int row, int column) {
+    TThreadIcons* icons = ThreadIcons();
+    if (!icons || lvFileAnalysis->ColumnCaption(column) != "Filename") return {};
+    host_.SetLastActiveLV(lvFileAnalysis);
+    std::string path;
+    {
+        std::lock_guard lock(Model().csTreemap);
+        const TDiskTreeMapEntry* node = lvFileAnalysisLx->Record(row);
+        if (!node) return {};
+        path = NodeFullPath(node);
+    }
+    return icons->GetIconForFile(path);
+}
+
 void TFormDirectoryAnalysis::DrawFolderCell(QPainter& painter, const QRect& cell, int row, int column, bool selected,
                                             bool focused) {
     std::lock_guard lock(Model().csTreemap);
@@ -685,9 +701,14 @@ void TFormDirectoryAnalysis::DrawFolderCell(QPainter& painter, const QRect& cell
     const QString caption = lvDirectoryAnalysis->ColumnCaption(column);
     if (caption == "Path") {
         const int indent = r.Level * kIndentPerLevel;
-        const QStyle::StandardPixmap icon = r.FolderName == "[files]" ? QStyle::SP_FileIcon : QStyle::SP_DirIcon;
         const QRect iconRect(cell.left() + indent + 3, cell.top() + (cell.height() - 16) / 2, 16, 16);
-        QApplication::style()->standardIcon(icon).paint(&painter, iconRect);
+        const TThreadIcons* icons = ThreadIcons();
+        if (r.FolderName == "[files]")
+            QApplication::style()->standardIcon(QStyle::SP_FileIcon).paint(&painter, iconRect);
+        else if (icons)
+            icons->folderIcon.paint(&painter, iconRect);
+        else
+            QApplication::style()->standardIcon(QStyle::SP_DirIcon).paint(&painter, iconRect);
         TListViewEx::_DrawTextW_Left(painter, cell, FolderPathText(painter.fontMetrics(), r), indent + 25, 2);
     } else if (caption == "Bar") {
         const double share = std::clamp(static_cast<double>(r.PercentOfParent()), 0.0, 100.0);

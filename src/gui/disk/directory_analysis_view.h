@@ -14,6 +14,7 @@
 #include "scan/scan_model.h"
 
 class QCheckBox;
+class QIcon;
 class QComboBox;
 class QDateEdit;
 class QLabel;
@@ -92,6 +93,9 @@ public:
     // Selects the tree node of a record (and shows its chart).
     void SelectTreeRecord(const TDirectoryEntry* record);
 
+    // The file statistics list, which the icon fetcher's repaint may target.
+    TListViewEx& FileStatisticsList() { return *lvFileAnalysis; }
+
     // For tests only: the pages' components.
     TFormDirectoryAnalysisUi& WidgetsForTest() { return *this; }
 
@@ -118,6 +122,8 @@ private:
     QString FolderText(int row, int column);
     QString ChartText(int row, int column);
     QString FileText(int row, int column);
+    // The "Filename" cell's icon from the icon fetcher; none until it has it.
+    QIcon FileIcon(int row, int column);
     // The record of a folder statistics row, null outside the rows; under csTreemap.
     const TDirectoryEntry* FolderRowAt(int row);
 

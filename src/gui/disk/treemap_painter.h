@@ -90,8 +90,10 @@ public:
     // The caption font; the application's font unless set.
     void SetCaptionFont(const QFont& font);
     const QFont& CaptionFont() const { return font_; }
-    // The 16 x 16 folder picture drawn beside folder captions.
+    // The 16 x 16 folder picture drawn beside folder captions: a drawn one
+    // until the window hands over its own.
     const QImage& FolderIcon() const { return folderIcon_; }
+    void SetFolderIcon(const QImage& image) { folderIcon_ = image; }
 
     // Draws the node and everything below it that meets the view window.
     // On the root this is the whole map; on any other node it repaints only

@@ -39,11 +39,13 @@
 #include "gui/disk/directory_analysis_view.h"
 #include "gui/disk/disk_treemap_view.h"
 #include "gui/disk/scan_run.h"
+#include "gui/disk/treemap_painter.h"
 #include "gui/shell/file_operation_panel.h"
 #include "gui/shell/save_snapshot_panel.h"
 #include "gui/shell/select_volumes.h"
 #include "gui/shell/settings_panel.h"
 #include "gui/shell/settings_store.h"
+#include "gui/shell/thread_icons.h"
 #include "gui/shell/window_messages.h"
 #include "gui/tools/compare_files_page.h"
 #include "gui/widgets/caption_panel.h"
@@ -917,9 +919,39 @@ void TFormMain::FormShowOnce() {
     connect(edSnapshotsDirectory, &QLineEdit::textChanged, this,
             [this](const QString& text) { model_.SnapshotsPath = text.toStdString(); });
     ComparisonCache().SelectThoroughMethod();
+    CreateIconFetcher();
     TimerInit->start();
     if (!autoCompareMode && !HasSwitch("keepdesigntab")) ShowPage(tsTreeMap);
 }
+
+void TFormMain::CreateIconFetcher() {
+    threadIcons_ = std::make_unique<TThreadIcons>(model_, [this] { UpdateActiveListview(); });
+    SetThreadIcons(threadIcons_.get());
+    QPixmap folder = threadIcons_->folderIcon.pixmap(QSize(16, 16), 1.0);
+    if (!folder.isNull()) {
+        imageFolderIcon = folder.toImage()
+                              .scaled(16, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                              .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        FormDiskTreeMap->Painter().SetFolderIcon(imageFolderIcon);
+    }
+    FormDiskTreeMap->Painter().SetIconSource([](const std::string& path) {
+        TThreadIcons* icons = ThreadIcons();
+        const QIcon icon = icons ? icons->GetIconForFile(path) : QIcon();
+        return icon.isNull() ? QPixmap() : icon.pixmap(QSize(16, 16), 1.0);
+    });
+}
+
+void TFormMain::UpdateActiveListview() {
+    if (destroyed_) return;
+    if (IsPageVisible(tsTreeMap))
+        FormDiskTreeMap->DiskTreeMap_UpdateScreen();
+    else if (IsPageVisible(tsFileStatistics))
+        FormDirectoryAnalysis->FileStatisticsList().Invalidate();
+    else if (lastActiveLV)
+        lastActiveLV->Invalidate();
+}
+
+void TFormMain::SetLastActiveLV(TListViewEx* lv) { lastActiveLV = lv; }
 
 void TFormMain::HandleCommandLine(bool act) {
     autoCompareMode = false;
@@ -1055,6 +1087,10 @@ void TFormMain::FormDestroy() {
     FormCompareFiles = nullptr;
     SaveComparisonCache();
     DeleteTempSnapshots(model_);
+    // The fetcher saw AppClosing: its loop ends within one idle poll and its
+    // repaints still queued are dropped.
+    if (ThreadIcons() == threadIcons_.get()) SetThreadIcons(nullptr);
+    threadIcons_.reset();
     SetMessages(nullptr);
 }
 

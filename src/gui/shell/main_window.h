@@ -3,6 +3,7 @@
 // disk views, the main menu, the navigation panel, the floating panels
 // ("Messages", "Save Snapshot", the settings), the bottom status panel, the
 // busy guard of long operations and the start-up and shutdown sequences.
+#include <QImage>
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
@@ -43,6 +44,7 @@ class TScanRun;
 class TSettingsPanel;
 class TSaveSnapshotPanel;
 class TFileOperationPanel;
+class TThreadIcons;
 class WindowMessages;
 
 // The window's components. TFormMain keeps them private (it inherits this
@@ -83,6 +85,10 @@ struct TFormMainUi {
     // Persisted values of views that keep no control of their own.
     QLineEdit* edLastTreeMapTab = nullptr;
     QLineEdit* edSnapshotsDirectory = nullptr;
+    // The small folder picture of the treemap's folder captions.
+    QImage imageFolderIcon;
+    // The list that last asked the icon fetcher while painting.
+    QPointer<TListViewEx> lastActiveLV;
 
     // Navigation panel state.
     bool flagMenuShow = false;
@@ -125,6 +131,13 @@ public:
     // text "Copy to...", "Move to..." or "Delete"; another shows "Unknown mode".
     void miCopyMoveDeleteFilesClick(QObject* sender);
     TFileOperationPanel& FileOperationPanel() { return *cpanelFileOperation; }
+    void SetLastActiveLV(TListViewEx* lv) override;
+
+    // The icon fetcher's repaint after a batch: the treemap when its page is
+    // shown, else the file statistics list when shown, else lastActiveLV.
+    void UpdateActiveListview();
+    // Made at the first show; null before.
+    TThreadIcons* IconFetcher() const { return threadIcons_.get(); }
 
     // Page switching by menu item or speed button; another sender shows
     // "Unknown sender".
@@ -190,6 +203,7 @@ private:
     void ApplicationSettingsProjectLoad();
     void ApplicationSettingsProjectBeforeSave();
     void FormShowOnce();
+    void CreateIconFetcher();
     void HandleCommandLine(bool act);
     void TimerInitTimer();
     void TimerHandleMenuTimer();
@@ -205,6 +219,7 @@ private:
     ScanModel& model_;
     StartRequest start_;
     std::unique_ptr<WindowMessages> messages_;
+    std::unique_ptr<TThreadIcons> threadIcons_;
     TBrenixProject* applicationSettings_ = nullptr;
     std::array<QPointer<TFormPleaseWait>, 3> pleaseWait_;
     std::vector<std::pair<QWidget*, QComboBox*>> sizeUnitEdits_;

@@ -15,6 +15,7 @@ namespace tandrel {
 
 class ScanModel;
 class TFormPleaseWait;
+class TListViewEx;
 
 // The pages a view can ask to show or ask about.
 enum class TViewPage { TreeMap, TreeSize, DirectoryStatistics, FileStatistics, Overview, CompareFiles };
@@ -57,6 +58,9 @@ public:
     virtual void FileOperation(TFileAction action, const std::string& selectedFilesText) = 0;
     // Opens the file-operation panel on its rename page for one path.
     virtual void RenameFileDialog(const std::string& path) = 0;
+    // A list that asked the icon fetcher while painting: it is the list the
+    // fetcher's repaint goes to when no disk view page is shown.
+    virtual void SetLastActiveLV(TListViewEx* lv) { (void)lv; }
 };
 
 }  // namespace tandrel

@@ -39,6 +39,10 @@ public:
             case Qt::DisplayRole:
             case Qt::AccessibleTextRole:
                 return lv_.GetText_K(index.row(), index.column());
+            case Qt::DecorationRole: {
+                const QIcon icon = lv_.GetIcon_K(index.row(), index.column());
+                return icon.isNull() ? QVariant() : QVariant(icon);
+            }
             case Qt::TextAlignmentRole:
                 return static_cast<int>(Alignment(index.column()));
             case Qt::CheckStateRole:
@@ -134,6 +138,12 @@ public:
             painter->save();
             painter->setClipRect(option.rect);
             lv_.OnDrawCell(*painter, option.rect, index.row(), index.column(), selected, listFocused);
+            const QIcon icon = lv_.GetIcon_K(index.row(), index.column());
+            if (!icon.isNull()) {
+                const QRect& cell = option.rect;
+                icon.paint(painter,
+                           QRect(cell.left() + TListViewEx::IconLeft, cell.top() + (cell.height() - 16) / 2, 16, 16));
+            }
             painter->restore();
             return;
         }
@@ -692,6 +702,11 @@ QString TListViewEx::GetText_K(int row, int column) const {
     if (row < 0 || row >= ItemsCount() || column < 0) return {};
     if (ownerData_) return OnGetText ? OnGetText(row, column) : QString();
     return rows_[row].cells.value(column);
+}
+
+QIcon TListViewEx::GetIcon_K(int row, int column) const {
+    if (!ownerData_ || !OnGetIcon || row < 0 || row >= ItemsCount() || column < 0) return {};
+    return OnGetIcon(row, column);
 }
 
 int TListViewEx::IndexOf_CI(const QString& caption) const {

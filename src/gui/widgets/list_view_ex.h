@@ -7,6 +7,7 @@
 // rows of cell texts for small lists.
 #include <QColor>
 #include <QHeaderView>
+#include <QIcon>
 #include <QList>
 #include <QPoint>
 #include <QRect>
@@ -44,6 +45,8 @@ class TListViewEx : public QTableView {
 public:
     static constexpr int DefaultColumnWidth = 50;
     static constexpr int DescendingTag = 101;
+    // Where an owner-drawn cell's icon sits, from the cell's left edge.
+    static constexpr int IconLeft = 3;
 
     explicit TListViewEx(QWidget* parent = nullptr);
     ~TListViewEx() override;
@@ -78,6 +81,11 @@ public:
     // the list draws it when no OnDrawCell is set. A view that draws its
     // cells gives here the text it draws, from the same routine.
     std::function<QString(int row, int column)> OnGetText;
+    // Icon of a virtual list's cell (the decoration role), a null icon for
+    // none. With OnDrawCell set the list draws it over the drawn cell, 16 x 16
+    // at 3 pixels from its left edge and centred vertically, so the cell's
+    // text leaves that room; otherwise the style draws it before the text.
+    std::function<QIcon(int row, int column)> OnGetIcon;
     // Sorts LvItems (or a bound record list) after a column click. The rows
     // keep their selection by row; a view that wants it kept by record saves
     // and restores it around the sort.
@@ -230,6 +238,8 @@ public:
     void SetLVLineAr(int row, const QStringList& cells);
     // Text of one cell; empty outside the rows and cells.
     QString GetText_K(int row, int column) const;
+    // Icon of a virtual list's cell from OnGetIcon; null outside the rows.
+    QIcon GetIcon_K(int row, int column) const;
     // The first row whose trimmed caption equals the trimmed text ignoring
     // case, -1 for none.
     int IndexOf_CI(const QString& caption) const;
