@@ -160,6 +160,38 @@ bool NodeRename(ScanModel& model, const std::string& oldPath, const std::string&
     return true;
 }
 
+bool IsInsideTree(ScanModel& model, const std::string& path) {
+    std::vector<std::string_view> names;
+    return model.Root() && NamesBelowRoot(model.Root(), path, names);
+}
+
+std::vector<TDiskChange> ExpandAddedFolders(ScanModel& model, const std::vector<TDiskChange>& changes) {
+    std::vector<TDiskChange> expanded;
+    for (const TDiskChange& change : changes) {
+        const bool folder = change.operation == TFileOperation::foAdded && platform::DirectoryExists(change.path) &&
+                            !(platform::GetAttributes(change.path) & platform::FILE_ATTRIBUTE_REPARSE_POINT);
+        if (!folder || !IsInsideTree(model, change.path)) {
+            expanded.push_back(change);
+            continue;
+        }
+        std::vector<std::string> pending{RemoveTrailingBackslash(change.path)};
+        while (!pending.empty()) {
+            const std::string current = std::move(pending.back());
+            pending.pop_back();
+            platform::FolderEnumerator entries(current);
+            platform::FindRecord record;
+            while (entries.Next(record)) {
+                const std::string path = PathJoin(current, record.name);
+                if (!record.IsDirectory())
+                    expanded.push_back({TFileOperation::foAdded, path, {}});
+                else if (!record.IsReparsePoint())
+                    pending.push_back(path);
+            }
+        }
+    }
+    return expanded;
+}
+
 bool ApplyDiskChange(ScanModel& model, const TDiskChange& change) {
     switch (change.operation) {
         case TFileOperation::foAdded:

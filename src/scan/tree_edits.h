@@ -48,6 +48,14 @@ bool SubtreeRemoval(ScanModel& model, const std::string& path);
 // parent, sizes and place. False when the tree has no such node.
 bool NodeRename(ScanModel& model, const std::string& oldPath, const std::string& newPath);
 
+// True when the path is the scanned folder or lies below it.
+bool IsInsideTree(ScanModel& model, const std::string& path);
+// Additions of whole folders inside the tree (a copy or move that landed
+// there) become additions of every file below them, the way a folder that
+// arrived shows on the map; the walk neither follows links to folders nor
+// enters other file systems. Every other change passes unchanged.
+std::vector<TDiskChange> ExpandAddedFolders(ScanModel& model, const std::vector<TDiskChange>& changes);
+
 // One change as the disk reports it, checked against the disk first so that
 // a report already out of date changes nothing: an added or modified path
 // must be an existing file, a removed one and a rename's old path must be

@@ -179,7 +179,12 @@ TEST_F(FileOperationPanelTest, MoveReportsWhatItMovedAndAnEmptyDestinationKeepsT
     EXPECT_EQ(ReadBytes(dest + "/a.txt"), "old");
     EXPECT_TRUE(platform::DirectoryExists(dest + "/box"));
     ASSERT_EQ(changed.count(), 1);
-    EXPECT_EQ(changed[0][0].value<std::vector<std::string>>(), std::vector<std::string>{folder});
+    const auto moved = changed[0][0].value<std::vector<TDiskChange>>();
+    ASSERT_EQ(moved.size(), 2u) << "the folder left and arrived; the skipped file did neither";
+    EXPECT_EQ(moved[0].operation, TFileOperation::foRemoved);
+    EXPECT_EQ(moved[0].path, folder);
+    EXPECT_EQ(moved[1].operation, TFileOperation::foAdded);
+    EXPECT_EQ(moved[1].path, dest + "/box");
     EXPECT_NE(LogText().find("File or directory does not exist: " + dir.Path("src/gone")), std::string::npos);
 }
 
@@ -210,7 +215,12 @@ TEST_F(FileOperationPanelTest, DeletesFilesForGoodAndFoldersToTheTrash) {
     EXPECT_FALSE(platform::PathExists(platform::HomeTrashFolder() + "/files/f.txt"));
     EXPECT_FALSE(panel->isVisible());
     ASSERT_EQ(changed.count(), 1);
-    EXPECT_EQ(changed[0][0].value<std::vector<std::string>>(), (std::vector<std::string>{file, folder, link}));
+    std::vector<std::string> removed;
+    for (const TDiskChange& change : changed[0][0].value<std::vector<TDiskChange>>()) {
+        EXPECT_EQ(change.operation, TFileOperation::foRemoved);
+        removed.push_back(change.path);
+    }
+    EXPECT_EQ(removed, (std::vector<std::string>{file, folder, link}));
     EXPECT_EQ(LogText(), "");
 }
 

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <algorithm>
 #include <QMenu>
 #include <QTest>
 #include <filesystem>
@@ -14,6 +18,8 @@
 #include "gui/disk/scan_run.h"
 #include "gui/disk/treemap_painter.h"
 #include "gui/disk/treemap_surface.h"
+#include "gui/disk/directory_analysis_view.h"
+#include "gui/shell/file_operation_panel.h"
 #include "gui/shell/main_window.h"
 #include "gui/shell/shell_services.h"
 #include "platform/file_system.h"
@@ -42,6 +48,7 @@ protected:
     void TearDown() override {
         if (window) window->close();
         window.reset();
+        messages.reset();
         SetShellOpenHook({});
         SetLaunchHook({});
     }
@@ -51,6 +58,7 @@ protected:
         window = std::make_unique<TFormMain>(model);
         window->resize(900, 700);
         window->TreemapView().SetFolder(folder);
+        messages = std::make_unique<testing::RecordingMessages>();
         window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         bool done = false;
@@ -82,7 +90,8 @@ protected:
 
     TempDir dir;
     ScanModel model;
-    testing::RecordingMessages messages;
+    // Made after the window, whose own messages it replaces.
+    std::unique_ptr<testing::RecordingMessages> messages;
     std::unique_ptr<TFormMain> window;
     std::vector<std::string> opened;
     std::vector<std::vector<std::string>> started;
@@ -102,6 +111,10 @@ TEST_F(TreemapContextMenuTest, AFileOffersOpeningAndZoomingToItAndItsFolder) {
                                             "Zoom to file",
                                             "Command prompt here",
                                             "Quorvel here",
+                                            "Rename...",
+                                            "Copy to...",
+                                            "Move to...",
+                                            "Delete",
                                             "Copy filename",
                                             "Shell Properties"};
     EXPECT_EQ(Visible(view), expected);
@@ -136,6 +149,48 @@ TEST_F(TreemapContextMenuTest, AFolderOffersItsFiftyOneLargestSubfoldersByName) 
     Item(view, "piTreemapHere")->trigger();
     ASSERT_EQ(started.size(), 1u);
     EXPECT_EQ(started[0], (std::vector<std::string>{platform::ExecutablePath(), folder, "/treemap"}));
+}
+
+// The panel's work shows on the map and in the statistics at once, without a new scan.
+TEST_F(TreemapContextMenuTest, DeletingAndRenamingFromTheMenuUpdateTheMapAndTheStatistics) {
+    const std::string big = dir.WriteFile("tree/big.bin", std::string(200000, 'x'));
+    dir.WriteFile("tree/other/small.txt", "y");
+    TFormDiskTreeMap& view = Scan(dir.Path("tree"));
+    TFileOperationPanelUi& panel = window->FileOperationPanel().WidgetsForTest();
+    TFormDirectoryAnalysisUi& statistics = window->AnalysisView().WidgetsForTest();
+    statistics.edtSizeFrom->setValue(0);
+    statistics.bFilterFiles->click();
+    const auto listed = [&](const char* name) {
+        const auto& rows = statistics.lvFileAnalysisLx->LvItems;
+        return std::any_of(rows.begin(), rows.end(), [&](const TDiskTreeMapEntry* n) { return n->Name == name; });
+    };
+    ASSERT_TRUE(listed("big.bin"));
+    messages->answer = MessageAnswer::Ok;
+
+    ASSERT_TRUE(view.popupTreeMapPopup(view.WidgetsForTest().imageDiskTreemap->rect().center()));
+    Item(view, "piRename")->trigger();
+    panel.edRenameNewFilename->setText("renamed.bin");
+    panel.bDoRenameFile->click();
+    const std::string renamed = dir.Path("tree/renamed.bin");
+    ASSERT_TRUE(platform::FileExists(renamed));
+    {
+        std::lock_guard lock(model.csTreemap);
+        ASSERT_NE(view.FindNode(renamed), nullptr);
+        EXPECT_EQ(view.FindNode(big), nullptr);
+    }
+    EXPECT_EQ(view.SelectedFilesText(), renamed);
+    EXPECT_TRUE(listed("renamed.bin"));
+
+    ASSERT_TRUE(view.popupTreeMapPopup(view.WidgetsForTest().imageDiskTreemap->rect().center()));
+    Item(view, "piDelete")->trigger();
+    panel.bDeleteSelected->click();
+    EXPECT_FALSE(platform::PathExists(renamed));
+    std::lock_guard lock(model.csTreemap);
+    EXPECT_EQ(view.FindNode(renamed), nullptr);
+    EXPECT_EQ(model.Root()->SizeTotal, 1) << "only other/small.txt is left";
+    EXPECT_EQ(view.SelectedFilesText(), "") << "the deleted node is let go";
+    EXPECT_FALSE(listed("renamed.bin"));
+    EXPECT_TRUE(listed("small.txt"));
 }
 
 TEST_F(TreemapContextMenuTest, NoMapNoMenu) {

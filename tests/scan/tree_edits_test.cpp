@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -109,6 +112,29 @@ TEST_F(TreeEditsTest, ARenameChangesOnlyTheNameEvenWhenTheFileMovedElsewhere) {
     EXPECT_TRUE(Apply(TFileOperation::foRenamed, dir.Path("b/three.txt"), dir.Path("a/drei.txt")));
     std::lock_guard lock(model.csTreemap);
     EXPECT_NE(NodeLookup(model, dir.Path("b/drei.txt")), nullptr);
+}
+
+TEST_F(TreeEditsTest, AFolderThatArrivedAddsEveryFileBelowItButNotThroughLinks) {
+    TempDir outside;
+    outside.WriteFile("big.bin", std::string(4000, 'o'));
+    dir.WriteFile("copied/x.txt", "xx");
+    dir.WriteFile("copied/deeper/y.txt", "yyy");
+    ASSERT_EQ(symlink(outside.path().c_str(), dir.Path("copied/elsewhere").c_str()), 0);
+    std::lock_guard lock(model.csTreemap);
+    const std::vector<TDiskChange> changes =
+        ExpandAddedFolders(model, {{TFileOperation::foAdded, dir.Path("copied"), {}},
+                                   {TFileOperation::foRemoved, dir.Path("b/three.txt"), {}},
+                                   {TFileOperation::foAdded, outside.path(), {}}});
+    std::vector<std::string> paths;
+    for (const TDiskChange& change : changes) paths.push_back(change.path);
+    std::sort(paths.begin(), paths.end());
+    std::vector<std::string> expected{dir.Path("b/three.txt"), dir.Path("copied/deeper/y.txt"),
+                                      dir.Path("copied/x.txt"), outside.path()};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(paths, expected) << "a folder outside the tree is passed on, not walked";
+    for (const TDiskChange& change : changes) ApplyDiskChange(model, change);
+    EXPECT_EQ(NodeLookup(model, dir.Path("copied/deeper/y.txt"))->SizeTotal, 3);
+    EXPECT_EQ(FolderLookup(model, dir.Path("copied"))->SizeTotal, 5);
 }
 
 TEST_F(TreeEditsTest, PathsOutsideTheTreeAndLookalikesChangeNothing) {

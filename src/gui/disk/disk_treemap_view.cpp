@@ -24,6 +24,7 @@
 #include "gui/shell/settings_panel.h"
 #include "gui/shell/shell_services.h"
 #include "gui/shell/view_host.h"
+#include "gui/widgets/please_wait.h"
 #include "gui/widgets/radio_group.h"
 #include "platform/file_system.h"
 #include "platform/mounts.h"
@@ -296,11 +297,14 @@ void TFormDiskTreeMap::DiskTreeMap_NewScan() {
 
 bool TFormDiskTreeMap::ApplyDiskChanges(const std::vector<TDiskChange>& changes) {
     ScanModel& model = host_.Model();
+    // A scan in progress sees the disk as it is now; its tree is not complete
+    // enough to edit.
+    if (host_.PleaseWaitSlot(1)) return false;
     {
         std::lock_guard lock(model.csTreemap);
         if (!Root()) return false;
         bool changed = false;
-        for (const TDiskChange& change : changes) changed |= ApplyDiskChange(model, change);
+        for (const TDiskChange& change : ExpandAddedFolders(model, changes)) changed |= ApplyDiskChange(model, change);
         if (!changed) return false;
         for (TDiskTreeMapEntry** held : {&navigator_.HoveredNode, &navigator_.CurrentNode, &navigator_.SelectedFolder,
                                          &navigator_.SelectedFile, &navigator_.ZoomTarget}) {

@@ -64,6 +64,13 @@ void TFormDiskTreeMap::CreateContextMenu() {
     });
     popupTreeMap->addSeparator();
     popupTreeMap->addSeparator();
+    item("piRename", "Rename...", [this, path] {
+        if (!path().empty()) host_.RenameFileDialog(path());
+    });
+    item("piCopyTo", "Copy to...", [this, path] { host_.FileOperation(TFileAction::Copy, path()); });
+    item("piMoveTo", "Move to...", [this, path] { host_.FileOperation(TFileAction::Move, path()); });
+    item("piDelete", "Delete", [this, path] { host_.FileOperation(TFileAction::Delete, path()); });
+    popupTreeMap->addSeparator();
     item("piCopyFilename", "Copy filename", [this] {
         std::lock_guard lock(host_.Model().csTreemap);
         if (navigator_.CurrentNode) CopyFilenameToClipboard(GetNodeFullPath(host_.Model(), navigator_.CurrentNode));

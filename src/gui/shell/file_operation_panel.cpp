@@ -535,17 +535,20 @@ void TFileOperationPanel::FinishJob() {
     job_->WaitFor();
     for (const std::string& line : job_->TakeLines()) host_.AddErrorLine(line);
     if (job_->Failed()) host_.AddErrorLine(job_->ErrorText());
-    std::vector<std::string> moved;
-    if (job_->Operation() == platform::TreeOperation::Move) {
-        const platform::TreeCopyReport& report = job_->report;
-        for (std::size_t i = 0; i < report.outcomes.size() && i < job_->Items().size(); ++i)
-            if (report.outcomes[i] == platform::ItemOutcome::Done) moved.push_back(job_->Items()[i]);
+    // What left its place and what arrived, for the views to follow.
+    std::vector<TDiskChange> changes;
+    const platform::TreeCopyReport& report = job_->report;
+    const bool move = job_->Operation() == platform::TreeOperation::Move;
+    for (std::size_t i = 0; i < report.outcomes.size() && i < job_->Items().size(); ++i) {
+        if (report.outcomes[i] != platform::ItemOutcome::Done) continue;
+        if (move) changes.push_back({TFileOperation::foRemoved, WithoutTrailingDelimiter(job_->Items()[i]), {}});
+        if (i < report.targets.size()) changes.push_back({TFileOperation::foAdded, report.targets[i], {}});
     }
     if (wait_) wait_->close();
     host_.PleaseWaitSlot(3) = nullptr;
     job_.reset();
     host_.SetStatus(nullptr, "");
-    if (!moved.empty()) emit FilesChanged(moved);
+    if (!changes.empty()) emit FilesChanged(changes);
 }
 
 void TFileOperationPanel::CopyOne(const std::string& source, std::string target) {
@@ -564,8 +567,11 @@ void TFileOperationPanel::CopyOne(const std::string& source, std::string target)
     if (platform::PathExists(target)) target = AddTimestampToFileName(target);
     if (ConfirmCancelled("Are you sure you want to copy :\r\n" + source + kCrLf + "to" + kCrLf + target + "?")) return;
     // The target is a new name: an existing file is never overwritten here.
-    if (!platform::CopyFile(source, target, true) || !platform::PathExists(target))
+    if (!platform::CopyFile(source, target, true) || !platform::PathExists(target)) {
         host_.AddErrorLine("Could not copy file to : " + target);
+        return;
+    }
+    emit FilesChanged({{TFileOperation::foAdded, target, {}}});
 }
 
 // ---- delete ----
@@ -585,7 +591,7 @@ bool TFileOperationPanel::DeleteFolder(const std::string& path) {
 
 void TFileOperationPanel::bDeleteSelectedClick() {
     if (ConfirmCancelled("Are you sure you want to Delete the selected files?")) return;
-    std::vector<std::string> deleted;
+    std::vector<TDiskChange> deleted;
     for (const std::string& path : deleteItems_) {
         bool ok;
         // A link, also one to a folder, is removed as the link.
@@ -598,7 +604,7 @@ void TFileOperationPanel::bDeleteSelectedClick() {
         if (!ok || platform::PathExists(path))
             host_.AddErrorLine("Could not delete file: " + path);
         else
-            deleted.push_back(path);
+            deleted.push_back({TFileOperation::foRemoved, path, {}});
         if (GetMessages().IsCtrlHeld()) break;
     }
     HidePanel();
@@ -654,7 +660,7 @@ void TFileOperationPanel::bDoRenameFileClick() {
         return;
     }
     HidePanel();
-    emit FilesChanged({oldPath});
+    emit FilesChanged({{TFileOperation::foRenamed, oldPath, newPath}});
 }
 
 // ---- date tools ----

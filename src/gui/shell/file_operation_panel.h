@@ -14,6 +14,7 @@
 #include "gui/shell/view_host.h"
 #include "gui/widgets/caption_panel.h"
 #include "platform/tree_copy.h"
+#include "scan/tree_edits.h"
 
 class QLabel;
 class QLineEdit;
@@ -95,8 +96,9 @@ public:
     static void SetConflictAnswerHook(ConflictAsker hook);
 
 signals:
-    // After an operation: the source paths that were moved, deleted or renamed.
-    void FilesChanged(std::vector<std::string> paths);
+    // After an operation: what left its place (moved, deleted), what
+    // arrived (copies, moved items at their new place) and renames.
+    void FilesChanged(std::vector<TDiskChange> changes);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

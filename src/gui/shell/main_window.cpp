@@ -365,6 +365,9 @@ void TFormMain::CreateFloatingPanels() {
     connect(panelSaveSnapshot, &TSaveSnapshotPanel::Saved, this,
             [this] { bTreeMap_SaveAsSnapshot3->setEnabled(false); });
     cpanelFileOperation = new TFileOperationPanel(*this, this);
+    // The map follows what the panel did to the scanned tree.
+    connect(cpanelFileOperation, &TFileOperationPanel::FilesChanged, this,
+            [this](const std::vector<TDiskChange>& changes) { FormDiskTreeMap->ApplyDiskChanges(changes); });
     auto* dateTools = new QWidget(tsFileOperations);
     tsFileOperations->layout()->addWidget(dateTools);
     static_cast<QVBoxLayout*>(tsFileOperations->layout())->addStretch(1);
