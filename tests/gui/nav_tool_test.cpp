@@ -15,6 +15,7 @@
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -30,6 +31,7 @@
 #include "gui/shell/main_window.h"
 #include "platform/mounts.h"
 #include "scan/scan_model.h"
+#include "scan/snapshot_store.h"
 #include "treemap/treemap_geometry.h"
 #include "support/fire_timer.h"
 #include "support/recording_messages.h"
@@ -421,6 +423,28 @@ TEST_F(NavToolTest, FreeSpaceNeverJoinsTheScanOfAFolderInsideAFileSystem) {
     EXPECT_EQ(
         model.Root()->ChildrenEntries.end(),
         std::find(model.Root()->ChildrenEntries.begin(), model.Root()->ChildrenEntries.end(), model.FreeSpaceEntry));
+}
+
+TEST_F(NavToolTest, BrowseFillsTheFolderFieldAndTheCaptionNamesWhatWasScanned) {
+    const std::string tree = dir.Path("tree");
+    QString asked;
+    TFormDiskTreeMap::SetFolderChooserForTest([&](QWidget*, const QString& start) {
+        asked = start;
+        return QString::fromStdString(dir.Path("tree/sub"));
+    });
+    ui().bBrowseTreemapDirectory->click();
+    TFormDiskTreeMap::SetFolderChooserForTest([](QWidget*, const QString&) { return QString(); });
+    ui().bBrowseTreemapDirectory->click();  // a cancelled dialog changes nothing
+    TFormDiskTreeMap::SetFolderChooserForTest({});
+    EXPECT_EQ(asked.toStdString(), tree);
+    EXPECT_EQ(map().Folder(), dir.Path("tree/sub"));
+
+    Scan(tree);
+    EXPECT_EQ(ui().panelDiskTreemapCaption->text().toStdString(), tree + "/");
+    ASSERT_TRUE(SaveSnapshot(model, "caption", true));
+    const std::string snapshot = AppSettingsFolder() + "caption.snapshot";
+    Scan(snapshot);
+    EXPECT_EQ(ui().panelDiskTreemapCaption->text().toStdString(), snapshot + "/");
 }
 
 TEST_F(NavToolTest, FolderHistoryBackForwardAndUp) {

@@ -1,6 +1,7 @@
 #include "gui/disk/disk_treemap_view.h"
 
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <QToolButton>
 #include <charconv>
 #include <limits>
 
@@ -61,6 +63,13 @@ TFormDiskTreeMap::TFormDiskTreeMap(TViewHost& host, QWidget* page, QWidget* head
     edTreemapDirectory->setObjectName("edTreemapDirectory");
     edTreemapDirectory->setPlaceholderText("a folder, a mount point or a snapshot file");
     header->addWidget(edTreemapDirectory, 1);
+    bBrowseTreemapDirectory = new QToolButton(headerHost);
+    bBrowseTreemapDirectory->setObjectName("bBrowseTreemapDirectory");
+    bBrowseTreemapDirectory->setText("Browse...");
+    bBrowseTreemapDirectory->setToolTip("Browse for a folder");
+    bBrowseTreemapDirectory->setAccessibleName("Browse for a folder");
+    header->addWidget(bBrowseTreemapDirectory);
+    connect(bBrowseTreemapDirectory, &QToolButton::clicked, this, &TFormDiskTreeMap::BrowseForFolder);
     bTreeMap_SelectVolumes = new QPushButton("...", headerHost);
     bTreeMap_SelectVolumes->setObjectName("bTreeMap_SelectVolumes");
     bTreeMap_SelectVolumes->setToolTip("Select volumes");
@@ -130,6 +139,12 @@ void TFormDiskTreeMap::CreateMap(QWidget* page) {
     auto* grid = new QGridLayout(page);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setSpacing(0);
+    // The folder of the last scan run, above its map.
+    panelDiskTreemapCaption = new QLabel(page);
+    panelDiskTreemapCaption->setObjectName("panelDiskTreemapCaption");
+    panelDiskTreemapCaption->setTextFormat(Qt::PlainText);
+    panelDiskTreemapCaption->setContentsMargins(6, 2, 6, 2);
+    grid->addWidget(panelDiskTreemapCaption, 0, 0, 1, 2);
     painter_ = new TTreemapPainter(host_.Model(), this);
     painter_->SetShowFiles(true);
     imageDiskTreemap = new TTreemapSurface(page);
@@ -139,9 +154,9 @@ void TFormDiskTreeMap::CreateMap(QWidget* page) {
     scrollbarTreemapH->setObjectName("scrollbarTreemapH");
     scrollbarTreemapV = new QScrollBar(Qt::Vertical, page);
     scrollbarTreemapV->setObjectName("scrollbarTreemapV");
-    grid->addWidget(imageDiskTreemap, 0, 0);
-    grid->addWidget(scrollbarTreemapV, 0, 1);
-    grid->addWidget(scrollbarTreemapH, 1, 0);
+    grid->addWidget(imageDiskTreemap, 1, 0);
+    grid->addWidget(scrollbarTreemapV, 1, 1);
+    grid->addWidget(scrollbarTreemapH, 2, 0);
 
     layout_.OnRootPixelsDone = [this] {
         SyncScrollbars();
@@ -222,6 +237,25 @@ TDiskTreeMapEntry* TFormDiskTreeMap::Root() {
     return model.DiskTreeMapEntries.Empty() ? nullptr : model.DiskTreeMapEntries[0];
 }
 
+namespace {
+std::function<QString(QWidget*, const QString&)>& FolderChooser() {
+    static std::function<QString(QWidget*, const QString&)> chooser;
+    return chooser;
+}
+}  // namespace
+
+void TFormDiskTreeMap::SetFolderChooserForTest(std::function<QString(QWidget*, const QString&)> chooser) {
+    FolderChooser() = std::move(chooser);
+}
+
+void TFormDiskTreeMap::BrowseForFolder() {
+    const QString start = edTreemapDirectory->text();
+    const QString chosen =
+        FolderChooser() ? FolderChooser()(host_.HostWindow(), start)
+                        : QFileDialog::getExistingDirectory(host_.HostWindow(), "Select a folder to scan", start);
+    if (!chosen.isEmpty()) edTreemapDirectory->setText(chosen);
+}
+
 void TFormDiskTreeMap::SetFolder(const std::string& folder) { edTreemapDirectory->setText(Q(folder)); }
 
 const QObject* TFormDiskTreeMap::SelectVolumesButton() const { return bTreeMap_SelectVolumes; }
@@ -292,6 +326,7 @@ void TFormDiskTreeMap::DiskTreeMap_UpdateScreen() {
 
 void TFormDiskTreeMap::DiskTreeMap_NewScan() {
     ResetView();
+    panelDiskTreemapCaption->setText(Q(AddTrailingBackslash(Folder())));
     AddToFolderHistory(Folder());
 }
 

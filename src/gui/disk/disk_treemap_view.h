@@ -3,6 +3,8 @@
 // itself is the window's scan run) and the map: drawn on the surface,
 // zoomed, dragged, scrolled, hovered, selected, with a history of views.
 #include <QObject>
+#include <QString>
+#include <functional>
 #include <QPoint>
 #include <string>
 #include <vector>
@@ -14,7 +16,9 @@
 class QCheckBox;
 class QFrame;
 class QLineEdit;
+class QLabel;
 class QListWidget;
+class QToolButton;
 class QMenu;
 class QAction;
 class QPushButton;
@@ -36,6 +40,9 @@ class TViewHost;
 // designer form); tests reach them through TFormDiskTreeMap::WidgetsForTest.
 struct TFormDiskTreeMapUi {
     QLineEdit* edTreemapDirectory = nullptr;
+    QToolButton* bBrowseTreemapDirectory = nullptr;
+    // The folder of the last scan run with a trailing "/".
+    QLabel* panelDiskTreemapCaption = nullptr;
     QPushButton* bTreeMap_SelectVolumes = nullptr;
     QPushButton* bStartTreemap = nullptr;
     QPushButton* bCancelTreemap = nullptr;
@@ -72,6 +79,10 @@ public:
     ScanModel& Model();
 
     void SetFolder(const std::string& folder);
+    // "Browse...": a folder dialog fills the folder field.
+    void BrowseForFolder();
+    // Tests: what the folder dialog would answer; empty for the dialog again.
+    static void SetFolderChooserForTest(std::function<QString(QWidget*, const QString&)> chooser);
     // The folder becomes the field's text and a scan run of it is asked for.
     void ScanFolder(const std::string& folder);
     std::string Folder() const;
