@@ -55,6 +55,7 @@
 #include "platform/file_system.h"
 #include "platform/text_collate.h"
 #include "platform/user_home.h"
+#include "scan/debug_snapshot.h"
 #include "scan/scan_model.h"
 #include "scan/scan_overview.h"
 #include "scan/snapshot_store.h"
@@ -376,6 +377,25 @@ void TFormMain::CreateFloatingPanels() {
     debugFileOperations->setObjectName("bDebugFileOperations");
     tsDebug->layout()->addWidget(debugFileOperations);
     connect(debugFileOperations, &QPushButton::clicked, this, [this] { ShowPage(tsFileOperations); });
+    // The snapshot body format of a folder, written as text for a look at it.
+    auto* debugFolder = new QLineEdit(tsDebug);
+    debugFolder->setObjectName("edDebugSnapshotFolder");
+    debugFolder->setPlaceholderText("Folder to write in the snapshot format");
+    debugFolder->setAccessibleName("Folder to write in the snapshot format");
+    tsDebug->layout()->addWidget(debugFolder);
+    auto* debugSnapshot = new QPushButton("Generate snapshot - new format", tsDebug);
+    debugSnapshot->setObjectName("bDebugGenerateSnapshot");
+    tsDebug->layout()->addWidget(debugSnapshot);
+    connect(debugSnapshot, &QPushButton::clicked, this, [this, debugFolder] {
+        const std::string folder = debugFolder->text().toStdString();
+        if (!platform::DirectoryExists(folder)) {
+            ShowInfo("Folder not found: " + folder);
+        } else if (!WriteDebugSnapshot(folder)) {
+            ShowError("Could not write " + DebugSnapshotFile());
+        } else {
+            SetStatus(nullptr, "Written to " + DebugSnapshotFile());
+        }
+    });
 
     panelSettings = new TSettingsPanel(*this);
     connect(panelSettings, &TSettingsPanel::Closed, this, [this] {
