@@ -42,6 +42,7 @@
 #include "gui/disk/treemap_painter.h"
 #include "gui/shell/file_operation_panel.h"
 #include "gui/shell/save_snapshot_panel.h"
+#include "gui/compare/snapshot_compare_page.h"
 #include "gui/shell/select_volumes.h"
 #include "gui/shell/settings_panel.h"
 #include "gui/shell/settings_store.h"
@@ -190,6 +191,9 @@ void TFormMain::CreatePages() {
     CreateOverviewPage();
     ConnectScanViews();
     FormCompareFiles = new TFormCompareFiles(*this, tsCompareFiles);
+    FormCompareSnapshots = new TFormCompareSnapshots(*this, tsCompareSnapshots);
+    connect(FormCompareSnapshots, &TFormCompareSnapshots::SelectVolumesRequested, this,
+            [this](QObject* sender) { bTreeMap_GENERIC_SelectVolumesClick(sender); });
 
     connect(pcMain, &QStackedWidget::currentChanged, this, [this] { pcMainChangeX(); });
     connect(pcTreeMapTreeSize, &QStackedWidget::currentChanged, this, [this] { pcMainChangeX(); });
@@ -224,7 +228,11 @@ void TFormMain::CreateMainSwitch(QWidget* host) {
     connect(bTreeMap_SaveAsSnapshot3, &QPushButton::clicked, this,
             [this] { panelSaveSnapshot->bTreeMap_SaveAsSnapshotClick(); });
     connect(bTreeMap_CompareSnapshotWith, &QPushButton::clicked, this, [this] {
-        edLastTreeMapTab->text();  // the comparison page picks the inputs up itself
+        // The scanned folder becomes the live right side; the user picks the
+        // older snapshot to hold it against.
+        const std::string folder = FormDiskTreeMap->Folder();
+        if (platform::DirectoryExists(folder))
+            if (auto* right = findChild<QLineEdit*>("edCompareVolumes1")) right->setText(Q(folder));
         miToolsMenuGenericClick(miCompareSnapshots);
     });
     // Bound to toggled, not clicked: the keyboard and the accessibility
