@@ -14,23 +14,13 @@
 #include "platform/file_system.h"
 #include "platform/posix_support.h"
 #include "platform/processes.h"
+#include "platform/text_collate.h"
 
 extern char** environ;
 
 namespace tandrel::platform {
 
 namespace {
-bool SameAsciiIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-        if (x != y) return false;
-    }
-    return true;
-}
-
 std::string_view BaseName(std::string_view path) {
     auto slash = path.rfind('/');
     return slash == std::string_view::npos ? path : path.substr(slash + 1);

@@ -182,6 +182,17 @@ std::string UpperCase(std::string_view text) {
     return MapCase(text, AsciiUpper, [](UChar32 c) { return u_toupper(c); });
 }
 
+bool SameAsciiIgnoreCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
 bool SameTextIgnoreCase(std::string_view a, std::string_view b) {
     if (a == b) return true;
     int32_t i = 0, j = 0;

@@ -25,6 +25,8 @@ std::string LowerCase(std::string_view text);
 std::string UpperCase(std::string_view text);
 // Equality ignoring case (simple case folding).
 bool SameTextIgnoreCase(std::string_view a, std::string_view b);
+// Equality with only the ASCII letters' case ignored; every other byte as it is.
+bool SameAsciiIgnoreCase(std::string_view a, std::string_view b);
 
 struct LocaleSeparators {
     std::string thousands;  // "," when the locale gives none

@@ -5,21 +5,11 @@
 
 #include "common/paths.h"
 #include "platform/file_system.h"
+#include "platform/text_collate.h"
 
 namespace tandrel {
 
 namespace {
-
-bool SameNameAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-        if (x != y) return false;
-    }
-    return true;
-}
 
 bool IsFolderNode(const TDiskTreeMapEntry* node) {
     return node->EntryType == EntryType_Root || node->EntryType == EntryType_Directory;
@@ -30,7 +20,8 @@ bool IsFolderNode(const TDiskTreeMapEntry* node) {
 bool NamesBelowRoot(const TDiskTreeMapEntry* root, std::string_view path, std::vector<std::string_view>& names) {
     const std::string rootPath = RemoveTrailingBackslash(root->Name);
     if (path.size() > 1 && path.back() == platform::PathDelim) path.remove_suffix(1);
-    if (path.size() < rootPath.size() || !SameNameAsciiCase(path.substr(0, rootPath.size()), rootPath)) return false;
+    if (path.size() < rootPath.size() || !platform::SameAsciiIgnoreCase(path.substr(0, rootPath.size()), rootPath))
+        return false;
     std::string_view rest = path.substr(rootPath.size());
     // "/a/bc" is not inside "/a/b"; the root "/" is followed by names directly.
     if (!rest.empty() && rootPath != "/" && rest.front() != platform::PathDelim) return false;
@@ -49,7 +40,7 @@ bool NamesBelowRoot(const TDiskTreeMapEntry* root, std::string_view path, std::v
 TDiskTreeMapEntry* Child(TDiskTreeMapEntry* folder, std::string_view name, bool folderOnly) {
     for (TDiskTreeMapEntry* child : folder->ChildrenEntries) {
         if (folderOnly && !IsFolderNode(child)) continue;
-        if (SameNameAsciiCase(child->Name, name)) return child;
+        if (platform::SameAsciiIgnoreCase(child->Name, name)) return child;
     }
     return nullptr;
 }
