@@ -47,6 +47,7 @@
 #include "gui/shell/settings_store.h"
 #include "gui/shell/thread_icons.h"
 #include "gui/shell/window_messages.h"
+#include "gui/compare/dir_compare_page.h"
 #include "gui/tools/compare_files_page.h"
 #include "gui/widgets/caption_panel.h"
 #include "gui/widgets/list_view_ex.h"
@@ -189,6 +190,7 @@ void TFormMain::CreatePages() {
     CreateOverviewPage();
     ConnectScanViews();
     FormCompareFiles = new TFormCompareFiles(*this, tsCompareFiles);
+    FormCompareDirectories = new TFormCompareDirectories(*this, tsCompareDirectories);
 
     connect(pcMain, &QStackedWidget::currentChanged, this, [this] { pcMainChangeX(); });
     connect(pcTreeMapTreeSize, &QStackedWidget::currentChanged, this, [this] { pcMainChangeX(); });
@@ -994,6 +996,8 @@ void TFormMain::HandleCommandLine(bool act) {
                 show();
                 repaint();
                 emit PageChanged(tsCompareDirectories);
+                QApplication::processEvents();
+                FormCompareDirectories->ScanThenCompare(start_.a, start_.b);
             }
             break;
         }
@@ -1088,6 +1092,8 @@ void TFormMain::FormDestroy() {
     FormDiskTreeMap = nullptr;
     delete FormCompareFiles;
     FormCompareFiles = nullptr;
+    delete FormCompareDirectories;
+    FormCompareDirectories = nullptr;
     SaveComparisonCache();
     DeleteTempSnapshots(model_);
     // The fetcher saw AppClosing: its loop ends within one idle poll and its

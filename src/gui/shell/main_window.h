@@ -40,6 +40,7 @@ class TFormDirectoryAnalysis;
 class TListViewEx;
 class TFormPleaseWait;
 class TFormCompareFiles;
+class TFormCompareDirectories;
 class TScanRun;
 class TSettingsPanel;
 class TSaveSnapshotPanel;
@@ -164,6 +165,7 @@ public:
     TFormDiskTreeMap& TreemapView() { return *FormDiskTreeMap; }
     TFormDirectoryAnalysis& AnalysisView() { return *FormDirectoryAnalysis; }
     TFormCompareFiles& CompareFilesView() { return *FormCompareFiles; }
+    TFormCompareDirectories& CompareDirectoriesView() { return *FormCompareDirectories; }
     TScanRun& ScanRun() { return *scanRun_; }
 
     // For tests only: the window's components.
@@ -226,6 +228,7 @@ private:
     TFormDiskTreeMap* FormDiskTreeMap = nullptr;
     TFormDirectoryAnalysis* FormDirectoryAnalysis = nullptr;
     TFormCompareFiles* FormCompareFiles = nullptr;
+    TFormCompareDirectories* FormCompareDirectories = nullptr;
     TScanRun* scanRun_ = nullptr;
     bool destroyed_ = false;
     int exitCode_ = 0;
