@@ -119,6 +119,7 @@ struct DirCompareOptions {
     std::int64_t minSize = 0;
     bool recursive = true;
     bool tsv = false;
+    bool all = false;  // every row, not only the ones that differ
 };
 
 // Lists LEFT and compares every listed file with its counterpart under
@@ -165,7 +166,9 @@ TFileEntryCompareList ListAndCompare(ScanModel& model, const DirCompareOptions& 
     return entries;
 }
 
-int ReportDirComparison(const TFileEntryCompareList& entries, bool tsv) {
+// Like diff -rq: only the rows that differ, unless every row is asked for;
+// the tab-separated form always has every row.
+int ReportDirComparison(const TFileEntryCompareList& entries, bool tsv, bool all) {
     int counts[FC_FILE_MISSING + 1] = {};
     for (const auto& entry : entries) {
         const TFileCompareResult status = entry->Status();
@@ -173,7 +176,7 @@ int ReportDirComparison(const TFileEntryCompareList& entries, bool tsv) {
         const std::string path = entry->Path + entry->FileName;
         if (tsv)
             PrintTsvLine({std::to_string(status), std::string(CompareResultText(status)), path});
-        else
+        else if (all || status != FC_IDENTICAL)
             std::printf("%s\t%s\n", std::string(CompareResultText(status)).c_str(), path.c_str());
     }
     std::printf("Files: %s", FormatCount(static_cast<double>(entries.size())).c_str());
@@ -226,8 +229,8 @@ int RunCompareSnapshots(const std::vector<std::string>& args) {
 
 int RunCompareDirs(const std::vector<std::string>& args) {
     const char* usage =
-        "compare-dirs LEFT RIGHT [--filter MASKS] [--exclude MASKS] [--min-size BYTES] [--no-subdirs] [--tsv]";
-    ParsedArgs parsed = ParseArgs(args, {"filter", "exclude", "min-size"}, {"no-subdirs", "tsv"});
+        "compare-dirs LEFT RIGHT [--filter MASKS] [--exclude MASKS] [--min-size BYTES] [--no-subdirs] [--all] [--tsv]";
+    ParsedArgs parsed = ParseArgs(args, {"filter", "exclude", "min-size"}, {"no-subdirs", "all", "tsv"});
     if (!parsed.error.empty()) return Usage(parsed.error, usage);
     if (parsed.positional.size() != 2) return Usage("compare-dirs takes two folders.", usage);
     DirCompareOptions options;
@@ -237,6 +240,7 @@ int RunCompareDirs(const std::vector<std::string>& args) {
     options.exclude = parsed.options["exclude"];
     options.recursive = !parsed.options.count("no-subdirs");
     options.tsv = parsed.options.count("tsv") > 0;
+    options.all = parsed.options.count("all") > 0;
     if (parsed.options.count("min-size") &&
         (!TryStrToInt64(parsed.options["min-size"], options.minSize) || options.minSize < 0)) {
         return Usage("--min-size needs a number of bytes.", usage);
@@ -251,7 +255,7 @@ int RunCompareDirs(const std::vector<std::string>& args) {
     ScanModel& model = CurrentModel();
     bool listingFailed = false;
     TFileEntryCompareList entries = ListAndCompare(model, options, listingFailed);
-    const int code = ReportDirComparison(entries, options.tsv);
+    const int code = ReportDirComparison(entries, options.tsv, options.all);
     if (model.StopRequested()) {
         std::fprintf(stderr, "Cancelled.\n");
         return kCancelledExit;

@@ -168,8 +168,15 @@ class CompareEndToEnd(unittest.TestCase):
         return {p: expected_dir_status(p, os.path.join(self.right, os.path.relpath(p, self.left)))
                 for p in all_files(self.left) if keep(p)}
 
-    def test_compare_dirs_statuses_cache_and_filters(self):
+    def test_compare_dirs_prints_only_differences_unless_all(self):
         done, statuses, totals = self.dir_report()
+        self.assertEqual(done.returncode, 1, done.stderr)
+        want = self.expected()
+        self.assertEqual(statuses, {p: s for p, s in want.items() if s != "IDENTICAL"})
+        self.assertIn(f"IDENTICAL: {list(want.values()).count('IDENTICAL')},", totals)
+
+    def test_compare_dirs_statuses_cache_and_filters(self):
+        done, statuses, totals = self.dir_report("--all")
         self.assertEqual(done.returncode, 1, done.stderr)
         want = self.expected()
         self.assertEqual(statuses, want)
@@ -183,14 +190,14 @@ class CompareEndToEnd(unittest.TestCase):
         with open(counterpart, "r+b") as f:
             f.write(bytes([f.read(1)[0] ^ 0xFF]))
         os.utime(counterpart, (1, 1))
-        done, statuses, _ = self.dir_report()
+        done, statuses, _ = self.dir_report("--all")
         self.assertEqual(statuses[same], "loose copy")
         self.assertEqual(statuses, self.expected())
 
-        _, statuses, _ = self.dir_report("--filter", "*.txt", "--exclude", "f1*", "--min-size", "100")
+        _, statuses, _ = self.dir_report("--all", "--filter", "*.txt", "--exclude", "f1*", "--min-size", "100")
         self.assertEqual(statuses, self.expected(lambda p: p.endswith(".txt") and not os.path.basename(p).startswith("f1")
                                                  and os.path.getsize(p) >= 100))
-        _, statuses, _ = self.dir_report("--no-subdirs")
+        _, statuses, _ = self.dir_report("--all", "--no-subdirs")
         self.assertEqual(statuses, self.expected(lambda p: os.path.dirname(p) == self.left))
 
     def test_compare_dirs_identical_copy_and_errors(self):
@@ -199,6 +206,9 @@ class CompareEndToEnd(unittest.TestCase):
         done, statuses, _ = self.dir_report("--tsv")
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertTrue(all(s.startswith("1\t") for s in [line for line in done.stdout.splitlines()[:-1]]))
+        done, statuses, totals = self.dir_report()
+        self.assertEqual((done.returncode, statuses), (0, {}))
+        self.assertTrue(totals.startswith("Files: "), totals)
         bad = run("compare-dirs", self.left, os.path.join(self.right, "nope"), env=self.env)
         self.assertEqual(bad.returncode, 2)
         self.assertIn("nope", bad.stderr)

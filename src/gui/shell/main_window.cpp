@@ -37,12 +37,13 @@
 #include "common/strings.h"
 #include "compare/compare_cache.h"
 #include "gui/disk/directory_analysis_view.h"
+#include "gui/compare/dir_compare_page.h"
+#include "gui/compare/snapshot_compare_page.h"
 #include "gui/disk/disk_treemap_view.h"
 #include "gui/disk/scan_run.h"
 #include "gui/disk/treemap_painter.h"
 #include "gui/shell/file_operation_panel.h"
 #include "gui/shell/save_snapshot_panel.h"
-#include "gui/compare/snapshot_compare_page.h"
 #include "gui/shell/select_volumes.h"
 #include "gui/shell/settings_panel.h"
 #include "gui/shell/settings_store.h"
@@ -194,6 +195,7 @@ void TFormMain::CreatePages() {
     FormCompareSnapshots = new TFormCompareSnapshots(*this, tsCompareSnapshots);
     connect(FormCompareSnapshots, &TFormCompareSnapshots::SelectVolumesRequested, this,
             [this](QObject* sender) { bTreeMap_GENERIC_SelectVolumesClick(sender); });
+    FormCompareDirectories = new TFormCompareDirectories(*this, tsCompareDirectories);
 
     connect(pcMain, &QStackedWidget::currentChanged, this, [this] { pcMainChangeX(); });
     connect(pcTreeMapTreeSize, &QStackedWidget::currentChanged, this, [this] { pcMainChangeX(); });
@@ -1022,6 +1024,8 @@ void TFormMain::HandleCommandLine(bool act) {
                 show();
                 repaint();
                 emit PageChanged(tsCompareDirectories);
+                QApplication::processEvents();
+                FormCompareDirectories->ScanThenCompare(start_.a, start_.b);
             }
             break;
         }
@@ -1116,6 +1120,10 @@ void TFormMain::FormDestroy() {
     FormDiskTreeMap = nullptr;
     delete FormCompareFiles;
     FormCompareFiles = nullptr;
+    delete FormCompareSnapshots;
+    FormCompareSnapshots = nullptr;
+    delete FormCompareDirectories;
+    FormCompareDirectories = nullptr;
     SaveComparisonCache();
     DeleteTempSnapshots(model_);
     // The fetcher saw AppClosing: its loop ends within one idle poll and its

@@ -41,6 +41,7 @@ class TListViewEx;
 class TFormPleaseWait;
 class TFormCompareFiles;
 class TFormCompareSnapshots;
+class TFormCompareDirectories;
 class TScanRun;
 class TSettingsPanel;
 class TSaveSnapshotPanel;
@@ -166,6 +167,7 @@ public:
     TFormDirectoryAnalysis& AnalysisView() { return *FormDirectoryAnalysis; }
     TFormCompareFiles& CompareFilesView() { return *FormCompareFiles; }
     TFormCompareSnapshots& CompareSnapshotsView() { return *FormCompareSnapshots; }
+    TFormCompareDirectories& CompareDirectoriesView() { return *FormCompareDirectories; }
     TScanRun& ScanRun() { return *scanRun_; }
 
     // For tests only: the window's components.
@@ -229,6 +231,7 @@ private:
     TFormDirectoryAnalysis* FormDirectoryAnalysis = nullptr;
     TFormCompareFiles* FormCompareFiles = nullptr;
     TFormCompareSnapshots* FormCompareSnapshots = nullptr;
+    TFormCompareDirectories* FormCompareDirectories = nullptr;
     TScanRun* scanRun_ = nullptr;
     bool destroyed_ = false;
     int exitCode_ = 0;
