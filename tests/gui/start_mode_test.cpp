@@ -48,6 +48,7 @@ TEST_F(StartModeTest, ModeByParameters) {
         {"one folder", {folderA}, StartMode::FolderScan, folderA, ""},
         {"treemap switch", {folderA, "treemap"}, StartMode::FolderScan, folderA, ""},
         {"a snapshot is an ordinary run", {snapshot}, StartMode::Ordinary, "", ""},
+        {"snapshot and folder", {snapshot, folderA}, StartMode::SnapshotCompare, snapshot, folderA},
         {"file and folder", {fileA, folderA}, StartMode::Ordinary, "", ""},
     };
     for (const auto& c : cases) {
@@ -58,6 +59,10 @@ TEST_F(StartModeTest, ModeByParameters) {
         EXPECT_EQ("", request.autoSaveFn) << c.name;
     }
     EXPECT_TRUE(Decide({folderA, "treemap"}).showTreemap);
+    // The snapshot to load, also when it does not exist: the load says so.
+    EXPECT_EQ(snapshot, Decide({snapshot}).snapshot);
+    EXPECT_EQ(dir.Path("gone.SNAPSHOT"), Decide({dir.Path("gone.SNAPSHOT")}).snapshot);
+    EXPECT_EQ("", Decide({fileA}).snapshot);
 }
 
 TEST_F(StartModeTest, SnapshotTargetOfASaveAndExitScan) {
@@ -84,6 +89,7 @@ TEST_F(StartModeTest, RelativePathsCountFromTheFolderWhereTheProgramStarted) {
     const StartRequest compare = Decide({"left", "./right/"});
     const StartRequest scan = Decide({"left", "sub/out.snapshot"});
     const StartRequest bare = Decide({"left/../left", "out.snapshot"});
+    const StartRequest load = Decide({"old.snapshot"});
     platform::SetCurrentFolder(here);
     EXPECT_EQ(compare.mode, StartMode::FolderCompare);
     EXPECT_EQ(compare.a, folderA);
@@ -91,6 +97,7 @@ TEST_F(StartModeTest, RelativePathsCountFromTheFolderWhereTheProgramStarted) {
     EXPECT_EQ(scan.autoSaveFn, dir.Path("sub/out.snapshot"));
     EXPECT_EQ(bare.a, folderA);
     EXPECT_EQ(bare.autoSaveFn, "out.snapshot") << "a bare name still goes to the settings folder";
+    EXPECT_EQ(load.snapshot, snapshot);
 }
 
 }  // namespace

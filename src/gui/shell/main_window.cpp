@@ -1029,6 +1029,22 @@ void TFormMain::HandleCommandLine(bool act) {
             }
             break;
         }
+        case StartMode::SnapshotCompare: {
+            // The inputs follow persisted edits: an unattended start neither
+            // takes nor keeps the remembered ones.
+            if (applicationSettings_) applicationSettings_->Active = false;
+            if (auto* right = findChild<QLineEdit*>("dirEdit1")) right->setText(Q(start_.b));
+            if (auto* left = findChild<QLineEdit*>("dirEdit2")) left->setText(Q(start_.a));
+            ShowPage(tsCompareSnapshots);
+            if (act) {
+                show();
+                repaint();
+                emit PageChanged(tsCompareSnapshots);
+                QApplication::processEvents();
+                FormCompareSnapshots->bStartClick();
+            }
+            break;
+        }
         case StartMode::FolderScan: {
             FormDiskTreeMap->SetFolder(start_.a);
             if (auto* rename = findChild<QLineEdit*>("edRenameDirectory")) rename->setText(Q(start_.a));
@@ -1072,10 +1088,8 @@ void TFormMain::RunSaveAndExitScan() {
 void TFormMain::TimerInitTimer() {
     TimerInit->stop();
     HandleCommandLine(true);
-    const std::vector<std::string>& params = CommandLineArgs();
-    const std::string first = params.empty() ? "" : params[0];
-    if (Contains(platform::LowerCase(first), ".snapshot")) {
-        FormDiskTreeMap->SetFolder(first);
+    if (start_.mode == StartMode::Ordinary && !start_.snapshot.empty()) {
+        FormDiskTreeMap->SetFolder(start_.snapshot);
         scanRun_->Start();
     } else if (start_.mode == StartMode::Ordinary && FormDiskTreeMap->Folder().empty()) {
         FormDiskTreeMap->SetFolder("/");

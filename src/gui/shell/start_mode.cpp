@@ -6,6 +6,8 @@
 #include "common/command_line.h"
 #include "common/date_time.h"
 #include "common/paths.h"
+#include "common/strings.h"
+#include "platform/text_collate.h"
 #include "platform/file_system.h"
 
 namespace tandrel {
@@ -18,6 +20,8 @@ const std::string& Param(const std::vector<std::string>& params, int position) {
 }
 
 bool Exists(const std::string& path) { return !path.empty() && platform::PathExists(path); }
+
+bool NamesSnapshot(const std::string& param) { return Contains(platform::LowerCase(param), ".snapshot"); }
 
 // A second parameter is the snapshot name of a save-and-exit scan unless it
 // is one of the program's own switches or options: "debug" after a folder
@@ -43,6 +47,7 @@ bool IsSwitchOrOption(std::string_view param) {
 StartRequest Absolute(StartRequest request) {
     if (!request.a.empty()) request.a = ExpandFileName(request.a);
     if (!request.b.empty()) request.b = ExpandFileName(request.b);
+    if (!request.snapshot.empty()) request.snapshot = ExpandFileName(request.snapshot);
     // A bare snapshot name goes to the settings folder; one with a folder part
     // means the folder where the user started.
     if (request.autoSaveFn.find('/') != std::string::npos) request.autoSaveFn = ExpandFileName(request.autoSaveFn);
@@ -69,6 +74,7 @@ StartRequest DecideStartModeHere() {
 
     const std::string& first = Param(params, 1);
     const std::string& second = Param(params, 2);
+    if (NamesSnapshot(first)) request.snapshot = first;
     if (params.size() >= 2 && Exists(first) && Exists(second)) {
         request.a = first;
         request.b = second;
@@ -77,12 +83,19 @@ StartRequest DecideStartModeHere() {
     } else {
         return request;
     }
+    // Kept for the treemap's snapshot load of an ordinary run.
+    const std::string snapshot = request.snapshot;
 
     if (HasSwitch("treemap")) {
         request.mode = StartMode::FolderScan;
         request.a = first;
         request.b.clear();
         request.showTreemap = true;
+        return request;
+    }
+    // A snapshot and a folder: what changed in that folder since the snapshot.
+    if (!request.snapshot.empty() && platform::FileExists(request.a) && platform::DirectoryExists(request.b)) {
+        request.mode = StartMode::SnapshotCompare;
         return request;
     }
     if (platform::FileExists(request.a) && platform::FileExists(request.b)) {
@@ -93,7 +106,11 @@ StartRequest DecideStartModeHere() {
         request.mode = StartMode::FolderCompare;
         return request;
     }
-    if (!platform::DirectoryExists(request.a)) return StartRequest{};
+    if (!platform::DirectoryExists(request.a)) {
+        StartRequest ordinary;
+        ordinary.snapshot = snapshot;
+        return ordinary;
+    }
 
     request.mode = StartMode::FolderScan;
     request.b.clear();

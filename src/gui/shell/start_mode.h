@@ -7,7 +7,7 @@
 
 namespace tandrel {
 
-enum class StartMode { Ordinary, FileCompare, FolderCompare, FolderScan };
+enum class StartMode { Ordinary, FileCompare, FolderCompare, FolderScan, SnapshotCompare };
 
 struct StartRequest {
     StartMode mode = StartMode::Ordinary;
@@ -17,6 +17,9 @@ struct StartRequest {
     // Folder scan only: the snapshot to write before exiting, with its date
     // placeholders expanded; empty for an interactive scan.
     std::string autoSaveFn;
+    // A first parameter naming a snapshot: loaded into the treemap in an
+    // ordinary run, the left side of a snapshot-against-folder comparison.
+    std::string snapshot;
 };
 
 // Throws TandrelError ("invalid date ...") when the snapshot target needs a
