@@ -11,22 +11,15 @@ is missing; scripts/setup.sh installs them.
 """
 import json
 import os
-import shutil
-import socket
-import signal
-import subprocess
 import sys
 import tempfile
 import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from atspi_session import SKIPPED, Session, missing_prerequisites, read_table, run_probe  # noqa: E402
 from e2e_support import isolated_env, write  # noqa: E402
 
-BUS_LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
-# Debian's pyatspi is a module of the system's python.
-SYSTEM_PYTHON = "/usr/bin/python3"
-SKIPPED = 77
 FOLDER_COLUMNS = ["Full Path", "level", "Total Size", "% of parent", "Total Dirs", "Total Files", "Root Size",
                   "Root Dirs", "Root Files", "Date"]
 FILE_COLUMNS = ["Filename", "Path", "Size", "Created", "Modified"]
@@ -34,144 +27,31 @@ MIB = 1048576
 MODIFIED = (2021, 3, 4, 5, 6, 7)
 
 
-def missing_prerequisites():
-    missing = [tool for tool in ("Xvfb", "dbus-run-session") if not shutil.which(tool)]
-    if not os.access(BUS_LAUNCHER, os.X_OK):
-        missing.append(BUS_LAUNCHER)
-    if not os.access(SYSTEM_PYTHON, os.X_OK) or subprocess.run(
-            [SYSTEM_PYTHON, "-c", "import pyatspi"], capture_output=True).returncode != 0:
-        missing.append("pyatspi of " + SYSTEM_PYTHON)
-    return missing
-
-
-# ---- inside the private session bus ----------------------------------------
-
-def wait_for(what, condition, seconds, process=None):
-    """Polls until condition() gives something true; fails naming what, and
-    at once when the process watched has ended."""
-    deadline = time.monotonic() + seconds
-    while True:
-        if process is not None and process.poll() is not None:
-            raise RuntimeError(f"the program ended (exit code {process.returncode}) before {what}")
-        try:
-            result = condition()
-        except Exception:  # the accessibility tree changes under us
-            result = None
-        if result:
-            return result
-        if time.monotonic() > deadline:
-            raise RuntimeError(f"gave up after {seconds} s waiting for {what}")
-        time.sleep(0.05)
-
-
-def start_display():
-    """Xvfb on a display number it picks itself; returns (process, display)."""
-    read_end, write_end = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1600x1000x24", "-nolisten", "tcp"],
-                            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    with os.fdopen(read_end) as pipe:
-        number = pipe.readline().strip()
-    if not number:
-        raise RuntimeError("Xvfb did not start")
-    # The number can come before the server takes connections: a program
-    # started at once then fails with "could not connect to display".
-    path = "/tmp/.X11-unix/X" + number
-
-    def accepts():
-        with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as probe_socket:
-            try:
-                probe_socket.connect(path)
-                return True
-            except OSError:
-                return False
-    wait_for("the display " + number + " to take connections", accepts, 20, xvfb)
-    return xvfb, ":" + number
-
-
-def find_all(node, predicate, found=None):
-    found = [] if found is None else found
-    try:
-        if predicate(node):
-            found.append(node)
-        for i in range(node.childCount):
-            find_all(node.getChildAtIndex(i), predicate, found)
-    except Exception:
-        pass
-    return found
-
-
-def read_table(table):
-    cells = table.queryTable()
-    return {
-        "headers": [cells.getColumnHeader(c).name if cells.getColumnHeader(c) else None
-                    for c in range(cells.nColumns)],
-        "rows": [[cells.getAccessibleAt(r, c).name for c in range(cells.nColumns)] for r in range(cells.nRows)],
-    }
-
-
 def probe(tandrel, tree, log_path):
     """Runs the program and returns what its two lists read."""
     import pyatspi
 
-    processes = []
-    try:
-        xvfb, display = start_display()
-        processes.append(xvfb)
-        env = dict(os.environ, DISPLAY=display, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1")
-        env.pop("QT_QPA_PLATFORM", None)
-        env.pop("WAYLAND_DISPLAY", None)
-        processes.append(subprocess.Popen([BUS_LAUNCHER, "--launch-immediately"], env=env,
-                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-        wait_for("the accessibility bus", lambda: subprocess.run(
-            ["dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
-             "org.a11y.Bus.GetAddress"], capture_output=True).returncode == 0, 20)
-        with open(log_path, "wb") as log:
-            program = subprocess.Popen([tandrel, tree], env=env, stdout=log, stderr=subprocess.STDOUT)
-        processes.append(program)
-
-        desktop = pyatspi.Registry.getDesktop(0)
-        app = wait_for("the tandrel application on the accessibility bus", lambda: next(
-            (desktop.getChildAtIndex(i) for i in range(desktop.childCount)
-             if desktop.getChildAtIndex(i) and desktop.getChildAtIndex(i).name == "tandrel"), None), 30, program)
-
-        def table_with(columns):
-            """The list with these column captions; its header cells are
-            children of the table whether it has rows or not."""
-            return next((t for t in find_all(app, lambda n: n.getRoleName() == "table")
-                         if [t.getChildAtIndex(i).name for i in range(t.childCount)
-                             if t.getChildAtIndex(i).getRoleName() == "table column header"] == columns), None)
-
+    with Session([tandrel, tree], log_path) as session:
         def with_rows(columns, count):
-            table = table_with(columns)
+            table = session.table_with(columns)
             return table if table and table.queryTable().nRows >= count else None
 
         def page(menu_text, columns):
             """Shows a page through its File menu item and returns its list."""
-            item = wait_for(f"the menu item {menu_text!r}", lambda: next(iter(find_all(
-                app, lambda n: n.getRoleName() == "menu item" and n.name == menu_text)), None), 10, program)
-            actions = item.queryAction()
-            actions.doAction(next(i for i in range(actions.nActions) if actions.getName(i) in ("Press", "Click")))
-            table = wait_for(f"the list of {menu_text!r}", lambda: table_with(columns), 10, program)
-            wait_for(f"the list of {menu_text!r} to show",
-                     lambda: table.getState().contains(pyatspi.STATE_SHOWING), 10, program)
+            session.press(session.wait_for(f"the menu item {menu_text!r}",
+                                           lambda: session.named("menu item", menu_text), 10))
+            table = session.wait_for(f"the list of {menu_text!r}", lambda: session.table_with(columns), 10)
+            session.wait_for(f"the list of {menu_text!r} to show",
+                             lambda: table.getState().contains(pyatspi.STATE_SHOWING), 10)
             return table
 
         # The rows come at the end of the scan.
-        wait_for("the scan's folder statistics", lambda: with_rows(FOLDER_COLUMNS, 4), 30, program)
+        session.wait_for("the scan's folder statistics", lambda: with_rows(FOLDER_COLUMNS, 4), 30)
         result = {"folders": read_table(page("Directory Statistics", FOLDER_COLUMNS))}
         files = page("File Statistics", FILE_COLUMNS)
-        wait_for("the file statistics rows", lambda: files.queryTable().nRows >= 2, 10, program)
+        session.wait_for("the file statistics rows", lambda: files.queryTable().nRows >= 2, 10)
         result["files"] = read_table(files)
         return result
-    finally:
-        for process in reversed(processes):
-            process.send_signal(signal.SIGTERM)
-            try:
-                process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
 
 
 # ---- the test ----------------------------------------------------------------
@@ -200,15 +80,7 @@ class StatisticsListsThroughAtSpi(unittest.TestCase):
 
     def read_lists(self):
         log = os.path.join(self.base, "tandrel.log")
-        done = subprocess.run(["dbus-run-session", "--", SYSTEM_PYTHON, os.path.abspath(__file__), "--probe",
-                               TANDREL, self.tree, log], env=self.env, capture_output=True, text=True, timeout=90)
-        program_log = ""
-        if os.path.exists(log):
-            with open(log, errors="replace") as f:
-                program_log = f.read()
-        self.assertEqual(done.returncode, 0,
-                         f"the probe failed:\n{done.stderr[-3000:]}\n--- tandrel's output ---\n{program_log[-2000:]}")
-        return json.loads(done.stdout.strip().splitlines()[-1])
+        return run_probe(__file__, [TANDREL, self.tree, log], self.env, log)
 
     def test_statistics_cells_and_headers_read_as_shown(self):
         lists = self.read_lists()
