@@ -1,5 +1,6 @@
 """Helpers shared by the side-by-side benchmark scripts."""
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -31,8 +32,17 @@ def measure(cmd, env, runs, prepare=None, ok_codes=(0,)):
 
 
 def shared_script(name):
-    path = os.path.join(ROOT, "..", "shared", "bench", name)
-    return path if os.path.exists(path) else os.path.join(HERE, name)
+    """A script of ../shared/bench beside the checkout (or beside a parent of
+    it, for a worktree further down), else one of our own."""
+    folder = ROOT
+    while True:
+        path = os.path.join(folder, "..", "shared", "bench", name)
+        if os.path.exists(path):
+            return path
+        parent = os.path.dirname(folder)
+        if parent == folder:
+            return os.path.join(HERE, name)
+        folder = parent
 
 
 def ensure_tree(path, files):
@@ -48,3 +58,43 @@ def isolated_env(work):
         env[name] = os.path.join(work, name)
         os.makedirs(env[name], exist_ok=True)
     return env
+
+
+def last_line(text):
+    return text.strip().splitlines()[-1]
+
+
+def mutated_tree_pair():
+    """The 1.16-million-entry tree and its copy after a 1% mutation, built
+    once."""
+    tree = os.path.join(BENCH_DIR, "tree1m")
+    mutated = os.path.join(BENCH_DIR, "tree1m_mutated")
+    ensure_tree(tree, 1000000)
+    if not os.path.isdir(mutated):
+        partial = mutated + ".partial"
+        shutil.rmtree(partial, ignore_errors=True)
+        subprocess.run(["cp", "-a", "--sparse=always", tree, partial], check=True)
+        subprocess.run([sys.executable, shared_script("make_tree.py"), partial, "--mutate", "0.01", "--seed", "2"],
+                       check=True, stdout=subprocess.DEVNULL)
+        os.rename(partial, mutated)
+    return tree, mutated
+
+
+def snapshot_pair(cli, env, work):
+    """Snapshots of the tree before and after the mutation, both of the same
+    path (the mutated copy is swapped in for the second scan)."""
+    tree, mutated = mutated_tree_pair()
+    before = os.path.join(work, "before.snapshot")
+    after = os.path.join(work, "after.snapshot")
+    shutil.move(last_line(subprocess.run([cli, "scan", tree], env=env, check=True, capture_output=True,
+                                         text=True).stdout), before)
+    original = tree + ".original"
+    os.rename(tree, original)
+    os.rename(mutated, tree)
+    try:
+        shutil.move(last_line(subprocess.run([cli, "scan", tree], env=env, check=True, capture_output=True,
+                                             text=True).stdout), after)
+    finally:
+        os.rename(tree, mutated)
+        os.rename(original, tree)
+    return before, after

@@ -20,7 +20,7 @@ import subprocess
 import sys
 import tempfile
 
-from bench_common import BENCH_DIR, DEFAULT_CLI, ensure_tree, isolated_env, measure, shared_script
+from bench_common import BENCH_DIR, DEFAULT_CLI, isolated_env, last_line, measure, shared_script, snapshot_pair
 
 
 def flip_last_byte(path):
@@ -31,35 +31,8 @@ def flip_last_byte(path):
         f.write(bytes([last ^ 0xFF]))
 
 
-def last_line(text):
-    return text.strip().splitlines()[-1]
-
-
 def bench_snapshots(args, env, work):
-    tree = os.path.join(BENCH_DIR, "tree1m")
-    mutated = os.path.join(BENCH_DIR, "tree1m_mutated")
-    ensure_tree(tree, 1000000)
-    if not os.path.isdir(mutated):
-        partial = mutated + ".partial"
-        shutil.rmtree(partial, ignore_errors=True)
-        subprocess.run(["cp", "-a", "--sparse=always", tree, partial], check=True)
-        subprocess.run([sys.executable, shared_script("make_tree.py"), partial, "--mutate", "0.01", "--seed", "2"],
-                       check=True, stdout=subprocess.DEVNULL)
-        os.rename(partial, mutated)
-
-    before = os.path.join(work, "before.snapshot")
-    after = os.path.join(work, "after.snapshot")
-    shutil.move(last_line(subprocess.run([args.cli, "scan", tree], env=env, check=True, capture_output=True,
-                                         text=True).stdout), before)
-    original = tree + ".original"
-    os.rename(tree, original)
-    os.rename(mutated, tree)
-    try:
-        shutil.move(last_line(subprocess.run([args.cli, "scan", tree], env=env, check=True, capture_output=True,
-                                             text=True).stdout), after)
-    finally:
-        os.rename(tree, mutated)
-        os.rename(original, tree)
+    before, after = snapshot_pair(args.cli, env, work)
 
     load_before, _, _ = measure([args.cli, "summary", before, "--top", "0"], env, args.runs)
     load_after, _, _ = measure([args.cli, "summary", after, "--top", "0"], env, args.runs)

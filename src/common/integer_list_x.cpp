@@ -53,6 +53,20 @@ void TIntegerListX::Delete(int index) {
     Notify(item, TIntegerListXAction::Deleted);
 }
 
+void TIntegerListX::Permute(const std::vector<int>& order) {
+    if (order.size() != items_.size()) throw TandrelError("List permutation of the wrong length");
+    std::vector<int> items(items_.size());
+    std::vector<bool> taken(items_.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const int from = order[i];
+        if (from < 0 || from >= Count() || taken[static_cast<std::size_t>(from)])
+            throw TandrelError("List permutation out of bounds (" + std::to_string(from) + ")");
+        taken[static_cast<std::size_t>(from)] = true;
+        items[i] = items_[static_cast<std::size_t>(from)];
+    }
+    items_.swap(items);
+}
+
 void TIntegerListX::Clear() {
     if (!FOnChange) {
         items_.clear();

@@ -56,6 +56,9 @@ public:
     void SetItem(int index, int item);
     int operator[](int index) const { return GetItem(index); }
     void Exchange(int index1, int index2);
+    // Reorders: element i becomes the one that was at order[i]. order must
+    // hold every index once; anything else throws TandrelError.
+    void Permute(const std::vector<int>& order);
 
     // Sorts with compare(a, b) < 0 meaning a first. Equal elements keep their
     // order, and a comparison that is not a consistent order cannot make the

@@ -7,23 +7,19 @@
 
 namespace tandrel {
 
-namespace {
-
-// Lowers into a reused buffer: the filter runs once per row of lists with
-// millions of rows, and most texts are plain ASCII.
-std::string_view LowerInto(std::string& buffer, std::string_view text) {
-    bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+void AppendLowerCase(std::string& out, std::string_view text) {
+    // Most texts are plain ASCII: no code points to decode.
+    const bool ascii =
+        std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (!ascii) {
-        buffer = platform::LowerCase(text);
-        return buffer;
+        out += platform::LowerCase(text);
+        return;
     }
-    buffer.assign(text);
-    for (char& c : buffer)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-    return buffer;
+    const std::size_t start = out.size();
+    out.append(text);
+    for (std::size_t i = start; i < out.size(); ++i)
+        if (out[i] >= 'A' && out[i] <= 'Z') out[i] = static_cast<char>(out[i] + ('a' - 'A'));
 }
-
-}  // namespace
 
 TextFilter PrepareTextFilter(const std::vector<std::string>& words) {
     TextFilter filter;
@@ -42,12 +38,47 @@ TextFilter PrepareTextFilter(const std::vector<std::string>& words) {
 
 bool MatchesTextFilter(const TextFilter& filter, std::string_view text) {
     if (filter.MatchesEverything()) return true;
+    // Reused: the filter runs once per row of lists with millions of rows.
     thread_local std::string buffer;
-    std::string_view lowered = LowerInto(buffer, text);
+    buffer.clear();
+    AppendLowerCase(buffer, text);
+    return MatchesLoweredText(filter, buffer);
+}
+
+bool MatchesLoweredText(const TextFilter& filter, std::string_view lowered) {
     for (const std::string& word : filter.excluded)
         if (lowered.find(word) != std::string_view::npos) return false;
     for (const std::string& word : filter.required)
         if (lowered.find(word) == std::string_view::npos) return false;
+    return true;
+}
+
+PrefixedTextFilter::PrefixedTextFilter(const TextFilter& filter)
+    : filter_(filter), requiredInPrefix_(filter.required.size()) {
+    for (const auto* words : {&filter.required, &filter.excluded})
+        for (const std::string& word : *words) longestWord_ = std::max(longestWord_, word.size());
+}
+
+void PrefixedTextFilter::SetPrefix(std::string_view loweredPrefix) {
+    excludedInPrefix_ = false;
+    for (const std::string& word : filter_.excluded)
+        if (loweredPrefix.find(word) != std::string_view::npos) excludedInPrefix_ = true;
+    for (std::size_t i = 0; i < filter_.required.size(); ++i)
+        requiredInPrefix_[i] = loweredPrefix.find(filter_.required[i]) != std::string_view::npos;
+    // A word that starts in the prefix and ends in the suffix starts within
+    // its last (longest word - 1) characters.
+    seamLength_ = std::min(loweredPrefix.size(), longestWord_ > 0 ? longestWord_ - 1 : 0);
+    window_.assign(loweredPrefix.substr(loweredPrefix.size() - seamLength_));
+}
+
+bool PrefixedTextFilter::Matches(std::string_view loweredSuffix) {
+    if (excludedInPrefix_) return false;
+    window_.resize(seamLength_);
+    window_.append(loweredSuffix);
+    for (const std::string& word : filter_.excluded)
+        if (window_.find(word) != std::string::npos) return false;
+    for (std::size_t i = 0; i < filter_.required.size(); ++i)
+        if (!requiredInPrefix_[i] && window_.find(filter_.required[i]) == std::string::npos) return false;
     return true;
 }
 

@@ -87,7 +87,7 @@ TFolderRowLists FilterFolderRows(TSnapshotComparison& comparison, const TCompari
             (kind == TFolderRowKind::Identical && show.identical) || (kind == TFolderRowKind::New && show.added) ||
             (kind == TFolderRowKind::Deleted && show.deleted) || (kind == TFolderRowKind::Updated && show.updated);
         if (!shown) continue;
-        if (!filter.MatchesEverything() && !MatchesTextFilter(filter, platform::LowerCase(row.Path))) continue;
+        if (!filter.MatchesEverything() && !MatchesTextFilter(filter, row.Path)) continue;
         lists.all.push_back(p);
         if (kind == TFolderRowKind::New) lists.added.push_back(p);
         if (kind == TFolderRowKind::Deleted) lists.deleted.push_back(p);
@@ -100,6 +100,13 @@ TFileRowLists FilterFileRows(TSnapshotComparison& comparison, const TComparisonS
                              std::string_view filterText) {
     const TextFilter filter = FilterOf(filterText);
     TFileRowLists lists;
+    // The rows of one folder pair come together: the two paths are built,
+    // lowered and searched once per pair, not once per row.
+    PrefixedTextFilter matcher(filter);
+    std::string lowered;
+    const TDirectoryEntry* leftFolder = nullptr;
+    const TDirectoryEntry* rightFolder = nullptr;
+    bool pathsSet = false;
     const int count = comparison.MergedFiles.Count();
     for (int p = 0; p < count; ++p) {
         const TMergedFileEntry& row = *comparison.MergedFiles[static_cast<std::size_t>(p)];
@@ -109,10 +116,23 @@ TFileRowLists FilterFileRows(TSnapshotComparison& comparison, const TComparisonS
             (row.Status == MergedFile_Updated && show.updated);
         if (!shown) continue;
         if (!filter.MatchesEverything()) {
-            std::string text =
-                row.GetFileParentPath_Left() + " " + row.GetFileParentPath_Right() + " " + row.FileName + " ";
-            if (row.Status == MergedFile_Moved && row.ReferenceFile) text += row.ReferenceFile->FileName;
-            if (!MatchesTextFilter(filter, platform::LowerCase(text))) continue;
+            const TDirectoryEntry* left = row.FileLeft ? row.FileLeft->OwnerFolder : nullptr;
+            const TDirectoryEntry* right = row.FileRight ? row.FileRight->OwnerFolder : nullptr;
+            if (!pathsSet || left != leftFolder || right != rightFolder) {
+                leftFolder = left, rightFolder = right, pathsSet = true;
+                lowered.clear();
+                AppendLowerCase(lowered, row.GetFileParentPath_Left());
+                lowered += ' ';
+                AppendLowerCase(lowered, row.GetFileParentPath_Right());
+                lowered += ' ';
+                matcher.SetPrefix(lowered);
+            }
+            lowered.clear();
+            AppendLowerCase(lowered, row.FileName);
+            lowered += ' ';
+            if (row.Status == MergedFile_Moved && row.ReferenceFile)
+                AppendLowerCase(lowered, row.ReferenceFile->FileName);
+            if (!matcher.Matches(lowered)) continue;
         }
         lists.all.push_back(p);
         switch (row.Status) {

@@ -61,6 +61,12 @@ TEST(TIntegerListX, AccessorsCheckTheirIndex) {
     EXPECT_THROW(list.SetItem(-1, 0), TandrelError);
     EXPECT_THROW(list.Delete(3), TandrelError);
     EXPECT_EQ((std::vector<int>{4, 8, 15}), Elements(list));
+    // A permutation must name every index once; a bad one changes nothing.
+    list.Permute({2, 0, 1});
+    EXPECT_EQ((std::vector<int>{15, 4, 8}), Elements(list));
+    for (const std::vector<int>& bad : {std::vector<int>{0, 1}, {0, 0, 1}, {0, 1, 3}, {-1, 0, 1}})
+        EXPECT_THROW(list.Permute(bad), TandrelError);
+    EXPECT_EQ((std::vector<int>{15, 4, 8}), Elements(list));
 }
 
 TEST(TIntegerListX, StreamRoundTripSetsLoadingWhileReading) {

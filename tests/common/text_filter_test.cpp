@@ -40,5 +40,24 @@ TEST(MatchesTextFilter, PreparedFilterKeepsWordsLoweredAndTrimmed) {
     EXPECT_TRUE(PrepareTextFilter({"-", " "}).MatchesEverything());
 }
 
+// Against the plain match of the whole text, with words inside the prefix,
+// inside the suffix and across the seam.
+TEST(PrefixedTextFilter, MatchesAsTheWholeTextWould) {
+    const std::vector<std::vector<std::string>> filters = {
+        {"report"}, {"-old"}, {"docs", "report"}, {"s/rep"}, {"-s/rep"}, {"\"a b\""}, {"b/c"}, {"-"}};
+    const std::vector<std::string> prefixes = {"", "/home/docs/", "/home/old/", "/a/b", "/x/s"};
+    const std::vector<std::string> suffixes = {"", "report.txt", "/report", "rep", "c.txt", " b.txt", "old"};
+    for (const auto& words : filters) {
+        const TextFilter filter = PrepareTextFilter(words);
+        PrefixedTextFilter matcher(filter);
+        for (const std::string& prefix : prefixes) {
+            matcher.SetPrefix(prefix);
+            for (const std::string& suffix : suffixes)
+                EXPECT_EQ(MatchesLoweredText(filter, prefix + suffix), matcher.Matches(suffix))
+                    << words.front() << " | " << prefix << " | " << suffix;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tandrel

@@ -626,11 +626,25 @@ void TFormCompareDirectories::Refilter() {
     lx_.SaveSelectionEx();
     lx_.Clear();
     std::int64_t total = 0;
-    std::string text;
+    // The rows of one folder come together: its path is lowered and searched
+    // once.
+    PrefixedTextFilter matcher(words);
+    std::string lowered;
+    const std::string* path = nullptr;
     for (const auto& entry : entries_) {
         if (!StatusShown(entry->Status(), boxes)) continue;
-        text.assign(entry->Path).append(" ").append(entry->FileName);
-        if (!MatchesTextFilter(words, text)) continue;
+        if (!words.MatchesEverything()) {
+            if (!path || *path != entry->Path) {
+                path = &entry->Path;
+                lowered.clear();
+                AppendLowerCase(lowered, entry->Path);
+                lowered += ' ';
+                matcher.SetPrefix(lowered);
+            }
+            lowered.clear();
+            AppendLowerCase(lowered, entry->FileName);
+            if (!matcher.Matches(lowered)) continue;
+        }
         lx_.LvItems.push_back(entry.get());
         total += entry->Size;
     }

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <unordered_map>
 
 #include "common/compare.h"
 #include "common/date_time.h"
@@ -38,6 +39,22 @@
 namespace tandrel {
 
 namespace {
+
+// The rank of each sort key in byte order, equal keys sharing a rank.
+std::vector<int> CollationRanks(const std::vector<std::string>& keys) {
+    std::vector<int> order(keys.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(),
+              [&](int a, int b) { return keys[static_cast<std::size_t>(a)] < keys[static_cast<std::size_t>(b)]; });
+    std::vector<int> ranks(keys.size());
+    int rank = 0;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const auto slot = static_cast<std::size_t>(order[i]);
+        if (i > 0 && keys[slot] != keys[static_cast<std::size_t>(order[i - 1])]) ++rank;
+        ranks[slot] = rank;
+    }
+    return ranks;
+}
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
@@ -600,7 +617,20 @@ void TFormCompareSnapshots::SortList(const ListInfo& info) {
     const QString caption = lv.ClickedCaption();
     const bool numeric = NumericCaption(caption);
     const bool leftSide = info.kind == Kind::DeletedFiles || info.kind == Kind::DeletedFolders;
-    std::vector<std::string> texts(numeric ? 0 : static_cast<std::size_t>(count));
+    // The column is looked up once, not once per row.
+    enum class Number { LeftSize, RightSize, Size, LeftDate, RightDate, Date, Difference };
+    const Number what = caption == "Left size"    ? Number::LeftSize
+                        : caption == "Right size" ? Number::RightSize
+                        : caption == "Size"       ? Number::Size
+                        : caption == "Left date"  ? Number::LeftDate
+                        : caption == "Right date" ? Number::RightDate
+                        : caption == "Date"       ? Number::Date
+                                                  : Number::Difference;
+    // Text columns sort by rank: a path shared by the rows of one folder is
+    // collated once, not once per row.
+    std::vector<int> slotOfRow(numeric ? 0 : static_cast<std::size_t>(count));
+    std::vector<std::string> slotKeys;
+    std::unordered_map<const TDirectoryEntry*, int> slotOfFolder;
     std::vector<double> numbers(numeric ? static_cast<std::size_t>(count) : 0);
     // File names break ties of the path columns, except in the mixed list.
     const bool nameTie = !numeric && info.files && info.kind != Kind::AllFiles;
@@ -615,34 +645,52 @@ void TFormCompareSnapshots::SortList(const ListInfo& info) {
             sizeLeft = r.SizeLeft, sizeRight = r.SizeRight, dateLeft = r.DateMLeft, dateRight = r.DateMRight;
             if (!numeric) {
                 const TMergedFileEntry& keyRow = caption == "Left Filename" && r.ReferenceFile ? *r.ReferenceFile : r;
-                texts[k] = platform::CollateSortKey(keyRow.GetFileParentPathX2());
+                const TFileEntry* file = keyRow.FileLeft ? keyRow.FileLeft : keyRow.FileRight;
+                const TDirectoryEntry* folder = file ? file->OwnerFolder : nullptr;
+                const auto [slot, added] = slotOfFolder.try_emplace(folder, static_cast<int>(slotKeys.size()));
+                if (added) slotKeys.push_back(platform::CollateSortKey(keyRow.GetFileParentPathX2()));
+                slotOfRow[k] = slot->second;
                 if (nameTie) names[k] = platform::CollateSortKey(keyRow.FileName);
             }
         } else {
             const TMergedFolderEntry& r = *comparison_.MergedFolders[p];
             sizeLeft = r.SizeLeft, sizeRight = r.SizeRight, dateLeft = r.DateMLeft, dateRight = r.DateMRight;
-            if (!numeric)
-                texts[k] = platform::CollateSortKey(
-                    caption == "Left Path" && r.ReferenceFolder ? r.ReferenceFolder->Path : r.Path);
+            if (!numeric) {
+                slotOfRow[k] = static_cast<int>(slotKeys.size());
+                slotKeys.push_back(platform::CollateSortKey(
+                    caption == "Left Path" && r.ReferenceFolder ? r.ReferenceFolder->Path : r.Path));
+            }
         }
         if (!numeric) continue;
-        double value = 0;
-        if (caption == "Left size")
-            value = static_cast<double>(sizeLeft);
-        else if (caption == "Right size")
-            value = static_cast<double>(sizeRight);
-        else if (caption == "Size")
-            value = static_cast<double>(leftSide ? sizeLeft : sizeRight);
-        else if (caption == "Left date")
-            value = dateLeft;
-        else if (caption == "Right date")
-            value = dateRight;
-        else if (caption == "Date")
-            value = leftSide ? dateLeft : dateRight;
-        else
-            value = static_cast<double>(sizeRight - sizeLeft);
+        double value;
+        switch (what) {
+            case Number::LeftSize:
+                value = static_cast<double>(sizeLeft);
+                break;
+            case Number::RightSize:
+                value = static_cast<double>(sizeRight);
+                break;
+            case Number::Size:
+                value = static_cast<double>(leftSide ? sizeLeft : sizeRight);
+                break;
+            case Number::LeftDate:
+                value = dateLeft;
+                break;
+            case Number::RightDate:
+                value = dateRight;
+                break;
+            case Number::Date:
+                value = leftSide ? dateLeft : dateRight;
+                break;
+            default:
+                value = static_cast<double>(sizeRight - sizeLeft);
+                break;
+        }
         numbers[k] = value;
     }
+    const std::vector<int> rankOfSlot = CollationRanks(slotKeys);
+    std::vector<int> ranks(slotOfRow.size());
+    for (std::size_t k = 0; k < slotOfRow.size(); ++k) ranks[k] = rankOfSlot[static_cast<std::size_t>(slotOfRow[k])];
     std::vector<int> order(static_cast<std::size_t>(count));
     std::iota(order.begin(), order.end(), 0);
     const bool inverse = lv.FlagInverseSort;
@@ -652,16 +700,12 @@ void TFormCompareSnapshots::SortList(const ListInfo& info) {
         if (numeric) {
             c = numbers[ka] > numbers[kb] ? -1 : numbers[ka] < numbers[kb] ? 1 : 0;  // descending by nature
         } else {
-            c = texts[ka].compare(texts[kb]);
+            c = ranks[ka] < ranks[kb] ? -1 : ranks[ka] > ranks[kb] ? 1 : 0;
             if (c == 0 && nameTie) c = names[ka].compare(names[kb]);
         }
         return (inverse ? -c : c) < 0;
     });
-    std::vector<int> items;
-    items.reserve(order.size());
-    for (int i : order) items.push_back(lv.LvItems[i]);
-    lv.LvItems.Clear();
-    for (int p : items) lv.LvItems.Add(p);
+    lv.LvItems.Permute(order);
 }
 
 // ---- rows and commands ----
