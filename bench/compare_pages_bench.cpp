@@ -25,6 +25,8 @@
 #include "common/app_folders.h"
 #include "common/text_file.h"
 #include "compare/compare_cache.h"
+#include "compare/snapshot_compare.h"
+#include "compare/snapshot_compare_report.h"
 #include "gui/compare/dir_compare_page.h"
 #include "gui/compare/snapshot_compare_page.h"
 #include "gui/shell/main_window.h"
@@ -52,6 +54,7 @@ public:
         clock_.start();
         ticker_.start();
     }
+    double Seconds() const { return clock_.elapsed() / 1000.0; }
     double SinceTickMs() const { return sinceTick_.nsecsElapsed() / 1e6; }
     // The longest stall so far, then starts a new measure.
     double TakeLongestMs() {
@@ -138,6 +141,15 @@ void BenchSnapshotPage(tandrel::TFormMain& window, const std::string& before, co
     ui.ed_Filter->setText("report");
     const double wordMs = TimeMs([&] { page.TimerFilterTimer(); });
     std::printf("  filter word \"report\": %.0f ms (%d file rows)\n", wordMs, ui.lvFiles->ItemsCount());
+    tandrel::TComparisonShow all;
+    all.identical = true;
+    const double rowsMs = TimeMs([&] { tandrel::FilterFileRows(tandrel::CurrentSnapshotComparison(), all, "report"); });
+    std::printf("    of which choosing the file rows %.0f ms\n", rowsMs);
+    if (std::getenv("TANDREL_BENCH_FILTER_LOOP")) {
+        for (int i = 0; i < 20; ++i) tandrel::FilterFileRows(tandrel::CurrentSnapshotComparison(), all, "report");
+        std::printf("    unfiltered %.0f ms\n",
+                    TimeMs([&] { tandrel::FilterFileRows(tandrel::CurrentSnapshotComparison(), all, ""); }));
+    }
     ui.ed_Filter->setText("");
     page.TimerFilterTimer();
     const double identicalOffMs = TimeMs([&] { ui.cbShowIdentical->click(); });
@@ -156,10 +168,12 @@ void BenchDirectoryPage(tandrel::TFormMain& window, const std::string& left, con
     double listFillMs = 0, compareFillMs = 0, scanStallMs = 0, compareStallMs = 0;
     QObject::connect(&page, &tandrel::TFormCompareDirectories::ScanFinished, [&] {
         listFillMs = stalls.SinceTickMs();
+        if (std::getenv("TANDREL_BENCH_STALLS")) std::printf("    listing shown at %.2f s\n", stalls.Seconds());
         scanStallMs = stalls.TakeLongestMs();
     });
     QObject::connect(&page, &tandrel::TFormCompareDirectories::CompareFinished, [&] {
         compareFillMs = stalls.SinceTickMs();
+        if (std::getenv("TANDREL_BENCH_STALLS")) std::printf("    comparison shown at %.2f s\n", stalls.Seconds());
         compareStallMs = stalls.TakeLongestMs();
         done = true;
     });

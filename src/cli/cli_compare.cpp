@@ -140,6 +140,7 @@ TFileEntryCompareList ListAndCompare(ScanModel& model, const DirCompareOptions& 
         }
         job.Feed(batch);
     };
+    scan.KeepFiles = false;
     // The cache is read on the other core while the listing waits on the
     // file system.
     std::thread cacheLoader([] { ComparisonCache().Load(); });

@@ -1,6 +1,7 @@
 #include "compare/snapshot_compare_report.h"
 
 #include <cstdlib>
+#include <unordered_map>
 
 #include "common/date_time.h"
 #include "common/files.h"
@@ -100,8 +101,15 @@ TFileRowLists FilterFileRows(TSnapshotComparison& comparison, const TComparisonS
                              std::string_view filterText) {
     const TextFilter filter = FilterOf(filterText);
     TFileRowLists lists;
-    // The rows of one folder pair come together: the two paths are built,
-    // lowered and searched once per pair, not once per row.
+    // The rows of one folder pair mostly come together: the pair's two paths
+    // are searched once per run of rows, and each folder's path is built and
+    // lowered once.
+    std::unordered_map<const TDirectoryEntry*, std::string> loweredPaths;
+    auto LoweredPathOf = [&](const TDirectoryEntry* folder) -> const std::string& {
+        auto [slot, added] = loweredPaths.try_emplace(folder);
+        if (added && folder) AppendLowerCase(slot->second, folder->CalcPath());
+        return slot->second;
+    };
     PrefixedTextFilter matcher(filter);
     std::string lowered;
     const TDirectoryEntry* leftFolder = nullptr;
@@ -121,9 +129,9 @@ TFileRowLists FilterFileRows(TSnapshotComparison& comparison, const TComparisonS
             if (!pathsSet || left != leftFolder || right != rightFolder) {
                 leftFolder = left, rightFolder = right, pathsSet = true;
                 lowered.clear();
-                AppendLowerCase(lowered, row.GetFileParentPath_Left());
+                lowered += LoweredPathOf(left);
                 lowered += ' ';
-                AppendLowerCase(lowered, row.GetFileParentPath_Right());
+                lowered += LoweredPathOf(right);
                 lowered += ' ';
                 matcher.SetPrefix(lowered);
             }

@@ -49,7 +49,10 @@ void TThreadScanX::Execute() {
     } catch (const std::exception& e) {
         Fail(ErrorPrefix() + e.what());
     }
-    tempFilesAr = std::move(scan.tempFilesAr);
+    if (KeepFiles)
+        tempFilesAr = std::move(scan.tempFilesAr);
+    else
+        scan.tempFilesAr.clear();
     rootStatistics = scan.rootStatistics;
 }
 

@@ -26,8 +26,12 @@ public:
     // and once more at the end, so the files can be used while the listing
     // goes on.
     std::function<void(const TFileTypeList& files, std::size_t from)> OnFilesListed;
+    // False when OnFilesListed takes all it needs: the worker then frees the
+    // list itself, so a million files are not freed on the reader's thread.
+    bool KeepFiles = true;
 
-    // Read these after threadRunning went false. A scan stopped on an error
+    // Read these after threadRunning went false (tempFilesAr stays empty
+    // without KeepFiles). A scan stopped on an error
     // (not a cancel) keeps what was found.
     TFileTypeList tempFilesAr;
     TRootStatistics rootStatistics;

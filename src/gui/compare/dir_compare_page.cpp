@@ -469,7 +469,10 @@ void TFormCompareDirectories::btnScanSourceClick() {
 
     OpenWait(true);
     lx_.Clear();
+    // The last run's rows are freed on the worker, not here.
+    auto previous = std::make_shared<TFileEntryCompareList>(std::move(entries_));
     entries_.clear();
+    listed_.clear();
     SetWorking(true);
     model_.CancelOperation = false;
     bDeleteFromDisk->hide();
@@ -481,6 +484,13 @@ void TFormCompareDirectories::btnScanSourceClick() {
     scanJob_->Init(scannedDirectoryLEFT, flagScanSubdirectories, S(edCompareFilter->text()),
                    S(edCompareFilter_Exclude->text()), minSize, 0,
                    [this](const std::string& dir) { model_.ProgressText.SetText(dir); });
+    // The rows are made on the worker as the folders are listed: the window
+    // only takes them over at the end.
+    scanJob_->OnFilesListed = [this, previous](const TFileTypeList& files, std::size_t from) {
+        previous->clear();
+        for (std::size_t i = from; i < files.size(); ++i) listed_.push_back(MakeCompareEntry(*files[i]));
+    };
+    scanJob_->KeepFiles = false;
     model_.ProgressText.SetText("Working...");
     scanJob_->Start();
     disconnect(poll_, nullptr, this, nullptr);
@@ -503,7 +513,7 @@ void TFormCompareDirectories::EndScan() {
         scanJob_->WaitFor();
         if (scanJob_->Failed() && !model_.AppClosing.load()) host_.AddErrorLine(scanJob_->ErrorText());
         if (!model_.CancelOperation.load() && !model_.AppClosing.load()) {
-            entries_ = MakeCompareEntries(scanJob_->tempFilesAr);
+            entries_ = std::move(listed_);
             std::int64_t total = 0;
             for (const auto& entry : entries_) total += entry->Size;
             host_.SetStatus2(nullptr, "Total files: " + FormatCount(static_cast<double>(entries_.size())) +
@@ -513,6 +523,7 @@ void TFormCompareDirectories::EndScan() {
         }
         scanJob_.reset();
     }
+    listed_.clear();
     lx_.LvItems.clear();
     for (const auto& entry : entries_) lx_.LvItems.push_back(entry.get());
     lx_.UpdateItemsCount();

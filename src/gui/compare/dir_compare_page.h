@@ -149,6 +149,8 @@ private:
     TViewHost& host_;
     ScanModel& model_;
     TFileEntryCompareList entries_;
+    // Rows made by the listing's worker; the window takes them when it ends.
+    TFileEntryCompareList listed_;
     TLvX<TFileEntryCompare> lx_;
     std::string scannedDirectoryLEFT, scannedDirectoryRIGHT;
     bool flagComparing = false;
