@@ -10,6 +10,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -104,11 +105,16 @@ TFormMultiRename::TFormMultiRename(TViewHost& host, QWidget* page) : QObject(hos
 }
 
 void TFormMultiRename::BuildWidgets(QWidget* page) {
-    FormPanel_MultiRename = new QWidget(page);
+    // Scrolled, so that the page's many controls never dictate the window's smallest size.
+    auto* scroll = new QScrollArea(page);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    FormPanel_MultiRename = new QWidget(scroll);
     FormPanel_MultiRename->setObjectName("FormPanel_MultiRename");
+    scroll->setWidget(FormPanel_MultiRename);
     auto* pageLayout = qobject_cast<QVBoxLayout*>(page->layout());
     if (!pageLayout) pageLayout = new QVBoxLayout(page);
-    pageLayout->addWidget(FormPanel_MultiRename, 1);
+    pageLayout->addWidget(scroll, 1);
     QWidget* panel = FormPanel_MultiRename;
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(0, 0, 0, 0);
