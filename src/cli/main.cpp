@@ -40,6 +40,12 @@ const char* const kUsage =
     "  compare-files A B\n"
     "        compare two files byte for byte; exit 0 identical, 1 different or\n"
     "        missing, 2 on an error\n"
+    "  rename FOLDER [--mask MASK] [--sort natural|alphabetic|date] [--yes]\n"
+    "        edit the names of the files in FOLDER in $VISUAL or $EDITOR (else vi),\n"
+    "        one per line; the changed lines are shown and, after a question\n"
+    "        (--yes: none), renamed. Nothing is renamed when a new name exists\n"
+    "        already or holds \"/\"; exit 0 done, 1 refused or not all renamed,\n"
+    "        2 on an error\n"
     "  --help\n"
     "        show this text\n"
     "\n"
@@ -72,6 +78,8 @@ int main(int argc, char** argv) {
         code = tandrel::cli::RunCompareDirs(args);
     else if (command == "compare-files")
         code = tandrel::cli::RunCompareFiles(args);
+    else if (command == "rename")
+        code = tandrel::cli::RunRename(args);
     else {
         std::fprintf(stderr, "Unknown command: %s\n\n%s", command.c_str(), kUsage);
         return 2;

@@ -12,7 +12,7 @@ import unittest
 import urllib.parse
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from e2e_support import isolated_env, write  # noqa: E402
+from e2e_support import isolated_env, read_bytes, write  # noqa: E402
 
 CLI = sys.argv.pop(1)
 
@@ -301,6 +301,88 @@ class CompareEndToEnd(unittest.TestCase):
         missing = run("compare-snapshots", os.path.join(self.left, "nope.snapshot"), self.left, env=self.env)
         self.assertEqual(missing.returncode, 2)
         self.assertIn("Snapshot not found", missing.stderr)
+
+
+
+# The scripted editor: replaces whole lines of the list it is given, as bytes
+# written in hex in EDITS (old=new, comma-separated), and logs its name.
+EDITOR_SCRIPT = r"""
+import os, sys
+edits = dict(pair.split("=") for pair in os.environ["EDITS"].split(",") if pair)
+edits = {bytes.fromhex(k): bytes.fromhex(v) for k, v in edits.items()}
+with open(sys.argv[2], "rb") as f:
+    lines = f.read().split(b"\n")
+with open(sys.argv[2], "wb") as f:
+    f.write(b"\n".join(edits.get(line, line) for line in lines))
+with open(os.environ["EDITOR_LOG"], "a") as f:
+    f.write(sys.argv[1] + "\n")
+"""
+
+
+class RenameEndToEnd(unittest.TestCase):
+    def setUp(self):
+        self.tmp = tempfile.TemporaryDirectory()
+        base = self.tmp.name
+        self.env = isolated_env(base)
+        self.folder = os.path.join(base, "names").encode()
+        self.names = [b"img1.jpg", b"img2.jpg", b"caf\xe9.txt", b"keep.txt"]
+        for name in self.names:
+            write(os.path.join(self.folder, name), name)
+        script = os.path.join(base, "editor.py")
+        with open(script, "w") as f:
+            f.write(EDITOR_SCRIPT)
+        self.log = os.path.join(base, "editor.log")
+        self.env.pop("VISUAL", None)
+        self.env.update(EDITOR=f"{sys.executable} {script} editor", EDITOR_LOG=self.log)
+
+    def tearDown(self):
+        self.tmp.cleanup()
+
+    def rename(self, edits, *options, answer=b""):
+        self.env["EDITS"] = ",".join(f"{old.hex()}={new.hex()}" for old, new in edits.items())
+        return subprocess.run([CLI, "rename", self.folder, *options], input=answer, capture_output=True,
+                              env=self.env, timeout=120)
+
+    def contents(self):
+        """Every file of the folder by name, with its content (its first name)."""
+        return {name: read_bytes(os.path.join(self.folder, name)) for name in os.listdir(self.folder)}
+
+    def test_edited_names_are_renamed_after_the_question(self):
+        edits = {b"img2.jpg": b"holiday 2.jpg", b"caf\xe9.txt": b"caf\xe9 menu.txt"}
+        declined = self.rename(edits, answer=b"n\n")
+        self.assertEqual(declined.returncode, 1)
+        self.assertIn(b"You are about to rename 2 Items", declined.stderr)
+        self.assertIn(self.folder + b"/ | img2.jpg -> holiday 2.jpg\n", declined.stdout)
+        self.assertEqual(self.contents(), {name: name for name in self.names})
+
+        done = self.rename(edits, answer=b"y\n")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn(self.folder + b"/ | caf\xe9.txt -> caf\xe9 menu.txt | [OK]\n", done.stdout)
+        self.assertIn(b"2 files processed", done.stdout)
+        want = {b"img1.jpg": b"img1.jpg", b"holiday 2.jpg": b"img2.jpg", b"caf\xe9 menu.txt": b"caf\xe9.txt",
+                b"keep.txt": b"keep.txt"}
+        self.assertEqual(self.contents(), want)
+
+        # $VISUAL comes before $EDITOR; an unchanged list renames nothing.
+        self.env["VISUAL"] = self.env["EDITOR"].replace(" editor", " visual")
+        unchanged = self.rename({}, "--yes")
+        self.assertEqual(unchanged.returncode, 0, unchanged.stderr)
+        self.assertIn(b"Nothing to rename", unchanged.stdout)
+        with open(self.log) as f:
+            self.assertEqual(f.read().split(), ["editor", "editor", "visual"])
+
+    def test_unsafe_edits_rename_nothing(self):
+        for edits, message in [({b"img1.jpg": b"img2.jpg", b"img2.jpg": b"img1.jpg"}, b"img1.jpg exists already"),
+                               ({b"img1.jpg": b"a.jpg", b"img2.jpg": b"../b.jpg"}, b'cannot hold "/"'),
+                               ({b"keep.txt": b"keep.txt\nextra.txt"}, b"same number of Items")]:
+            with self.subTest(edits=edits):
+                refused = self.rename(edits, "--yes")
+                self.assertEqual(refused.returncode, 1)
+                self.assertIn(message, refused.stderr)
+                self.assertEqual(self.contents(), {name: name for name in self.names})
+        self.assertEqual(self.rename({}, "--sort", "sideways").returncode, 2)
+        self.assertEqual(subprocess.run([CLI, "rename", self.folder + b"/nope"], capture_output=True,
+                                        env=self.env).returncode, 2)
 
 
 if __name__ == "__main__":

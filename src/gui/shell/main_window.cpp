@@ -50,6 +50,7 @@
 #include "gui/shell/thread_icons.h"
 #include "gui/shell/window_messages.h"
 #include "gui/tools/compare_files_page.h"
+#include "gui/tools/multi_rename_page.h"
 #include "gui/widgets/caption_panel.h"
 #include "gui/widgets/list_view_ex.h"
 #include "gui/widgets/elided_label.h"
@@ -192,6 +193,7 @@ void TFormMain::CreatePages() {
     CreateOverviewPage();
     ConnectScanViews();
     FormCompareFiles = new TFormCompareFiles(*this, tsCompareFiles);
+    FormMultiRename = new TFormMultiRename(*this, tsMultipleRename);
     FormCompareSnapshots = new TFormCompareSnapshots(*this, tsCompareSnapshots);
     connect(FormCompareSnapshots, &TFormCompareSnapshots::SelectVolumesRequested, this,
             [this](QObject* sender) { bTreeMap_GENERIC_SelectVolumesClick(sender); });
@@ -439,8 +441,6 @@ void TFormMain::CreateSettingsCache() {
     edit("edDuplicatesPathList", "");
     edit("edCompareFilter", "*.*");
     edit("edEditorFilename", "");
-    edit("edRenameFilter", "*.*");
-    edit("edRenameDirectory", "");
     edit("edBrenixRCSPath", Q(PathJoin(platform::UserHomeFolder(), "backups/rcs/")));
     edit("edBrenixRCS_Extensions", "*.php; *.pas; *.dfm; *.dpr; *.cs; *.cpp; *.aspx; *.js; *.css; *.config; *.php");
     edit("edBrenixRCSFilter_exclude", "webwork;/lz");
@@ -1134,6 +1134,8 @@ void TFormMain::FormDestroy() {
     FormDiskTreeMap = nullptr;
     delete FormCompareFiles;
     FormCompareFiles = nullptr;
+    delete FormMultiRename;
+    FormMultiRename = nullptr;
     delete FormCompareSnapshots;
     FormCompareSnapshots = nullptr;
     delete FormCompareDirectories;

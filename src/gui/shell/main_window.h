@@ -40,6 +40,7 @@ class TFormDirectoryAnalysis;
 class TListViewEx;
 class TFormPleaseWait;
 class TFormCompareFiles;
+class TFormMultiRename;
 class TFormCompareSnapshots;
 class TFormCompareDirectories;
 class TScanRun;
@@ -166,6 +167,7 @@ public:
     TFormDiskTreeMap& TreemapView() { return *FormDiskTreeMap; }
     TFormDirectoryAnalysis& AnalysisView() { return *FormDirectoryAnalysis; }
     TFormCompareFiles& CompareFilesView() { return *FormCompareFiles; }
+    TFormMultiRename& MultiRenameView() { return *FormMultiRename; }
     TFormCompareSnapshots& CompareSnapshotsView() { return *FormCompareSnapshots; }
     TFormCompareDirectories& CompareDirectoriesView() { return *FormCompareDirectories; }
     TScanRun& ScanRun() { return *scanRun_; }
@@ -230,6 +232,7 @@ private:
     TFormDiskTreeMap* FormDiskTreeMap = nullptr;
     TFormDirectoryAnalysis* FormDirectoryAnalysis = nullptr;
     TFormCompareFiles* FormCompareFiles = nullptr;
+    TFormMultiRename* FormMultiRename = nullptr;
     TFormCompareSnapshots* FormCompareSnapshots = nullptr;
     TFormCompareDirectories* FormCompareDirectories = nullptr;
     TScanRun* scanRun_ = nullptr;
