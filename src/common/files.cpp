@@ -296,6 +296,7 @@ bool WriteFileReplacing(const std::string& file, const std::function<bool(platfo
     bool written = out.Open(temp, platform::File::Mode::CreateTruncate) && write(out) && (!options.sync || out.Sync());
     written = out.Close() && written;
     if (written && options.executable) written = platform::SetExecutable(temp);
+    if (written && !options.modeFrom.empty()) written = platform::CopyPermissions(options.modeFrom, temp);
     if (written && platform::ReplaceFile(temp, file)) return true;
     platform::DeleteFile(temp);
     return false;

@@ -28,6 +28,7 @@ bool ForceFileFolder(const std::string& file);
 struct ReplaceOptions {
     bool sync = false;        // on the disk before the rename
     bool executable = false;  // made executable before the rename
+    std::string modeFrom;     // when set, the permissions of this file are taken before the rename
 };
 // Writes the file under a hidden temporary name beside it, then renames it
 // over the target in one step: a reader sees
