@@ -28,14 +28,15 @@ bool ForceFileFolder(const std::string& file);
 struct ReplaceOptions {
     bool sync = false;        // on the disk before the rename
     bool executable = false;  // made executable before the rename
-    std::string modeFrom;     // when set, the permissions of this file are taken before the rename
 };
 // Writes the file under a hidden temporary name beside it, then renames it
 // over the target in one step: a reader sees
 // the old file or the new one, never part of one. write fills the open file.
 // False, with the target untouched and no temporary file left, on failure.
+// With permissionsFrom, the new file takes that file's permissions before
+// the rename.
 bool WriteFileReplacing(const std::string& file, const std::function<bool(platform::File&)>& write,
-                        ReplaceOptions options = {});
+                        ReplaceOptions options = {}, const std::string& permissionsFrom = {});
 // Writes and deletes a small probe file; never raises.
 bool IsFolderWritable(const std::string& folder);
 

@@ -133,4 +133,14 @@ std::vector<TCheckInRow> FilterCheckIns(const TStringList& resultLines, std::str
     return rows;
 }
 
+void TThreadCheckIns::Init(std::string repositoryPath, std::string extensions) {
+    repositoryPath_ = std::move(repositoryPath);
+    extensions_ = std::move(extensions);
+}
+
+void TThreadCheckIns::Execute() {
+    run = CheckRepository(stop_, repositoryPath_, extensions_,
+                          [this](const std::string& folder) { SetProgress(folder); });
+}
+
 }  // namespace tandrel

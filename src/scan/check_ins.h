@@ -11,6 +11,7 @@
 
 #include "common/stop_token.h"
 #include "common/types.h"
+#include "common/worker_thread.h"
 
 namespace tandrel {
 
@@ -59,5 +60,23 @@ struct TCheckInRow {
 // include terms a path must hold one of them; no path may hold an exclude term.
 std::vector<TCheckInRow> FilterCheckIns(const TStringList& resultLines, std::string_view include,
                                         std::string_view exclude);
+
+// Runs CheckRepository on a worker; the progress line shows the folder entered.
+class TThreadCheckIns : public TWorkerThread {
+public:
+    TThreadCheckIns(TStopToken& stop, TThreadStringList* progress) : TWorkerThread(progress), stop_(stop) {}
+    ~TThreadCheckIns() override { WaitFor(); }
+    void Init(std::string repositoryPath, std::string extensions);
+    // Read after threadRunning went false.
+    TCheckInsRun run;
+
+protected:
+    void Execute() override;
+    std::string ErrorPrefix() const override { return "Check failed: "; }
+
+private:
+    TStopToken& stop_;
+    std::string repositoryPath_, extensions_;
+};
 
 }  // namespace tandrel

@@ -216,7 +216,6 @@ TFixResult FixLineEnds(const std::string& file, bool removeReadOnly) {
     bool changed = false, completed = false, readFailed = false, stopped = false;
     ReplaceOptions options;
     options.sync = true;
-    options.modeFrom = target;
     const bool replaced = WriteFileReplacing(
         target,
         [&](platform::File& out) {
@@ -274,7 +273,7 @@ TFixResult FixLineEnds(const std::string& file, bool removeReadOnly) {
             // Nothing to change: the temporary copy is dropped, the file keeps its time.
             return changed;
         },
-        options);
+        options, target);
     if (replaced) {
         if (readOnly) platform::SetAttributesNormal(target);
         result.outcome = TFixOutcome::Fixed;
@@ -295,6 +294,37 @@ std::vector<TFixResult> FixUnixFormatFiles(const TStringList& files, bool remove
         results.push_back(FixLineEnds(UnescapeLineName(line), removeReadOnly));
     }
     return results;
+}
+
+void TThreadTextChecks::Init(TTextCheckJob kind, std::string folder, std::string masks, TStringList files,
+                             bool removeReadOnly, TTextCheckOptions options) {
+    job = kind;
+    folder_ = std::move(folder);
+    masks_ = std::move(masks);
+    files_ = std::move(files);
+    removeReadOnly_ = removeReadOnly;
+    options_ = std::move(options);
+}
+
+void TThreadTextChecks::Execute() {
+    options_.onFolder = [this](const std::string& folder) { SetProgress(folder); };
+    switch (job) {
+        case TTextCheckJob::FindUnixFormat:
+            found = FindUnixFormatFiles(stop_, folder_, masks_, options_);
+            break;
+        case TTextCheckJob::FindTabs:
+            found = FindFilesWithTab(stop_, folder_, masks_, options_);
+            break;
+        case TTextCheckJob::FixUnixFormat:
+            for (const std::string& line : files_) {
+                if (stop_.StopRequested()) break;
+                if (Trim(line).empty()) continue;
+                const std::string file = UnescapeLineName(line);
+                SetProgress(file);
+                fixes.push_back(FixLineEnds(file, removeReadOnly_));
+            }
+            break;
+    }
 }
 
 namespace test_hooks {

@@ -11,6 +11,7 @@
 
 #include "common/stop_token.h"
 #include "common/types.h"
+#include "common/worker_thread.h"
 
 namespace tandrel {
 
@@ -90,6 +91,34 @@ std::string FixResultText(const TFixResult& result);
 TFixResult FixLineEnds(const std::string& file, bool removeReadOnly);
 // FixLineEnds for every non-empty line of the list, in order.
 std::vector<TFixResult> FixUnixFormatFiles(const TStringList& files, bool removeReadOnly);
+
+// One of the three tools on a worker; the progress line shows the folder
+// entered, resp. the file being fixed.
+enum class TTextCheckJob { FindUnixFormat, FixUnixFormat, FindTabs };
+
+class TThreadTextChecks : public TWorkerThread {
+public:
+    TThreadTextChecks(TStopToken& stop, TThreadStringList* progress) : TWorkerThread(progress), stop_(stop) {}
+    ~TThreadTextChecks() override { WaitFor(); }
+    // folder and masks for the searches; files (the result lines) for the fix.
+    void Init(TTextCheckJob job, std::string folder, std::string masks, TStringList files, bool removeReadOnly,
+              TTextCheckOptions options = {});
+    // Read after threadRunning went false.
+    TTextCheckJob job = TTextCheckJob::FindUnixFormat;
+    TStringList found;              // the searches' result lines
+    std::vector<TFixResult> fixes;  // the fix's outcomes, in order
+
+protected:
+    void Execute() override;
+    std::string ErrorPrefix() const override { return "Check failed: "; }
+
+private:
+    TStopToken& stop_;
+    std::string folder_, masks_;
+    TStringList files_;
+    bool removeReadOnly_ = false;
+    TTextCheckOptions options_;
+};
 
 namespace test_hooks {
 // Called after each part written by FixLineEnds with the bytes written so
