@@ -42,6 +42,8 @@ class TFormPleaseWait;
 class TFormCompareFiles;
 class TFormCompareSnapshots;
 class TFormCompareDirectories;
+class TFormBrenixRCS;
+class TFormTextChecks;
 class TScanRun;
 class TSettingsPanel;
 class TSaveSnapshotPanel;
@@ -168,6 +170,8 @@ public:
     TFormCompareFiles& CompareFilesView() { return *FormCompareFiles; }
     TFormCompareSnapshots& CompareSnapshotsView() { return *FormCompareSnapshots; }
     TFormCompareDirectories& CompareDirectoriesView() { return *FormCompareDirectories; }
+    TFormBrenixRCS& BrenixRCSView() { return *FormBrenixRCS; }
+    TFormTextChecks& TextChecksView() { return *FormTextChecks; }
     TScanRun& ScanRun() { return *scanRun_; }
 
     // For tests only: the window's components.
@@ -232,6 +236,8 @@ private:
     TFormCompareFiles* FormCompareFiles = nullptr;
     TFormCompareSnapshots* FormCompareSnapshots = nullptr;
     TFormCompareDirectories* FormCompareDirectories = nullptr;
+    TFormBrenixRCS* FormBrenixRCS = nullptr;
+    TFormTextChecks* FormTextChecks = nullptr;
     TScanRun* scanRun_ = nullptr;
     bool destroyed_ = false;
     int exitCode_ = 0;
