@@ -66,7 +66,6 @@ TFormTextChecks::TFormTextChecks(TViewHost& host, QWidget* page)
     memoFilesWithTab = new QPlainTextEdit(box);
     named(memoFilesWithTab, "memoFilesWithTab", "Results");
     memoFilesWithTab->setLineWrapMode(QPlainTextEdit::NoWrap);
-    memoFilesWithTab->setMinimumHeight(140);
     layout->addWidget(memoFilesWithTab, 1);
 
     auto* pageLayout = qobject_cast<QVBoxLayout*>(page->layout());
