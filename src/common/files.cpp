@@ -281,7 +281,7 @@ bool CopyFileTime(const std::string& source, const std::string& target) {
 namespace tandrel {
 
 bool WriteFileReplacing(const std::string& file, const std::function<bool(platform::File&)>& write,
-                        ReplaceOptions options) {
+                        ReplaceOptions options, const std::string& permissionsFrom) {
     static std::atomic<unsigned> counter{0};
     const std::string folder = ExtractFilePath(file);
     std::string temp;
@@ -296,6 +296,7 @@ bool WriteFileReplacing(const std::string& file, const std::function<bool(platfo
     bool written = out.Open(temp, platform::File::Mode::CreateTruncate) && write(out) && (!options.sync || out.Sync());
     written = out.Close() && written;
     if (written && options.executable) written = platform::SetExecutable(temp);
+    if (written && !permissionsFrom.empty()) written = platform::CopyPermissions(permissionsFrom, temp);
     if (written && platform::ReplaceFile(temp, file)) return true;
     platform::DeleteFile(temp);
     return false;

@@ -33,8 +33,10 @@ struct ReplaceOptions {
 // over the target in one step: a reader sees
 // the old file or the new one, never part of one. write fills the open file.
 // False, with the target untouched and no temporary file left, on failure.
+// With permissionsFrom, the new file takes that file's permissions before
+// the rename.
 bool WriteFileReplacing(const std::string& file, const std::function<bool(platform::File&)>& write,
-                        ReplaceOptions options = {});
+                        ReplaceOptions options = {}, const std::string& permissionsFrom = {});
 // Writes and deletes a small probe file; never raises.
 bool IsFolderWritable(const std::string& folder);
 

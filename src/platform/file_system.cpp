@@ -139,6 +139,13 @@ bool SetExecutable(const std::string& path) {
     return true;
 }
 
+bool CopyPermissions(const std::string& source, const std::string& target) {
+    struct stat st;
+    if (!StatFollow(source, st)) return false;
+    if (chmod(target.c_str(), st.st_mode & 07777) != 0) return Fail(errno);
+    return true;
+}
+
 bool CreateFolder(const std::string& path) {
     if (mkdir(path.c_str(), 0777) != 0) return Fail(errno);
     return true;

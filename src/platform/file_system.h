@@ -88,6 +88,8 @@ bool SetLastWriteTime(const std::string& path, FileTime lastWriteTime);
 bool SetAttributesNormal(const std::string& path);
 // Lets whoever may read the file run it too (the owner always), as "chmod +x".
 bool SetExecutable(const std::string& path);
+// Gives the target the source's permission bits (links followed).
+bool CopyPermissions(const std::string& source, const std::string& target);
 
 bool CreateFolder(const std::string& path);
 // Creates the folder and every missing parent; true when it exists afterwards.

@@ -49,8 +49,10 @@
 #include "gui/shell/settings_store.h"
 #include "gui/shell/thread_icons.h"
 #include "gui/shell/window_messages.h"
+#include "gui/tools/check_ins_page.h"
 #include "gui/tools/compare_files_page.h"
 #include "gui/tools/multi_rename_page.h"
+#include "gui/tools/text_checks_page.h"
 #include "gui/widgets/caption_panel.h"
 #include "gui/widgets/list_view_ex.h"
 #include "gui/widgets/elided_label.h"
@@ -198,6 +200,8 @@ void TFormMain::CreatePages() {
     connect(FormCompareSnapshots, &TFormCompareSnapshots::SelectVolumesRequested, this,
             [this](QObject* sender) { bTreeMap_GENERIC_SelectVolumesClick(sender); });
     FormCompareDirectories = new TFormCompareDirectories(*this, tsCompareDirectories);
+    FormBrenixRCS = new TFormBrenixRCS(*this, tsBrenixRCS_Check);
+    FormTextChecks = new TFormTextChecks(*this, tsFileOperations);
 
     connect(pcMain, &QStackedWidget::currentChanged, this, [this] { pcMainChangeX(); });
     connect(pcTreeMapTreeSize, &QStackedWidget::currentChanged, this, [this] { pcMainChangeX(); });
@@ -284,8 +288,10 @@ void TFormMain::CreateActions() {
     ActionF5 = new QAction("Refresh", this);
     ActionF5->setObjectName("ActionF5");
     ActionF5->setShortcut(QKeySequence(Qt::Key_F5));
-    // F5 re-runs the pending check-ins check while its page is shown; that
-    // page's view connects to PageChanged and this action.
+    // F5 re-runs the pending check-ins check while its page is shown.
+    connect(ActionF5, &QAction::triggered, this, [this] {
+        if (IsPageVisible(tsBrenixRCS_Check)) FormBrenixRCS->bCheckRepositoryClick();
+    });
     addAction(ActionSelectAll);
     addAction(ActionDebug);
     addAction(ActionF5);
@@ -521,6 +527,7 @@ void TFormMain::CreateSettingsStore() {
                                             "edBrenixRCS_Extensions.Text",
                                             "edBrenixRCSFilter_exclude.Text",
                                             "edBrenixRCSFilter_include.Text",
+                                            "edBrenixRCSProgram.Text",
                                             "edTreemapDirectory.Text",
                                             "edDirectoryToAnalyze.Text",
                                             "edSnapshotsDirectory.Text",

@@ -43,6 +43,8 @@ class TFormCompareFiles;
 class TFormMultiRename;
 class TFormCompareSnapshots;
 class TFormCompareDirectories;
+class TFormBrenixRCS;
+class TFormTextChecks;
 class TScanRun;
 class TSettingsPanel;
 class TSaveSnapshotPanel;
@@ -170,6 +172,8 @@ public:
     TFormMultiRename& MultiRenameView() { return *FormMultiRename; }
     TFormCompareSnapshots& CompareSnapshotsView() { return *FormCompareSnapshots; }
     TFormCompareDirectories& CompareDirectoriesView() { return *FormCompareDirectories; }
+    TFormBrenixRCS& BrenixRCSView() { return *FormBrenixRCS; }
+    TFormTextChecks& TextChecksView() { return *FormTextChecks; }
     TScanRun& ScanRun() { return *scanRun_; }
 
     // For tests only: the window's components.
@@ -235,6 +239,8 @@ private:
     TFormMultiRename* FormMultiRename = nullptr;
     TFormCompareSnapshots* FormCompareSnapshots = nullptr;
     TFormCompareDirectories* FormCompareDirectories = nullptr;
+    TFormBrenixRCS* FormBrenixRCS = nullptr;
+    TFormTextChecks* FormTextChecks = nullptr;
     TScanRun* scanRun_ = nullptr;
     bool destroyed_ = false;
     int exitCode_ = 0;
