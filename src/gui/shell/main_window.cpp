@@ -1147,6 +1147,10 @@ void TFormMain::FormDestroy() {
     FormCompareSnapshots = nullptr;
     delete FormCompareDirectories;
     FormCompareDirectories = nullptr;
+    delete FormBrenixRCS;
+    FormBrenixRCS = nullptr;
+    delete FormTextChecks;
+    FormTextChecks = nullptr;
     SaveComparisonCache();
     DeleteTempSnapshots(model_);
     // The fetcher saw AppClosing: its loop ends within one idle poll and its
