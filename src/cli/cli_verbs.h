@@ -11,5 +11,6 @@ int RunSnapshots(const std::vector<std::string>& args);
 int RunCompareSnapshots(const std::vector<std::string>& args);
 int RunCompareDirs(const std::vector<std::string>& args);
 int RunCompareFiles(const std::vector<std::string>& args);
+int RunDuplicates(const std::vector<std::string>& args);
 
 }  // namespace tandrel::cli

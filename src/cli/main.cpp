@@ -40,6 +40,13 @@ const char* const kUsage =
     "  compare-files A B\n"
     "        compare two files byte for byte; exit 0 identical, 1 different or\n"
     "        missing, 2 on an error\n"
+    "  duplicates PATH[;PATH...] [--filter MASKS] [--exclude MASKS] [--min-size N]\n"
+    "             [--max-size N] [--no-subdirs] [--tsv]\n"
+    "        find files of identical content under the folders (\"-PATH\" excludes\n"
+    "        one; files below 1024 bytes are left out) and print each group: group\n"
+    "        number, size and path per file, groups apart, then the summary; with\n"
+    "        --tsv one line per file (group, size in bytes, path). Never deletes.\n"
+    "        Exit 0 when there are none, 1 when there are some, 2 on an error\n"
     "  --help\n"
     "        show this text\n"
     "\n"
@@ -72,6 +79,8 @@ int main(int argc, char** argv) {
         code = tandrel::cli::RunCompareDirs(args);
     else if (command == "compare-files")
         code = tandrel::cli::RunCompareFiles(args);
+    else if (command == "duplicates")
+        code = tandrel::cli::RunDuplicates(args);
     else {
         std::fprintf(stderr, "Unknown command: %s\n\n%s", command.c_str(), kUsage);
         return 2;
