@@ -168,8 +168,16 @@ void TCompareCache::StoreMany(const std::vector<TComparePairKeys>& pairs, TFileC
     }
     if (added.empty()) return;
     SortUnique(added);
-    list.keys = MergeKeys(std::move(list.keys), added);
     list.changed = true;
+    // A few keys go in one by one; a merge pays for a pass over the whole list.
+    if (added.size() * 64 < list.keys.size()) {
+        for (std::string& key : added) {
+            const std::size_t at = UpperBound(list.keys, key);
+            list.keys.insert(list.keys.begin() + static_cast<std::ptrdiff_t>(at), std::move(key));
+        }
+        return;
+    }
+    list.keys = MergeKeys(std::move(list.keys), added);
 }
 
 void TCompareCache::Load(const StatusFn& status) {

@@ -186,6 +186,9 @@ namespace test_hooks {
 // Replaces the content hash of the search (nullptr restores it), so a test
 // can make different files collide.
 void SetDuplicateHash(std::uint64_t (*hash)(const void* data, std::size_t size, std::uint64_t seed));
+// Buckets of up to this many files are compared side by side instead of
+// hashed to the end (0: never; negative restores the default).
+void SetDuplicateLockstepLimit(int files);
 }  // namespace test_hooks
 
 }  // namespace tandrel

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <memory>
 
 #include "common/date_time.h"
@@ -29,6 +30,10 @@ std::uint64_t XxHash(const void* data, std::size_t size, std::uint64_t seed) {
 }
 
 std::atomic<HashFn> hashFn{&XxHash};
+// Buckets up to this many files are compared all at once, block by block.
+constexpr int kLockstepLimit = 32;
+std::atomic<int> lockstepLimit{kLockstepLimit};
+constexpr std::size_t kLockstepChunk = 256 * 1024;
 
 constexpr std::size_t kFirstBlock = 64 * 1024;
 constexpr std::size_t kChunk = 1024 * 1024;
@@ -158,7 +163,12 @@ private:
         if (model_.StopRequested()) return false;
         for (const auto& byHead : SplitBy(run, readable, [](const Candidate& c) { return c.head; })) {
             if (byHead.size() < 2) continue;
-            // Two files are compared at once; more are hashed to the end first.
+            // A few files are compared together block by block, each read once;
+            // more are hashed to the end first.
+            if (size > head && static_cast<int>(byHead.size()) <= lockstepLimit.load()) {
+                if (!Lockstep(run, byHead, size)) return false;
+                continue;
+            }
             std::vector<std::vector<int>> buckets;
             if (byHead.size() == 2 || size <= head) {
                 buckets.push_back(byHead);
@@ -178,6 +188,64 @@ private:
                 if (bucket.size() >= 2 && !Confirm(run, bucket)) return false;
         }
         StoreVerdicts(run);
+        return true;
+    }
+
+    // Reads the files of the bucket side by side, from the start (equal first
+    // block hashes prove nothing), and splits them wherever a block differs
+    // from its part's first file's block.
+    bool Lockstep(std::vector<Candidate>& run, const std::vector<int>& bucket, std::int64_t size) {
+        std::vector<std::unique_ptr<platform::File>> files(bucket.size());
+        std::vector<std::vector<char>> blocks(bucket.size());
+        std::vector<std::vector<int>> parts;  // indices into bucket
+        std::vector<int> open;
+        for (std::size_t m = 0; m < bucket.size(); ++m) {
+            files[m] = std::make_unique<platform::File>();
+            if (files[m]->Open(run[bucket[m]].path, platform::File::Mode::Read)) {
+                open.push_back(static_cast<int>(m));
+                blocks[m].resize(kLockstepChunk);
+            } else {
+                run[bucket[m]].readable = false;
+            }
+        }
+        if (open.size() >= 2) parts.push_back(open);
+        std::int64_t done = 0;
+        while (!parts.empty() && done < size) {
+            if (model_.StopRequested() || !model_.WaitWhilePaused()) return false;
+            const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(size - done, kLockstepChunk));
+            std::vector<std::vector<int>> next;
+            for (const auto& part : parts) {
+                std::vector<int> readable;
+                for (int m : part) {
+                    std::size_t got = 0;
+                    while (got < want) {
+                        const std::int64_t n = files[m]->Read(blocks[m].data() + got, want - got);
+                        if (n <= 0) break;
+                        got += static_cast<std::size_t>(n);
+                    }
+                    if (got == want)
+                        readable.push_back(m);
+                    else
+                        run[bucket[m]].readable = false;
+                }
+                std::vector<std::vector<int>> split;
+                for (int m : readable) {
+                    auto same = std::find_if(split.begin(), split.end(), [&](const std::vector<int>& s) {
+                        return std::memcmp(blocks[s.front()].data(), blocks[m].data(), want) == 0;
+                    });
+                    if (same == split.end())
+                        split.push_back({m});
+                    else
+                        same->push_back(m);
+                }
+                for (auto& s : split)
+                    if (s.size() >= 2) next.push_back(std::move(s));
+            }
+            parts = std::move(next);
+            done += static_cast<std::int64_t>(want);
+        }
+        for (const auto& part : parts)
+            for (int m : part) run[bucket[m]].first = bucket[part.front()];
         return true;
     }
 
@@ -242,6 +310,7 @@ namespace test_hooks {
 void SetDuplicateHash(std::uint64_t (*hash)(const void* data, std::size_t size, std::uint64_t seed)) {
     hashFn = hash ? hash : &XxHash;
 }
+void SetDuplicateLockstepLimit(int files) { lockstepLimit = files < 0 ? kLockstepLimit : files; }
 }  // namespace test_hooks
 
 bool TDuplicateFinder::FindDuplicates() {

@@ -23,7 +23,10 @@ std::uint64_t CollidingHash(const void*, std::size_t, std::uint64_t) { return 42
 
 class DuplicateFinderTest : public ::testing::Test {
 protected:
-    void TearDown() override { test_hooks::SetDuplicateHash(nullptr); }
+    void TearDown() override {
+        test_hooks::SetDuplicateHash(nullptr);
+        test_hooks::SetDuplicateLockstepLimit(-1);
+    }
 
     // Collects the tree below dir with the finder's floor.
     void Collect(const std::string& root) {
@@ -184,14 +187,21 @@ TEST_F(DuplicateFinderTest, RandomTreesMatchThePlainWalk) {
         search.TakeScanResult(scan.tempFilesAr);
         ASSERT_TRUE(search.FindDuplicates());
         ExpectMatchesWalk(search, fresh);
-        // Every file hashed collides: still only equal files are grouped.
-        TCompareCache colliding{tree.Path("c2/i.ini"), tree.Path("c2/l.ini")};
-        TDuplicateFinder forced{model, colliding};
-        forced.TakeScanResult(scan.tempFilesAr);
-        test_hooks::SetDuplicateHash(&CollidingHash);
-        ASSERT_TRUE(forced.FindDuplicates());
-        test_hooks::SetDuplicateHash(nullptr);
-        ExpectMatchesWalk(forced, colliding);
+        // Every hash collides, with files compared side by side or hashed to
+        // the end and confirmed: still only equal files are grouped.
+        for (int lockstep : {-1, 0}) {
+            SCOPED_TRACE(lockstep);
+            TCompareCache colliding{tree.Path("c" + std::to_string(lockstep) + "/i.ini"),
+                                    tree.Path("c" + std::to_string(lockstep) + "/l.ini")};
+            TDuplicateFinder forced{model, colliding};
+            forced.TakeScanResult(scan.tempFilesAr);
+            test_hooks::SetDuplicateHash(&CollidingHash);
+            test_hooks::SetDuplicateLockstepLimit(lockstep);
+            ASSERT_TRUE(forced.FindDuplicates());
+            test_hooks::SetDuplicateHash(nullptr);
+            test_hooks::SetDuplicateLockstepLimit(-1);
+            ExpectMatchesWalk(forced, colliding);
+        }
     }
 }
 
@@ -204,10 +214,21 @@ TEST_F(DuplicateFinderTest, EqualFirstBlockAndCollidingHashesAreNeverGrouped) {
     dir.WriteFile("t/r", Bytes(size, 'p', size / 2));
     test_hooks::SetDuplicateHash(&CollidingHash);
     Collect(dir.Path("t"));
-    ASSERT_TRUE(finder.FindDuplicates());
-    for (const auto& [name, group] : GroupsByName()) EXPECT_EQ(group, 0) << name;
-    EXPECT_EQ(cache.DifferentCount(), 3);
-    EXPECT_EQ(cache.IdenticalCount(), 0);
+    for (int lockstep : {-1, 0}) {
+        test_hooks::SetDuplicateLockstepLimit(lockstep);
+        TCompareCache fresh{dir.Path("c" + std::to_string(lockstep) + "/i.ini"),
+                            dir.Path("c" + std::to_string(lockstep) + "/l.ini")};
+        TDuplicateFinder search{model, fresh};
+        search.TakeScanResult({});
+        search.Entries.clear();
+        for (const auto& entry : finder.Entries)
+            search.Entries.push_back(std::make_unique<TFileEntryDuplicates>(*entry));
+        search.FillIndexList();
+        ASSERT_TRUE(search.FindDuplicates());
+        for (const auto& entry : search.Entries) EXPECT_EQ(entry->DuplicateGroupId, 0) << entry->FileName;
+        EXPECT_EQ(fresh.DifferentCount(), 3);
+        EXPECT_EQ(fresh.IdenticalCount(), 0);
+    }
 }
 
 TEST_F(DuplicateFinderTest, RepeatedSearchIsAnsweredFromTheCacheUntilAFileChanges) {
