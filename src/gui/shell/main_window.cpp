@@ -37,6 +37,7 @@
 #include "common/strings.h"
 #include "compare/compare_cache.h"
 #include "gui/compare/dir_compare_page.h"
+#include "gui/tools/duplicates_page.h"
 #include "gui/compare/snapshot_compare_page.h"
 #include "gui/disk/directory_analysis_view.h"
 #include "gui/disk/disk_treemap_view.h"
@@ -196,6 +197,7 @@ void TFormMain::CreatePages() {
     connect(FormCompareSnapshots, &TFormCompareSnapshots::SelectVolumesRequested, this,
             [this](QObject* sender) { bTreeMap_GENERIC_SelectVolumesClick(sender); });
     FormCompareDirectories = new TFormCompareDirectories(*this, tsCompareDirectories);
+    FormDuplicates = new TFormDuplicates(*this, tsDuplicates);
 
     connect(pcMain, &QStackedWidget::currentChanged, this, [this] { pcMainChangeX(); });
     connect(pcTreeMapTreeSize, &QStackedWidget::currentChanged, this, [this] { pcMainChangeX(); });
@@ -1049,6 +1051,15 @@ void TFormMain::HandleCommandLine(bool act) {
                 } else {
                     RunSaveAndExitScan();
                 }
+            }
+            break;
+        }
+        case StartMode::Duplicates: {
+            ShowPage(tsDuplicates);
+            if (act) {
+                show();
+                QApplication::processEvents();
+                FormDuplicates->ImportAndFind(start_.a);
             }
             break;
         }

@@ -42,6 +42,7 @@ class TFormPleaseWait;
 class TFormCompareFiles;
 class TFormCompareSnapshots;
 class TFormCompareDirectories;
+class TFormDuplicates;
 class TScanRun;
 class TSettingsPanel;
 class TSaveSnapshotPanel;
@@ -168,6 +169,7 @@ public:
     TFormCompareFiles& CompareFilesView() { return *FormCompareFiles; }
     TFormCompareSnapshots& CompareSnapshotsView() { return *FormCompareSnapshots; }
     TFormCompareDirectories& CompareDirectoriesView() { return *FormCompareDirectories; }
+    TFormDuplicates& DuplicatesView() { return *FormDuplicates; }
     TScanRun& ScanRun() { return *scanRun_; }
 
     // For tests only: the window's components.
@@ -232,6 +234,7 @@ private:
     TFormCompareFiles* FormCompareFiles = nullptr;
     TFormCompareSnapshots* FormCompareSnapshots = nullptr;
     TFormCompareDirectories* FormCompareDirectories = nullptr;
+    TFormDuplicates* FormDuplicates = nullptr;
     TScanRun* scanRun_ = nullptr;
     bool destroyed_ = false;
     int exitCode_ = 0;
