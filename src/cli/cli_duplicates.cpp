@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "cli/cli_args.h"
@@ -90,7 +91,7 @@ int RunDuplicates(const std::vector<std::string>& args) {
         std::fprintf(stderr, "Cancelled.\n");
         return kCancelledExit;
     }
-    finder.TakeScanResult(scan.tempFilesAr);
+    finder.TakeScanResult(std::move(scan.tempFilesAr));
     scan.tempFilesAr.clear();
     finder.SaveFileList(spec);
 

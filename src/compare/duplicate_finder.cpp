@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "common/app_folders.h"
 #include "common/compare.h"
@@ -59,11 +60,43 @@ bool ParseListLine(const std::string& line, TFileEntryDuplicates& entry, bool wi
     return true;
 }
 
-std::string ListLine(const TFileEntryDuplicates& entry) {
-    std::string line = entry.FileName + "|" + entry.Path + "|" + std::to_string(entry.Size) + "|";
-    AppendDateTimeMs(line, entry.DateM);
-    return line;
+void AppendListLine(std::string& out, const TFileEntryDuplicates& entry) {
+    out.append(entry.FileName).append("|").append(entry.Path).append("|").append(std::to_string(entry.Size));
+    out += '|';
+    AppendDateTimeMs(out, entry.DateM);
 }
+
+// The text file format of the saved lists (UTF-8 with byte-order mark, CR LF
+// after each line), written a block at a time: a list of a million files
+// never exists in memory a second time as text.
+class ListFileWriter {
+public:
+    explicit ListFileWriter(const std::string& file) {
+        const std::size_t slash = file.rfind('/');
+        if (slash != std::string::npos && slash > 0) platform::ForceFolders(file.substr(0, slash));
+        ok_ = file_.Open(file, platform::File::Mode::CreateTruncate);
+        buffer_ = "\xEF\xBB\xBF";
+    }
+    std::string& Line() { return buffer_; }
+    void EndLine() {
+        buffer_ += "\r\n";
+        if (buffer_.size() >= kFlushAt) Flush();
+    }
+    bool Close() {
+        Flush();
+        return ok_ && file_.Close();
+    }
+
+private:
+    static constexpr std::size_t kFlushAt = 1 << 20;
+    void Flush() {
+        if (ok_ && !buffer_.empty()) ok_ = file_.Write(buffer_);
+        buffer_.clear();
+    }
+    platform::File file_;
+    std::string buffer_;
+    bool ok_ = false;
+};
 
 }  // namespace
 
@@ -119,18 +152,30 @@ void TDuplicateFinder::Clear() {
     Counters = {};
 }
 
-void TDuplicateFinder::TakeScanResult(const TFileTypeList& files) {
+void TDuplicateFinder::TakeScanResult(TFileTypeList&& files) {
     Clear();
     Entries.reserve(files.size());
-    for (const auto& file : files) {
+    // Each listed file is released as its entry is made, so the two lists
+    // are never both whole.
+    for (auto& file : files) {
         auto entry = std::make_unique<TFileEntryDuplicates>();
-        entry->FileName = file->FileName;
-        entry->Path = file->Path;
+        entry->FileName = std::move(file->FileName);
+        entry->Path = std::move(file->Path);
         entry->Size = file->Size;
         entry->DateM = file->DateM;
+        file.reset();
         Entries.push_back(std::move(entry));
     }
+    files.clear();
+    files.shrink_to_fit();
     FillIndexList();
+}
+
+void TDuplicateFinder::TakeScanResult(const TFileTypeList& files) {
+    TFileTypeList copy;
+    copy.reserve(files.size());
+    for (const auto& file : files) copy.push_back(std::make_unique<TFileType>(*file));
+    TakeScanResult(std::move(copy));
 }
 
 void TDuplicateFinder::FillIndexList() {
@@ -141,10 +186,12 @@ void TDuplicateFinder::FillIndexList() {
 }
 
 bool TDuplicateFinder::SaveFileList(std::string_view folders) const {
-    TStringList lines;
-    lines.reserve(Entries.size());
-    for (const auto& entry : Entries) lines.push_back(ListLine(*entry));
-    return SaveTextFile(lines, DuplicatesFileListFile(folders));
+    ListFileWriter out(DuplicatesFileListFile(folders));
+    for (const auto& entry : Entries) {
+        AppendListLine(out.Line(), *entry);
+        out.EndLine();
+    }
+    return out.Close();
 }
 
 bool TDuplicateFinder::LoadFileList(std::string_view folders) {
@@ -180,13 +227,15 @@ bool TDuplicateFinder::ImportList(const std::string& file) {
 }
 
 bool TDuplicateFinder::SaveResults(std::string_view folders) const {
-    TStringList lines;
+    ListFileWriter out(DuplicatesResultsFile(folders));
     for (int position : duplicateFilesLVItems) {
         const TFileEntryDuplicates& entry = Entry(position);
         if (entry.DuplicateGroupId == 0) continue;
-        lines.push_back(ListLine(entry) + "|" + std::to_string(entry.DuplicateGroupId));
+        AppendListLine(out.Line(), entry);
+        out.Line().append("|").append(std::to_string(entry.DuplicateGroupId));
+        out.EndLine();
     }
-    return SaveTextFile(lines, DuplicatesResultsFile(folders));
+    return out.Close();
 }
 
 bool TDuplicateFinder::LoadResults(std::string_view folders) {

@@ -113,7 +113,9 @@ public:
     // The minimum size of a collection: never below 1024 bytes.
     static std::int64_t EffectiveMinSize(std::int64_t minSize);
 
-    // Replaces the list with the found files and sorts the index list.
+    // Replaces the list with the found files (emptying files) and sorts the index list.
+    void TakeScanResult(TFileTypeList&& files);
+    // The same, leaving files as they are.
     void TakeScanResult(const TFileTypeList& files);
     // Fills the index list with every position and sorts it in duplicate order.
     void FillIndexList();

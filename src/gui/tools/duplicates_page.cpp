@@ -588,7 +588,7 @@ void TFormDuplicates::EndScan() {
         scanJob_->WaitFor();
         if (scanJob_->Failed() && !model_.AppClosing.load()) host_.AddErrorLine(scanJob_->ErrorText());
         if (!model_.CancelOperation.load() && !model_.AppClosing.load()) {
-            finder_.TakeScanResult(scanJob_->tempFilesAr);
+            finder_.TakeScanResult(std::move(scanJob_->tempFilesAr));
             scanJob_->tempFilesAr.clear();
             finder_.SaveFileList(spec_);
         } else {
