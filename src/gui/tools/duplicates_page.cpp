@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTimer>
@@ -91,8 +92,21 @@ std::string FakeDuplicateError(const std::vector<std::string>& paths) {
 TFormDuplicates::TFormDuplicates(TViewHost& host, QWidget* page)
     : QObject(host.HostWindow()), host_(host), model_(host.Model()), finder_(host.Model(), ComparisonCache()) {
     setObjectName("FormDuplicates");
-    BuildWidgets(page);
-    BuildDeletePanel(page);
+    // Scrolled, so that the page's many controls never dictate the window's
+    // smallest size (the file-compare start mode fixes it at 600 x 400).
+    auto* layout = qobject_cast<QVBoxLayout*>(page->layout());
+    if (!layout) layout = new QVBoxLayout(page);
+    auto* scroll = new QScrollArea(page);
+    scroll->setObjectName("scrollDuplicates");
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto* content = new QWidget(scroll);
+    new QVBoxLayout(content);
+    scroll->setWidget(content);
+    layout->addWidget(scroll, 1);
+    page_ = page;
+    BuildWidgets(content);
+    BuildDeletePanel(content);
     BuildMenus();
     poll_ = new QTimer(this);
     poll_->setInterval(100);
@@ -417,7 +431,7 @@ void TFormDuplicates::BuildMenus() {
 }
 
 bool TFormDuplicates::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Show && watched == lvDuplicates->parentWidget()) PageShown();
+    if (event->type() == QEvent::Show && watched == page_) PageShown();
     if (watched == lvDuplicates && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
         DeleteFileClick();

@@ -203,6 +203,7 @@ private:
 
     TViewHost& host_;
     ScanModel& model_;
+    QWidget* page_ = nullptr;
     TDuplicateFinder finder_;
     TDuplicateRows rows_;
     std::string spec_;  // the folder specification of the collected files
