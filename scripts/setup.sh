@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(
   g++ clang cmake ninja-build pkg-config
-  libicu-dev zlib1g-dev qt6-base-dev libxcb1-dev
+  libicu-dev zlib1g-dev qt6-base-dev libxcb1-dev libxxhash-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-apps netpbm hyperfine python3 ccache
   xdotool dbus-x11 at-spi2-core python3-pyatspi

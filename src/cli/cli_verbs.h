@@ -12,5 +12,6 @@ int RunCompareSnapshots(const std::vector<std::string>& args);
 int RunCompareDirs(const std::vector<std::string>& args);
 int RunCompareFiles(const std::vector<std::string>& args);
 int RunRename(const std::vector<std::string>& args);
+int RunDuplicates(const std::vector<std::string>& args);
 
 }  // namespace tandrel::cli

@@ -46,6 +46,13 @@ const char* const kUsage =
     "        (--yes: none), renamed. Nothing is renamed when a new name exists\n"
     "        already or holds \"/\"; exit 0 done, 1 refused or not all renamed,\n"
     "        2 on an error\n"
+    "  duplicates PATH[;PATH...] [--filter MASKS] [--exclude MASKS] [--min-size N]\n"
+    "             [--max-size N] [--no-subdirs] [--tsv]\n"
+    "        find files of identical content under the folders (\"-PATH\" excludes\n"
+    "        one; files below 1024 bytes are left out) and print each group: group\n"
+    "        number, size and path per file, groups apart, then the summary; with\n"
+    "        --tsv one line per file (group, size in bytes, path). Never deletes.\n"
+    "        Exit 0 when there are none, 1 when there are some, 2 on an error\n"
     "  --help\n"
     "        show this text\n"
     "\n"
@@ -80,6 +87,8 @@ int main(int argc, char** argv) {
         code = tandrel::cli::RunCompareFiles(args);
     else if (command == "rename")
         code = tandrel::cli::RunRename(args);
+    else if (command == "duplicates")
+        code = tandrel::cli::RunDuplicates(args);
     else {
         std::fprintf(stderr, "Unknown command: %s\n\n%s", command.c_str(), kUsage);
         return 2;

@@ -157,6 +157,29 @@ void TCompareCache::Store(const TComparePairKeys& keys, TFileCompareResult resul
     list.changed = true;
 }
 
+void TCompareCache::StoreMany(const std::vector<TComparePairKeys>& pairs, TFileCompareResult result) {
+    if (result != FC_IDENTICAL && result != FC_LOOSE_COPY) return;
+    std::lock_guard guard(lock_);
+    EnsureLoadedLocked();
+    List& list = result == FC_IDENTICAL ? identical_ : different_;
+    TStringList added;
+    for (const TComparePairKeys& keys : pairs) {
+        if (keys.valid && !ContainsPair(list.keys, keys)) added.push_back(keys.aThenB);
+    }
+    if (added.empty()) return;
+    SortUnique(added);
+    list.changed = true;
+    // A few keys go in one by one; a merge pays for a pass over the whole list.
+    if (added.size() * 64 < list.keys.size()) {
+        for (std::string& key : added) {
+            const std::size_t at = UpperBound(list.keys, key);
+            list.keys.insert(list.keys.begin() + static_cast<std::ptrdiff_t>(at), std::move(key));
+        }
+        return;
+    }
+    list.keys = MergeKeys(std::move(list.keys), added);
+}
+
 void TCompareCache::Load(const StatusFn& status) {
     std::lock_guard guard(lock_);
     if (!loaded_) LoadLocked(status);

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/types.h"
 #include "compare/compare_result.h"
@@ -57,6 +58,8 @@ public:
     // a pair already known in either order is not added twice.
     void Store(const std::string& fileA, const std::string& fileB, TFileCompareResult result);
     void Store(const TComparePairKeys& keys, TFileCompareResult result);
+    // Store for many pairs at once: one merge instead of one insertion each.
+    void StoreMany(const std::vector<TComparePairKeys>& pairs, TFileCompareResult result);
 
     // Reads both files when the loaded flag is not set (status reports the
     // two steps). Every lookup and store loads first, so the lists in memory

@@ -385,5 +385,50 @@ class RenameEndToEnd(unittest.TestCase):
                                         env=self.env).returncode, 2)
 
 
+class DuplicatesEndToEnd(unittest.TestCase):
+    def test_groups_equal_the_files_own_classes(self):
+        with tempfile.TemporaryDirectory() as base:
+            env = isolated_env(base)
+            root = os.path.join(base, "tree")
+            rnd = random.Random(11)
+            contents = [rnd.randbytes(rnd.choice([1500, 1500, 70000])) for _ in range(6)]
+            for i in range(30):
+                data = rnd.choice(contents)
+                if i % 7 == 0:  # same size, one byte off
+                    data = data[:-1] + bytes([data[-1] ^ 1])
+                write(os.path.join(root, f"d{i % 3}", f"f{i}\tx" if i == 4 else f"f{i}"), data)
+            write(os.path.join(root, "tiny1"), b"t" * 1023)
+            write(os.path.join(root, "tiny2"), b"t" * 1023)
+            by_content = {}
+            for path in all_files(root):
+                with open(path, "rb") as f:
+                    data = f.read()
+                if len(data) >= 1024:
+                    by_content.setdefault(data, []).append(path)
+            want = sorted(sorted(paths) for paths in by_content.values() if len(paths) > 1)
+
+            done = run("duplicates", root, "--tsv", env=env)
+            self.assertEqual(done.returncode, 1, done.stderr)
+            groups = {}
+            for line in done.stdout.splitlines():
+                group, size, path = line.split("\t")
+                path = urllib.parse.unquote(path)
+                self.assertEqual(int(size), os.path.getsize(path))
+                groups.setdefault(group, []).append(path)
+            self.assertEqual(sorted(sorted(p) for p in groups.values()), want)
+            self.assertEqual(sorted(groups), [str(1001 + i) for i in range(len(want))])
+
+            again = run("duplicates", root, env=env)
+            self.assertEqual(again.returncode, 1)
+            self.assertIn("Disk: 0", again.stderr)
+            files = sum(len(g) for g in want)
+            self.assertTrue(again.stdout.rstrip("\n").splitlines()[-1].startswith(f"Files: {files} ("))
+
+            one = os.path.join(root, "d0")
+            alone = run("duplicates", f"{root};-{one}", "--min-size", "2000", "--no-subdirs", env=env)
+            self.assertEqual(alone.returncode, 0, alone.stdout)
+            self.assertEqual(run("duplicates", os.path.join(base, "nope"), env=env).returncode, 2)
+
+
 if __name__ == "__main__":
     unittest.main()

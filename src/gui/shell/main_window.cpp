@@ -37,6 +37,7 @@
 #include "common/strings.h"
 #include "compare/compare_cache.h"
 #include "gui/compare/dir_compare_page.h"
+#include "gui/tools/duplicates_page.h"
 #include "gui/compare/snapshot_compare_page.h"
 #include "gui/disk/directory_analysis_view.h"
 #include "gui/disk/disk_treemap_view.h"
@@ -202,6 +203,7 @@ void TFormMain::CreatePages() {
     FormCompareDirectories = new TFormCompareDirectories(*this, tsCompareDirectories);
     FormBrenixRCS = new TFormBrenixRCS(*this, tsBrenixRCS_Check);
     FormTextChecks = new TFormTextChecks(*this, tsFileOperations);
+    FormDuplicates = new TFormDuplicates(*this, tsDuplicates);
 
     connect(pcMain, &QStackedWidget::currentChanged, this, [this] { pcMainChangeX(); });
     connect(pcTreeMapTreeSize, &QStackedWidget::currentChanged, this, [this] { pcMainChangeX(); });
@@ -1075,6 +1077,15 @@ void TFormMain::HandleCommandLine(bool act) {
             }
             break;
         }
+        case StartMode::Duplicates: {
+            ShowPage(tsDuplicates);
+            if (act) {
+                show();
+                QApplication::processEvents();
+                FormDuplicates->ImportAndFind(start_.a);
+            }
+            break;
+        }
         case StartMode::Ordinary:
             break;
     }
@@ -1151,6 +1162,8 @@ void TFormMain::FormDestroy() {
     FormBrenixRCS = nullptr;
     delete FormTextChecks;
     FormTextChecks = nullptr;
+    delete FormDuplicates;
+    FormDuplicates = nullptr;
     SaveComparisonCache();
     DeleteTempSnapshots(model_);
     // The fetcher saw AppClosing: its loop ends within one idle poll and its

@@ -45,6 +45,7 @@ class TFormCompareSnapshots;
 class TFormCompareDirectories;
 class TFormBrenixRCS;
 class TFormTextChecks;
+class TFormDuplicates;
 class TScanRun;
 class TSettingsPanel;
 class TSaveSnapshotPanel;
@@ -174,6 +175,7 @@ public:
     TFormCompareDirectories& CompareDirectoriesView() { return *FormCompareDirectories; }
     TFormBrenixRCS& BrenixRCSView() { return *FormBrenixRCS; }
     TFormTextChecks& TextChecksView() { return *FormTextChecks; }
+    TFormDuplicates& DuplicatesView() { return *FormDuplicates; }
     TScanRun& ScanRun() { return *scanRun_; }
 
     // For tests only: the window's components.
@@ -241,6 +243,7 @@ private:
     TFormCompareDirectories* FormCompareDirectories = nullptr;
     TFormBrenixRCS* FormBrenixRCS = nullptr;
     TFormTextChecks* FormTextChecks = nullptr;
+    TFormDuplicates* FormDuplicates = nullptr;
     TScanRun* scanRun_ = nullptr;
     bool destroyed_ = false;
     int exitCode_ = 0;

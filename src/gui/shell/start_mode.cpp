@@ -72,6 +72,13 @@ StartRequest DecideStartModeHere() {
         }
     }
 
+    // "duplicates" opens the duplicate finder on the list named by "fn".
+    if (HasSwitch("duplicates")) {
+        request.mode = StartMode::Duplicates;
+        request.a = GetOption("fn");
+        return request;
+    }
+
     const std::string& first = Param(params, 1);
     const std::string& second = Param(params, 2);
     if (NamesSnapshot(first)) request.snapshot = first;

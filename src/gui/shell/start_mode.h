@@ -7,11 +7,11 @@
 
 namespace tandrel {
 
-enum class StartMode { Ordinary, FileCompare, FolderCompare, FolderScan, SnapshotCompare };
+enum class StartMode { Ordinary, FileCompare, FolderCompare, FolderScan, SnapshotCompare, Duplicates };
 
 struct StartRequest {
     StartMode mode = StartMode::Ordinary;
-    std::string a;             // first file or folder
+    std::string a;             // first file or folder; the list of full paths for Duplicates
     std::string b;             // second file or folder
     bool showTreemap = false;  // the switch "treemap"
     // Folder scan only: the snapshot to write before exiting, with its date
