@@ -26,8 +26,10 @@ public:
         int fds[2];
         if (pipe(fds) != 0) return;
         const std::string fd = std::to_string(fds[1]);
-        const char* argv[] = {"Xvfb",    "-displayfd", fd.c_str(),   "-nolisten", "tcp",
-                              "-screen", "0",          "640x480x24", nullptr};
+        // -noreset: a server that resets when its last client leaves drops
+        // the connections of clients arriving meanwhile.
+        const char* argv[] = {"Xvfb",     "-displayfd", fd.c_str(), "-nolisten",  "tcp",
+                              "-noreset", "-screen",    "0",        "640x480x24", nullptr};
         if (posix_spawnp(&pid_, "Xvfb", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) pid_ = -1;
         close(fds[1]);
         // Xvfb writes its display number once it takes connections.

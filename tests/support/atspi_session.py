@@ -65,7 +65,10 @@ def wait_for(what, condition, seconds, process=None):
 def start_display():
     """Xvfb on a display number it picks itself; returns (process, display)."""
     read_end, write_end = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1600x1000x24", "-nolisten", "tcp"],
+    # -noreset: the server would otherwise reset when the readiness probe
+    # below disconnects, and a program connecting during the reset fails.
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1600x1000x24", "-nolisten", "tcp",
+                             "-noreset"],
                             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write_end)
     with os.fdopen(read_end) as pipe:
