@@ -72,9 +72,17 @@ void PrefixedTextFilter::SetPrefix(std::string_view loweredPrefix) {
 }
 
 bool PrefixedTextFilter::Matches(std::string_view loweredSuffix) {
-    if (excludedInPrefix_) return false;
+    NewSuffix().append(loweredSuffix);
+    return MatchesSuffix();
+}
+
+std::string& PrefixedTextFilter::NewSuffix() {
     window_.resize(seamLength_);
-    window_.append(loweredSuffix);
+    return window_;
+}
+
+bool PrefixedTextFilter::MatchesSuffix() const {
+    if (excludedInPrefix_) return false;
     for (const std::string& word : filter_.excluded)
         if (window_.find(word) != std::string::npos) return false;
     for (std::size_t i = 0; i < filter_.required.size(); ++i)

@@ -31,6 +31,10 @@ public:
     void SetPrefix(std::string_view loweredPrefix);
     // Whether prefix + suffix matches, as MatchesLoweredText would say.
     bool Matches(std::string_view loweredSuffix);
+    // The same without a copy: append the lowered suffix to NewSuffix(),
+    // then ask MatchesSuffix().
+    std::string& NewSuffix();
+    bool MatchesSuffix() const;
 
 private:
     const TextFilter& filter_;

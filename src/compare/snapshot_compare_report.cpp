@@ -135,12 +135,12 @@ TFileRowLists FilterFileRows(TSnapshotComparison& comparison, const TComparisonS
                 lowered += ' ';
                 matcher.SetPrefix(lowered);
             }
-            lowered.clear();
-            AppendLowerCase(lowered, row.FileName);
-            lowered += ' ';
+            std::string& suffix = matcher.NewSuffix();
+            AppendLowerCase(suffix, row.FileName);
+            suffix += ' ';
             if (row.Status == MergedFile_Moved && row.ReferenceFile)
-                AppendLowerCase(lowered, row.ReferenceFile->FileName);
-            if (!matcher.Matches(lowered)) continue;
+                AppendLowerCase(suffix, row.ReferenceFile->FileName);
+            if (!matcher.MatchesSuffix()) continue;
         }
         lists.all.push_back(p);
         switch (row.Status) {

@@ -652,9 +652,8 @@ void TFormCompareDirectories::Refilter() {
                 lowered += ' ';
                 matcher.SetPrefix(lowered);
             }
-            lowered.clear();
-            AppendLowerCase(lowered, entry->FileName);
-            if (!matcher.Matches(lowered)) continue;
+            AppendLowerCase(matcher.NewSuffix(), entry->FileName);
+            if (!matcher.MatchesSuffix()) continue;
         }
         lx_.LvItems.push_back(entry.get());
         total += entry->Size;
