@@ -133,7 +133,8 @@ void BenchSnapshotPage(tandrel::TFormMain& window, const std::string& before, co
     StallClock stalls;
     bool done = false;
     double fillMs = 0, runStallMs = 0;
-    QObject::connect(&page, &tandrel::TFormCompareSnapshots::Finished, [&] {
+    QObject listener;  // the connections end with this measure, not with the page
+    QObject::connect(&page, &tandrel::TFormCompareSnapshots::Finished, &listener, [&] {
         // Emitted at the end of the fill, in the same call: the time since
         // the last tick is the time the fill held the thread.
         fillMs = stalls.SinceTickMs();
@@ -184,12 +185,13 @@ void BenchDirectoryPage(tandrel::TFormMain& window, const std::string& left, con
     StallClock stalls;
     bool done = false;
     double listFillMs = 0, compareFillMs = 0, scanStallMs = 0, compareStallMs = 0;
-    QObject::connect(&page, &tandrel::TFormCompareDirectories::ScanFinished, [&] {
+    QObject listener;  // the connections end with this measure, not with the page
+    QObject::connect(&page, &tandrel::TFormCompareDirectories::ScanFinished, &listener, [&] {
         listFillMs = stalls.SinceTickMs();
         if (std::getenv("TANDREL_BENCH_STALLS")) std::printf("    listing shown at %.2f s\n", stalls.Seconds());
         scanStallMs = stalls.TakeLongestMs();
     });
-    QObject::connect(&page, &tandrel::TFormCompareDirectories::CompareFinished, [&] {
+    QObject::connect(&page, &tandrel::TFormCompareDirectories::CompareFinished, &listener, [&] {
         compareFillMs = stalls.SinceTickMs();
         if (std::getenv("TANDREL_BENCH_STALLS")) std::printf("    comparison shown at %.2f s\n", stalls.Seconds());
         compareStallMs = stalls.TakeLongestMs();
@@ -257,11 +259,14 @@ void BenchDeleteIdentical(tandrel::TFormMain& window, const std::string& work) {
         }
     }
     tandrel::TFormCompareDirectories& page = window.CompareDirectoriesView();
+    page.WidgetsForTest().edFilter->clear();  // every row on show
     bool done = false;
-    auto connection = QObject::connect(&page, &tandrel::TFormCompareDirectories::CompareFinished, [&] { done = true; });
-    page.ScanThenCompare(left, right);
-    WaitUntil(done);
-    QObject::disconnect(connection);
+    {
+        QObject listener;  // the connection ends with it
+        QObject::connect(&page, &tandrel::TFormCompareDirectories::CompareFinished, &listener, [&] { done = true; });
+        page.ScanThenCompare(left, right);
+        WaitUntil(done);
+    }
     AnsweringMessages answers;
     const int refills = page.RefillCount();
     const double ms = TimeMs([&] { page.bDeleteFromDiskClick(); });
