@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "common/paths.h"
 #include "platform/file_system.h"
@@ -194,6 +196,196 @@ bool ApplyDiskChange(ScanModel& model, const TDiskChange& change) {
             return Gone(change.path) && NodeRename(model, change.path, change.newPath);
     }
     return false;
+}
+
+}  // namespace tandrel
+
+namespace tandrel {
+
+namespace {
+
+std::string LowerAscii(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return lower;
+}
+
+// The edits of one batch: children found through a per-folder index by
+// lower-cased name, sizes propagated without sorting, and the folders whose
+// sizes changed sorted once when the batch ends.
+class TTreeEditBatch {
+public:
+    explicit TTreeEditBatch(ScanModel& model) : model_(model) {}
+
+    bool Apply(const TDiskChange& change) {
+        switch (change.operation) {
+            case TFileOperation::foAdded:
+            case TFileOperation::foModified:
+                return platform::FileExists(change.path) && FileUpdate(change.path);
+            case TFileOperation::foRemoved:
+                return Gone(change.path) && SubtreeRemoval(change.path);
+            case TFileOperation::foRenamed:
+                return Gone(change.path) && NodeRename(change.path, change.newPath);
+        }
+        return false;
+    }
+
+    void Finish() {
+        for (TDiskTreeMapEntry* folder : resized_) {
+            folder->_Modified = true;
+            folder->SortDiskTreeMapChildren();
+        }
+        resized_.clear();
+    }
+
+private:
+    using Names = std::unordered_map<std::string, std::vector<TDiskTreeMapEntry*>>;
+
+    Names& Index(TDiskTreeMapEntry* folder) {
+        auto [it, made] = index_.try_emplace(folder);
+        if (made)
+            for (TDiskTreeMapEntry* child : folder->ChildrenEntries)
+                it->second[LowerAscii(child->Name)].push_back(child);
+        return it->second;
+    }
+
+    // The first child of that name in child order, as the unindexed lookup finds it.
+    TDiskTreeMapEntry* Child(TDiskTreeMapEntry* folder, std::string_view name, bool folderOnly) {
+        Names& names = Index(folder);
+        const auto it = names.find(LowerAscii(name));
+        if (it == names.end()) return nullptr;
+        TDiskTreeMapEntry* first = nullptr;
+        std::size_t firstPlace = 0;
+        for (TDiskTreeMapEntry* candidate : it->second) {
+            if (folderOnly && !IsFolderNode(candidate)) continue;
+            if (it->second.size() == 1) return candidate;
+            // Names that differ only in case: the earlier child wins.
+            const auto& children = folder->ChildrenEntries;
+            const std::size_t place =
+                static_cast<std::size_t>(std::find(children.begin(), children.end(), candidate) - children.begin());
+            if (!first || place < firstPlace) first = candidate, firstPlace = place;
+        }
+        return first;
+    }
+
+    void AddChild(TDiskTreeMapEntry* folder, TDiskTreeMapEntry* child) {
+        folder->ChildrenEntries.push_back(child);
+        Index(folder)[LowerAscii(child->Name)].push_back(child);
+    }
+
+    TDiskTreeMapEntry* Folder(const std::string& path, bool make) {
+        TDiskTreeMapEntry* node = model_.Root();
+        std::vector<std::string_view> names;
+        if (!node || !NamesBelowRoot(node, path, names)) return nullptr;
+        for (std::string_view name : names) {
+            if (TDiskTreeMapEntry* next = Child(node, name, true)) {
+                node = next;
+                continue;
+            }
+            if (!make) return nullptr;
+            TDiskTreeMapEntry* folder = model_.DiskTreeMapEntries.Add();
+            folder->Name = std::string(name);
+            folder->EntryType = EntryType_Directory;
+            folder->ParentNodeIdx = node;
+            folder->_Level = static_cast<std::int16_t>(node->_Level + 1);
+            AddChild(node, folder);
+            node = folder;
+        }
+        return node;
+    }
+
+    TDiskTreeMapEntry* Node(const std::string& path) {
+        const std::string item = RemoveTrailingBackslash(path);
+        const std::size_t slash = item.rfind(platform::PathDelim);
+        if (slash == std::string::npos || slash + 1 == item.size()) return nullptr;
+        TDiskTreeMapEntry* folder = Folder(slash == 0 ? "/" : item.substr(0, slash), false);
+        return folder ? Child(folder, std::string_view(item).substr(slash + 1), false) : nullptr;
+    }
+
+    void Propagate(TDiskTreeMapEntry* node, std::int64_t difference) {
+        bool first = true;
+        for (TDiskTreeMapEntry* ancestor = node->ParentNodeIdx; ancestor; ancestor = ancestor->ParentNodeIdx) {
+            ancestor->SizeTotal += difference;
+            if (first) ancestor->SizeRoot += difference;
+            first = false;
+            resized_.insert(ancestor);
+        }
+    }
+
+    bool FileUpdate(const std::string& path) {
+        const std::string item = RemoveTrailingBackslash(path);
+        TDiskTreeMapEntry* folder = Folder(ExtractFilePath(item), true);
+        if (!folder) return false;
+        platform::FindRecord record;
+        const std::int64_t size = platform::GetFindRecord(item, record) ? record.size : 0;
+        const std::string name = LastName(item);
+        TDiskTreeMapEntry* node = Child(folder, name, false);
+        std::int64_t difference = size;
+        if (node) {
+            difference = size - node->SizeTotal;
+        } else {
+            node = model_.DiskTreeMapEntries.Add();
+            node->Name = name;
+            node->EntryType = EntryType_File;
+            node->ParentNodeIdx = folder;
+            node->_Level = static_cast<std::int16_t>(folder->_Level + 1);
+            AddChild(folder, node);
+        }
+        node->SizeTotal = node->SizeRoot = size;
+        if (difference != 0) Propagate(node, difference);
+        return true;
+    }
+
+    bool SubtreeRemoval(const std::string& path) {
+        TDiskTreeMapEntry* node = Node(path);
+        if (!node || node == model_.FreeSpaceEntry) return false;
+        TDiskTreeMapEntry* parent = node->ParentNodeIdx;
+        auto& siblings = parent->ChildrenEntries;
+        siblings.erase(std::find(siblings.begin(), siblings.end(), node));
+        Names& names = Index(parent);
+        auto& same = names[LowerAscii(node->Name)];
+        same.erase(std::find(same.begin(), same.end(), node));
+        if (same.empty()) names.erase(LowerAscii(node->Name));
+        Propagate(node, -node->SizeTotal);
+        std::vector<TDiskTreeMapEntry*> pending{node};
+        while (!pending.empty()) {
+            TDiskTreeMapEntry* next = pending.back();
+            pending.pop_back();
+            pending.insert(pending.end(), next->ChildrenEntries.begin(), next->ChildrenEntries.end());
+            index_.erase(next);
+            resized_.erase(next);
+            MakeHusk(next);
+        }
+        return true;
+    }
+
+    bool NodeRename(const std::string& oldPath, const std::string& newPath) {
+        TDiskTreeMapEntry* node = Node(oldPath);
+        const std::string name = LastName(newPath);
+        if (!node || name.empty()) return false;
+        Names& names = Index(node->ParentNodeIdx);
+        auto& same = names[LowerAscii(node->Name)];
+        same.erase(std::find(same.begin(), same.end(), node));
+        if (same.empty()) names.erase(LowerAscii(node->Name));
+        node->Name = name;
+        names[LowerAscii(name)].push_back(node);
+        return true;
+    }
+
+    ScanModel& model_;
+    std::unordered_map<TDiskTreeMapEntry*, Names> index_;
+    std::unordered_set<TDiskTreeMapEntry*> resized_;
+};
+
+}  // namespace
+
+bool ApplyDiskChangeBatch(ScanModel& model, const std::vector<TDiskChange>& changes) {
+    TTreeEditBatch batch(model);
+    bool changed = false;
+    for (const TDiskChange& change : ExpandAddedFolders(model, changes)) changed |= batch.Apply(change);
+    batch.Finish();
+    return changed;
 }
 
 }  // namespace tandrel

@@ -62,4 +62,12 @@ std::vector<TDiskChange> ExpandAddedFolders(ScanModel& model, const std::vector<
 // gone. True when the tree changed.
 bool ApplyDiskChange(ScanModel& model, const TDiskChange& change);
 
+// A batch of changes in their order, ending in the same tree as applying them
+// one by one, but each folder's children are indexed by name for the batch
+// and the children of a resized folder re-sorted once at its end: a program
+// writing thousands of files into one folder costs thousands of lookups, not
+// thousands of scans and sorts of that folder. Added folders are expanded
+// first. True when the tree changed.
+bool ApplyDiskChangeBatch(ScanModel& model, const std::vector<TDiskChange>& changes);
+
 }  // namespace tandrel

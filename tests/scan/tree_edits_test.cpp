@@ -152,3 +152,64 @@ TEST_F(TreeEditsTest, PathsOutsideTheTreeAndLookalikesChangeNothing) {
 
 }  // namespace
 }  // namespace tandrel
+
+namespace tandrel {
+namespace {
+
+// Each folder's children in order, by name: the order the map lays them out in.
+std::map<std::string, std::vector<std::string>> ChildOrder(ScanModel& model) {
+    std::map<std::string, std::vector<std::string>> order;
+    std::lock_guard lock(model.csTreemap);
+    model.DiskTreeMapEntries.ForEach([&](TDiskTreeMapEntry& node) {
+        if (IsRemovedNode(&node) || node.EntryType == EntryType_File) return;
+        auto& names = order[NodeFullPath(&node)];
+        for (const TDiskTreeMapEntry* child : node.ChildrenEntries) names.push_back(child->Name);
+    });
+    return order;
+}
+
+TEST_F(TreeEditsTest, ABatchEndsInTheSameTreeAsItsChangesOneByOne) {
+    ScanModel oneByOne;
+    Scan(oneByOne, dir.path());
+    // Many files in one folder, some grown, some removed, a rename, a moved
+    // folder, and reports already out of date.
+    std::vector<TDiskChange> changes;
+    for (int i = 0; i < 300; ++i) {
+        const std::string name = "bulk/f" + std::to_string(i) + ".dat";
+        dir.WriteFile(name, std::string(static_cast<std::size_t>(1 + (i * 37) % 500), 'b'));
+        changes.push_back({TFileOperation::foAdded, dir.Path(name), {}});
+    }
+    for (int i = 0; i < 300; i += 3) {
+        platform::DeleteFile(dir.Path("bulk/f" + std::to_string(i) + ".dat"));
+        changes.push_back({TFileOperation::foRemoved, dir.Path("bulk/f" + std::to_string(i) + ".dat"), {}});
+    }
+    dir.WriteFile("a/one.txt", std::string(4000, 'x'));
+    changes.push_back({TFileOperation::foModified, dir.Path("a/one.txt"), {}});
+    ASSERT_EQ(std::rename(dir.Path("b/three.txt").c_str(), dir.Path("b/Three-renamed.txt").c_str()), 0);
+    changes.push_back({TFileOperation::foRenamed, dir.Path("b/three.txt"), dir.Path("b/Three-renamed.txt")});
+    dir.WriteFile("b/Three-renamed.txt", std::string(70, 'z'));
+    changes.push_back({TFileOperation::foModified, dir.Path("b/Three-renamed.txt"), {}});
+    ASSERT_EQ(std::rename(dir.Path("a/deep").c_str(), dir.Path("a/deeper").c_str()), 0);
+    changes.push_back({TFileOperation::foRenamed, dir.Path("a/deep"), dir.Path("a/deeper")});
+    dir.WriteFile("a/deeper/late.txt", "late");
+    changes.push_back({TFileOperation::foAdded, dir.Path("a/deeper/late.txt"), {}});
+    changes.push_back({TFileOperation::foRemoved, dir.Path("a/one.txt"), {}});  // still there: dropped
+    changes.push_back({TFileOperation::foAdded, dir.Path("bulk/f0.dat"), {}});  // gone again: dropped
+
+    {
+        std::lock_guard lock(oneByOne.csTreemap);
+        for (const TDiskChange& change : ExpandAddedFolders(oneByOne, changes)) ApplyDiskChange(oneByOne, change);
+    }
+    {
+        std::lock_guard lock(model.csTreemap);
+        EXPECT_TRUE(ApplyDiskChangeBatch(model, changes));
+    }
+    EXPECT_EQ(Image(model), Image(oneByOne));
+    EXPECT_EQ(ChildOrder(model), ChildOrder(oneByOne));
+    ExpectSameAsAFreshScan();
+    std::lock_guard lock(model.csTreemap);
+    EXPECT_FALSE(ApplyDiskChangeBatch(model, {{TFileOperation::foRemoved, dir.Path("nothing/here"), {}}}));
+}
+
+}  // namespace
+}  // namespace tandrel

@@ -30,6 +30,7 @@
 #include "gui/widgets/radio_group.h"
 #include "platform/file_system.h"
 #include "platform/mounts.h"
+#include "scan/change_watcher.h"
 #include "scan/scan_model.h"
 #include "treemap/treemap_geometry.h"
 
@@ -90,6 +91,7 @@ TFormDiskTreeMap::TFormDiskTreeMap(TViewHost& host, QWidget* page, QWidget* head
     cbMonitorChanges = new QCheckBox("Monitor changes (experimental)", headerHost);
     cbMonitorChanges->setObjectName("cbMonitorChanges_Treemap");
     header->addWidget(cbMonitorChanges);
+    CreateSearch(page, header, headerHost);
     bGoBack2 = new QPushButton("Back", headerHost);
     bGoBack2->setObjectName("bGoBack2");
     bGoForward2 = new QPushButton("Forward", headerHost);
@@ -116,6 +118,7 @@ TFormDiskTreeMap::TFormDiskTreeMap(TViewHost& host, QWidget* page, QWidget* head
     connect(bCancelTreemap, &QPushButton::clicked, this, [this] { host_.Model().CancelOperation = true; });
     connect(edTreemapDirectory, &QLineEdit::textChanged, this, &TFormDiskTreeMap::edTreemapDirectoryChange);
     connect(cbIncludeFreeSpace, &QCheckBox::toggled, this, &TFormDiskTreeMap::cbIncludeFreeSpaceClick);
+    connect(cbMonitorChanges, &QCheckBox::clicked, this, &TFormDiskTreeMap::cbMonitorChangesClick);
     connect(bGoBack2, &QPushButton::clicked, this, [this] {
         DiskTreeMap_StopZoomAnimation();
         std::lock_guard lock(host_.Model().csTreemap);
@@ -191,11 +194,6 @@ void TFormDiskTreeMap::CreateMap(QWidget* page) {
     timerPushZoomState_IdleMouseWheel->setInterval(300);
     timerPushZoomState_IdleMouseWheel->setSingleShot(true);
     connect(timerPushZoomState_IdleMouseWheel, &QTimer::timeout, this, &TFormDiskTreeMap::PushState);
-
-    panelSearchResults = new QFrame(page);
-    panelSearchResults->setObjectName("panelSearchResults");
-    panelSearchResults->setGeometry(40, 156, 240, 41);
-    panelSearchResults->hide();
 }
 
 void TFormDiskTreeMap::CreateNavigation() {
@@ -227,6 +225,7 @@ void TFormDiskTreeMap::PlaceNavigation() {
 }
 
 TFormDiskTreeMap::~TFormDiskTreeMap() {
+    StopWatcher();
     timerZoomToFile->stop();
     frame1->timerNavigation->stop();
     frame1->timerElevation->stop();
@@ -325,6 +324,7 @@ void TFormDiskTreeMap::DiskTreeMap_UpdateScreen() {
 }
 
 void TFormDiskTreeMap::DiskTreeMap_NewScan() {
+    DiskTreeMap_ClearSearch();
     ResetView();
     panelDiskTreemapCaption->setText(Q(AddTrailingBackslash(Folder())));
     AddToFolderHistory(Folder());
@@ -338,14 +338,13 @@ bool TFormDiskTreeMap::ApplyDiskChanges(const std::vector<TDiskChange>& changes)
     {
         std::lock_guard lock(model.csTreemap);
         if (!Root()) return false;
-        bool changed = false;
-        for (const TDiskChange& change : ExpandAddedFolders(model, changes)) changed |= ApplyDiskChange(model, change);
-        if (!changed) return false;
+        if (!ApplyDiskChangeBatch(model, changes)) return false;
         for (TDiskTreeMapEntry** held : {&navigator_.HoveredNode, &navigator_.CurrentNode, &navigator_.SelectedFolder,
                                          &navigator_.SelectedFile, &navigator_.ZoomTarget}) {
             if (IsRemovedNode(*held)) *held = nullptr;
         }
         if (navigator_.ZoomTarget == nullptr) DiskTreeMap_StopZoomAnimation();
+        DropRemovedSearchHits();
         painter_->SetSelectedFolder(navigator_.SelectedFolder);
         painter_->SetSelectedFile(navigator_.SelectedFile);
         // A renamed node gives its new path.
@@ -354,6 +353,49 @@ bool TFormDiskTreeMap::ApplyDiskChanges(const std::vector<TDiskChange>& changes)
     }
     emit UpdateNowRequested();
     return true;
+}
+
+void TFormDiskTreeMap::StopWatcher() {
+    ++watcherGeneration_;
+    watcher.reset();  // joins its worker
+}
+
+void TFormDiskTreeMap::StartWatcher(const std::string& scanPath) {
+    StopWatcher();
+    const unsigned generation = watcherGeneration_;
+    // The worker's reports come over to this thread; one of a stopped
+    // watcher finds another generation there and is dropped.
+    auto onThisThread = [this, generation](auto job) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, job = std::move(job)] {
+                if (generation == watcherGeneration_ && watcher && watcher->Actived()) job();
+            },
+            Qt::QueuedConnection);
+    };
+    TWatcherEvents events;
+    events.OnChange = [this, onThisThread](std::vector<TDiskChange> changes) {
+        onThisThread([this, changes = std::move(changes)] {
+            ApplyDiskChanges(changes);
+            emit WatcherBatchApplied();
+        });
+    };
+    events.OnMessage = [this, onThisThread](const std::string& text) {
+        onThisThread([this, text] { host_.AddErrorLine(text); });
+    };
+    events.OnReady = [this, onThisThread] { onThisThread([this] { emit WatcherReady(); }); };
+    watcher = std::make_unique<TFileSystemWatcher>();
+    watcher->SetWatchedDir(scanPath);
+    watcher->SetOnChange(std::move(events));
+    watcher->SetActived(cbMonitorChanges->isChecked());
+}
+
+void TFormDiskTreeMap::cbMonitorChangesClick() {
+    if (!watcher) return;
+    if (!cbMonitorChanges->isChecked())
+        watcher->SetActived(false);
+    else if (!bStartTreemap->isEnabled())
+        watcher->SetActived(true);
 }
 
 void TFormDiskTreeMap::ResetView() {

@@ -6,6 +6,7 @@
 #include <QString>
 #include <functional>
 #include <QPoint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 
 class QCheckBox;
 class QFrame;
+class QHBoxLayout;
 class QLineEdit;
 class QLabel;
 class QListWidget;
@@ -29,6 +31,9 @@ class QWidget;
 namespace tandrel {
 
 class ScanModel;
+class TCaptionPanelK;
+class TListViewEx;
+class TFileSystemWatcher;
 class TFrameNavTool;
 class TSettingsPanel;
 class TTreemapDebugPanel;
@@ -54,7 +59,17 @@ struct TFormDiskTreeMapUi {
     QPushButton* bGoBack2 = nullptr;
     QPushButton* bGoForward2 = nullptr;
     QPushButton* bSelectParent = nullptr;
-    QFrame* panelSearchResults = nullptr;
+    // The search: the field, its button, the status text, the button that
+    // brings the result panel back, and the 300 ms debounce.
+    QLineEdit* edSearchTerm = nullptr;
+    QPushButton* bSearch = nullptr;
+    QLabel* labelSearching = nullptr;
+    QToolButton* bShowSearchResults = nullptr;
+    QTimer* timerSearch = nullptr;
+    TCaptionPanelK* panelSearchResults = nullptr;
+    TListViewEx* lvSearchResults = nullptr;
+    QCheckBox* cbCloseOnSelect = nullptr;
+    QMenu* popupSearchResults = nullptr;
     TTreemapDebugPanel* panelDebug = nullptr;
     QTimer* timerZoomToFile = nullptr;
     QTimer* timerPushZoomState_IdleMouseWheel = nullptr;
@@ -138,6 +153,34 @@ public:
     // the tree is let go first. True when the tree changed.
     bool ApplyDiskChanges(const std::vector<TDiskChange>& changes);
 
+    // The change watcher on the scanned folder: the one of the last run is
+    // stopped when a run starts; a run that ended makes a new one, active
+    // when "Monitor changes (experimental)" is ticked.
+    void StopWatcher();
+    void StartWatcher(const std::string& scanPath);
+    // The box clicked: unticked stops the watcher; ticked starts nothing
+    // before the next run ends.
+    void cbMonitorChangesClick();
+    TFileSystemWatcher* WatcherForTest() { return watcher.get(); }
+
+    // The search field changed: the search runs 300 ms after the last
+    // keystroke; fewer than 3 characters clear the hits.
+    void edSearchTermChange();
+    // Runs the search now (the debounce's end).
+    void timerSearchTimer();
+    // The button: at once, or a message for fewer than 3 characters.
+    void bSearchClick();
+    // Forgets all hits.
+    void DiskTreeMap_ClearSearch();
+    // Keeps at least half of the result panel inside the map's panel.
+    void DiskTreeMap_PlaceSearchPanel();
+    // The hits in list order (until sorted).
+    const std::vector<TDiskTreeMapEntry*>& SearchHits() const { return searchHits_; }
+    // The search's text of a row's cell, as the list shows and reads it.
+    QString SearchResultText(int row, int column) const;
+    // A row of the results chosen: the map zooms to its node.
+    void lvSearchResultsDblClick(int row);
+
     // Prepares the map's context menu for the node at a surface point: that
     // node becomes the current and selected one. False when there is no map.
     bool popupTreeMapPopup(QPoint pos);
@@ -166,11 +209,22 @@ signals:
     // The model changed outside a scan run (free space joined or left):
     // the map and the views want one refresh.
     void UpdateNowRequested();
+    // The watcher watches every folder of the tree (tests wait for it).
+    void WatcherReady();
+    // One batch of the watcher was applied to the tree, changed or not.
+    void WatcherBatchApplied();
+    // A search ended with that many hits shown.
+    void SearchDone(int hits);
 
 private:
     void CreateMap(QWidget* page);
     void CreateNavigation();
     void CreateContextMenu();
+    void CreateSearch(QWidget* page, QHBoxLayout* header, QWidget* headerHost);
+    void SortSearchResults();
+    void DropRemovedSearchHits();
+    // The node of the selected result row, nullptr without one.
+    TDiskTreeMapEntry* SelectedSearchResult() const;
     void FillZoomToChild(TDiskTreeMapEntry* folder);
     // Zooms the map to the node with the animation, as a double click does.
     void AnimatedZoom(TDiskTreeMapEntry* node, bool toParent);
@@ -194,6 +248,9 @@ private:
     void ZoomAnimationTick();
 
     TViewHost& host_;
+    std::unique_ptr<TFileSystemWatcher> watcher;
+    // Batches already posted by a watcher that was stopped since are dropped.
+    unsigned watcherGeneration_ = 0;
     TreemapLayout layout_;
     TreemapNavigator navigator_;
     TTreemapPainter* painter_ = nullptr;
@@ -201,6 +258,7 @@ private:
     bool mouseDown_ = false;
     bool doubleClick_ = false;
     bool mutedScrollbars_ = false;
+    std::vector<TDiskTreeMapEntry*> searchHits_;
 };
 
 }  // namespace tandrel

@@ -46,6 +46,7 @@ void TScanRun::Start(std::function<void()> finished, bool showProgress) {
         return;
     }
     emit RunStarting();
+    map_.StopWatcher();
     map_.DiskTreeMap_StopZoomAnimation();
     model.CancelOperation = false;
     model.PauseOperation = false;
@@ -187,6 +188,8 @@ void TScanRun::EndRun() {
         RefreshScanViews(true);
         FilterScanViews();
         RefreshOverview();
+        map_.StartWatcher(scanPath_);
+        map_.edSearchTermChange();
         emit ScanEnded(scanPath_, map_.MonitorChanges());
         host_.SetStatus(nullptr, "");
     }

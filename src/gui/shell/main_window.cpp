@@ -462,9 +462,6 @@ void TFormMain::CreateSettingsCache() {
     auto* sessions = new QListWidget(holder);
     sessions->setObjectName("lbDuplicateSessions");
     layout->addWidget(sessions);
-    auto* closeOnSelect = new QCheckBox("Close on select", holder);
-    closeOnSelect->setObjectName("cbCloseOnSelect");
-    layout->addWidget(closeOnSelect);
     auto* extraColumns = new QCheckBox("Show extra columns", holder);
     extraColumns->setObjectName("cbShowExtraDirectoryStatisticsColumns");
     layout->addWidget(extraColumns);
