@@ -41,6 +41,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     QApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const std::string tree = argv[1];
     ScanModel model;
     TFormMain window(model);
@@ -56,7 +57,8 @@ int main(int argc, char** argv) {
     bool scanned = false;
     QElapsedTimer clock;
     clock.start();
-    window.ScanRun().Start([&] { scanned = true; }, false);
+    QObject::connect(&window.ScanRun(), &TScanRun::ScanEnded, [&] { scanned = true; });
+    window.ScanRun().Start({}, false);
     WaitUntil([&] { return scanned; });
     const double scanS = clock.elapsed() / 1000.0;
     clock.restart();

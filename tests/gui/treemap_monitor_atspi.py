@@ -37,7 +37,11 @@ def probe(tandrel, tree, log_path):
         box = session.wait_for("the treemap's monitoring box",
                                lambda: session.showing("check box", "Monitor changes (experimental)"), 30)
         if not box.getState().contains(pyatspi.STATE_CHECKED):
-            session.press(box)
+            # A check box offers "Toggle" where a button offers "Press".
+            actions = box.queryAction()
+            actions.doAction(next(i for i in range(actions.nActions)
+                                  if actions.getName(i) in ("Toggle", "Press", "Click")))
+            session.wait_for("the box ticked", lambda: box.getState().contains(pyatspi.STATE_CHECKED), 10)
         # The watcher comes with the end of a scan run.
         session.press(session.wait_for("the Scan button", lambda: session.showing("push button", "Scan"), 10))
         session.press(session.wait_for("the menu item 'File Statistics'",
