@@ -689,7 +689,8 @@ void TFormCompareDirectories::bDeleteFromDiskClick() {
     if (RootsAreSame()) return;
     if (AskOkCancel("You are about to delete identical files from " + scannedDirectoryLEFT + "?") != MessageAnswer::Ok)
         return;
-    TFormPleaseWait* wait = OpenWait(false);
+    // Messages run between files: the window may be gone by the next one.
+    const QPointer<TFormPleaseWait> wait = OpenWait(false);
     model_.CancelOperation = false;
     FileContentComparer comparer(model_);
     const std::vector<TFileEntryCompare*> rows = lx_.LvItems;
@@ -752,7 +753,8 @@ void TFormCompareDirectories::btnChangeFileDatesClick() {
     if (AskOkCancel("You are about to change file dates from " + scannedDirectoryLEFT + " to match file dates from " +
                     scannedDirectoryRIGHT) != MessageAnswer::Ok)
         return;
-    TFormPleaseWait* wait = OpenWait(false);
+    // Messages run between files: the window may be gone by the next one.
+    const QPointer<TFormPleaseWait> wait = OpenWait(false);
     model_.CancelOperation = false;
     const std::vector<TFileEntryCompare*> rows = lx_.LvItems;
     const std::string count = FormatCount(static_cast<double>(rows.size()));
