@@ -412,22 +412,10 @@ std::int64_t TFormCompareDirectories::MinSizeBytes() const {
 }
 
 TFormPleaseWait* TFormCompareDirectories::OpenWait(bool withPause) {
-    QWidget* window = host_.HostWindow();
-    auto* wait = new TFormPleaseWait(model_, window);
-    wait->setAttribute(Qt::WA_DeleteOnClose);
-    wait->ShowTreemapControls(false);
-    wait->bPause->setVisible(withPause);
-    host_.PleaseWaitSlot(3) = wait;
-    wait->show();
-    wait->move(window->geometry().center() - wait->rect().center());
-    return wait;
+    return OpenToolPleaseWait(host_.PleaseWaitSlot(3), model_, host_.HostWindow(), withPause);
 }
 
-void TFormCompareDirectories::CloseWait() {
-    QPointer<TFormPleaseWait>& slot = host_.PleaseWaitSlot(3);
-    if (slot) slot->close();
-    slot = nullptr;
-}
+void TFormCompareDirectories::CloseWait() { CloseToolPleaseWait(host_.PleaseWaitSlot(3)); }
 
 void TFormCompareDirectories::SetWorking(bool working) {
     btnScanSource->setEnabled(!working);

@@ -272,9 +272,7 @@ void TFormBrenixRCS::EndCheck() {
     poll_->stop();
     if (!job_) return;
     job_->WaitFor();
-    QPointer<TFormPleaseWait>& slot = host_.PleaseWaitSlot(3);
-    if (slot) slot->close();
-    slot = nullptr;
+    CloseToolPleaseWait(host_.PleaseWaitSlot(3));
     bCheckRepository->setEnabled(true);
     if (job_->Failed() && !model_.AppClosing.load()) host_.AddErrorLine(job_->ErrorText());
     const TCheckInsRun& run = job_->run;

@@ -509,22 +509,10 @@ std::int64_t TFormDuplicates::MaxSizeBytes() const {
 }
 
 TFormPleaseWait* TFormDuplicates::OpenWait(bool withPause) {
-    QWidget* window = host_.HostWindow();
-    auto* wait = new TFormPleaseWait(model_, window);
-    wait->setAttribute(Qt::WA_DeleteOnClose);
-    wait->ShowTreemapControls(false);
-    wait->bPause->setVisible(withPause);
-    host_.PleaseWaitSlot(3) = wait;
-    wait->show();
-    wait->move(window->geometry().center() - wait->rect().center());
-    return wait;
+    return OpenToolPleaseWait(host_.PleaseWaitSlot(3), model_, host_.HostWindow(), withPause);
 }
 
-void TFormDuplicates::CloseWait() {
-    QPointer<TFormPleaseWait>& slot = host_.PleaseWaitSlot(3);
-    if (slot) slot->close();
-    slot = nullptr;
-}
+void TFormDuplicates::CloseWait() { CloseToolPleaseWait(host_.PleaseWaitSlot(3)); }
 
 void TFormDuplicates::SetWorking(bool working) {
     for (QWidget* w : std::initializer_list<QWidget*>{edPathList, cbDuplicatesScanSubs, edFileFilter, edExcludeFilter,

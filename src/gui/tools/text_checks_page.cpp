@@ -137,9 +137,7 @@ void TFormTextChecks::End() {
     poll_->stop();
     if (!job_) return;
     job_->WaitFor();
-    QPointer<TFormPleaseWait>& slot = host_.PleaseWaitSlot(3);
-    if (slot) slot->close();
-    slot = nullptr;
+    CloseToolPleaseWait(host_.PleaseWaitSlot(3));
     for (QWidget* w : {bFindUnixFormatFiles, bFixUnixFormat, bFindFilesWithTab}) w->setEnabled(true);
     if (job_->Failed() && !model_.AppClosing.load()) host_.AddErrorLine(job_->ErrorText());
     std::string status;

@@ -207,4 +207,21 @@ void TFormPleaseWait::RestoreMainWindow() {
     if (QWidget* mainWindow = parentWidget()) mainWindow->show();
 }
 
+TFormPleaseWait* OpenToolPleaseWait(QPointer<TFormPleaseWait>& slot, ScanModel& model, QWidget* parent,
+                                    bool withPause) {
+    auto* wait = new TFormPleaseWait(model, parent);
+    wait->setAttribute(Qt::WA_DeleteOnClose);
+    wait->ShowTreemapControls(false);
+    wait->bPause->setVisible(withPause);
+    slot = wait;
+    wait->show();
+    wait->move(parent->geometry().center() - wait->rect().center());
+    return wait;
+}
+
+void CloseToolPleaseWait(QPointer<TFormPleaseWait>& slot) {
+    if (slot) slot->close();
+    slot = nullptr;
+}
+
 }  // namespace tandrel

@@ -4,6 +4,7 @@
 // It is not modal, so the views stay usable while the worker runs; it only
 // flips the shared flags that the workers poll.
 #include <QDialog>
+#include <QPointer>
 #include <functional>
 
 class QCheckBox;
@@ -70,5 +71,10 @@ private:
     std::function<void()> startTreemapScan_, startSnapshotComparison_, startDirectoryComparison_;
     std::function<void()> updateNow_;
 };
+
+// The progress window of a tool page's long work: centred over parent, held
+// in the window's slot for it (so the busy guard sees it), deleted on close.
+TFormPleaseWait* OpenToolPleaseWait(QPointer<TFormPleaseWait>& slot, ScanModel& model, QWidget* parent, bool withPause);
+void CloseToolPleaseWait(QPointer<TFormPleaseWait>& slot);
 
 }  // namespace tandrel
