@@ -8,17 +8,20 @@
 namespace tandrel {
 
 void AppendLowerCase(std::string& out, std::string_view text) {
-    // Most texts are plain ASCII: no code points to decode.
-    const bool ascii =
-        std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (!ascii) {
-        out += platform::LowerCase(text);
-        return;
-    }
+    // Most texts are plain ASCII: one pass lowers them and notes whether a
+    // byte was not, in which case the code points are decoded after all.
     const std::size_t start = out.size();
-    out.append(text);
-    for (std::size_t i = start; i < out.size(); ++i)
-        if (out[i] >= 'A' && out[i] <= 'Z') out[i] = static_cast<char>(out[i] + ('a' - 'A'));
+    out.resize(start + text.size());
+    char* to = out.data() + start;
+    unsigned char seen = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        seen |= c;
+        to[i] = static_cast<char>(c + (static_cast<unsigned char>(c - 'A') < 26 ? 'a' - 'A' : 0));
+    }
+    if (seen < 0x80) return;
+    out.resize(start);
+    out += platform::LowerCase(text);
 }
 
 TextFilter PrepareTextFilter(const std::vector<std::string>& words) {

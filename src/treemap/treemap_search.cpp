@@ -19,6 +19,12 @@ std::vector<std::string> SearchKeywords(std::string_view text) {
 std::vector<TDiskTreeMapEntry*> SearchTreemap(ScanModel& model, std::string_view text) {
     std::vector<TDiskTreeMapEntry*> hits;
     const TextFilter filter = PrepareTextFilter(SearchKeywords(text));
+    if (filter.MatchesEverything()) {
+        model.DiskTreeMapEntries.ForEach([&](TDiskTreeMapEntry& node) {
+            if (!IsRemovedNode(&node)) hits.push_back(&node);
+        });
+        return hits;
+    }
     PrefixedTextFilter matcher(filter);
     // The lowered full path of every folder met, each made from its parent's.
     std::unordered_map<const TDiskTreeMapEntry*, std::string> folderPaths;
@@ -34,24 +40,31 @@ std::vector<TDiskTreeMapEntry*> SearchTreemap(ScanModel& model, std::string_view
         }
         return folderPaths.find(folder)->second;
     };
+    // Siblings follow each other in the node list: the parent's path (the
+    // prefix they share) is looked up and searched once per run of them.
+    bool first = true;
     const TDiskTreeMapEntry* prefixOf = nullptr;
-    std::string suffix;
+    bool delimiter = false;
     model.DiskTreeMapEntries.ForEach([&](TDiskTreeMapEntry& node) {
         if (IsRemovedNode(&node)) return;
-        // The text is the parent's path (the prefix, shared by siblings) and
-        // "/name name" (the suffix).
         const TDiskTreeMapEntry* parent = node.ParentNodeIdx;
-        if (parent != prefixOf || !prefixOf) {
-            matcher.SetPrefix(parent ? std::string_view(folderPath(parent)) : std::string_view());
+        if (first || parent != prefixOf) {
+            static const std::string none;
+            const std::string& prefix = parent ? folderPath(parent) : none;
+            matcher.SetPrefix(prefix);
+            delimiter = !prefix.empty() && prefix.back() != platform::PathDelim;
             prefixOf = parent;
+            first = false;
         }
-        suffix.clear();
-        if (parent && !folderPath(parent).empty() && folderPath(parent).back() != platform::PathDelim)
-            suffix += platform::PathDelim;
+        // The text is the full path, a blank and the name.
+        std::string& suffix = matcher.NewSuffix();
+        if (delimiter) suffix += platform::PathDelim;
+        const std::size_t nameStart = suffix.size();
         AppendLowerCase(suffix, node.Name);
+        const std::size_t nameLength = suffix.size() - nameStart;
         suffix += ' ';
-        AppendLowerCase(suffix, node.Name);
-        if (filter.MatchesEverything() || matcher.Matches(suffix)) hits.push_back(&node);
+        suffix.append(suffix, nameStart, nameLength);
+        if (matcher.MatchesSuffix()) hits.push_back(&node);
     });
     return hits;
 }
