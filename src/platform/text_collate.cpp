@@ -7,6 +7,7 @@
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "platform/text_collate.h"
 
@@ -77,21 +78,21 @@ public:
             u_strFromUTF8WithSub(wide.data(), static_cast<int32_t>(wide.size()), &length, text.data(),
                                  static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &status);
             if (U_SUCCESS(status)) {
-                const std::size_t start = out.size();
-                std::size_t room = text.size() * 3 + 16;
+                // Made in a scratch buffer of its own and appended at its
+                // exact length: sizing out for the worst case would clear
+                // and copy three times the text per key.
+                thread_local std::vector<uint8_t> key;
+                if (key.size() < text.size() * 3 + 16) key.resize(text.size() * 3 + 16);
                 for (int attempt = 0; attempt < 2; ++attempt) {
-                    out.resize(start + room);
-                    auto* key = reinterpret_cast<uint8_t*>(out.data() + start);
                     const int32_t needed =
-                        ucol_getSortKey(collator_, wide.data(), length, key, static_cast<int32_t>(room));
-                    if (needed > 0 && static_cast<std::size_t>(needed) <= room) {
-                        out.resize(start + static_cast<std::size_t>(needed));
+                        ucol_getSortKey(collator_, wide.data(), length, key.data(), static_cast<int32_t>(key.size()));
+                    if (needed > 0 && static_cast<std::size_t>(needed) <= key.size()) {
+                        out.append(reinterpret_cast<const char*>(key.data()), static_cast<std::size_t>(needed));
                         return;
                     }
                     if (needed <= 0) break;
-                    room = static_cast<std::size_t>(needed);
+                    key.resize(static_cast<std::size_t>(needed));
                 }
-                out.resize(start);
             }
         }
         // Without a collator the comparison is by bytes; so is this key.

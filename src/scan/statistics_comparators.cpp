@@ -261,6 +261,17 @@ public:
         SortRange(rows_.data(), rows_.size(), 0);
         for (std::size_t i = 0; i < rows_.size(); ++i) out[i] = rows_[i].node;
     }
+    // After SortInto(out): calls f(out + start, n) for every run of n > 1
+    // rows whose keys are equal.
+    template <typename F>
+    void ForEachEqualRun(TDiskTreeMapEntry** out, F f) const {
+        std::size_t start = 0;
+        for (std::size_t i = 1; i <= rows_.size(); ++i) {
+            if (i < rows_.size() && Key(rows_[i]) == Key(rows_[start])) continue;
+            if (i - start > 1) f(out + start, i - start);
+            start = i;
+        }
+    }
 
 private:
     struct Row {
@@ -270,9 +281,13 @@ private:
         TDiskTreeMapEntry* node;
     };
 
-    // 8 key bytes from depth on, zero-padded past the end. Keys never end in
-    // a zero byte (the name's own bytes come last), so padded words order
-    // exactly as the keys do, a key before its longer extensions.
+    std::string_view Key(const Row& row) const { return {pool_.data() + row.offset, row.length}; }
+
+    // 8 key bytes from depth on, zero-padded past the end. A key either ends
+    // in a byte that is not zero (the name's own bytes come last) or holds
+    // its only zero byte at its end (a lone collation key), so no key is
+    // another one padded with zeros: padded words order exactly as the keys
+    // do, a key before its longer extensions.
     std::uint64_t WordAt(const Row& row, std::size_t depth) const {
         std::uint64_t word = 0;
         const char* key = pool_.data() + row.offset;
@@ -394,20 +409,26 @@ void SortByName(TDiskTreeMapEntry** first, std::size_t count) {
 void SortByFullPath(TDiskTreeMapEntry** first, std::size_t count) {
     if (count < 2) return;
     // Files of one folder share its path: built once per folder (the caller
-    // holds the model lock).
+    // holds the model lock), with the separator the names follow.
     std::unordered_map<const TDiskTreeMapEntry*, std::string> folderPaths;
     for (std::size_t i = 0; i < count; ++i) {
         const TDiskTreeMapEntry* parent = first[i]->ParentNodeIdx;
-        if (parent && !folderPaths.contains(parent)) folderPaths.emplace(parent, NodeFullPath(parent));
+        if (parent && !folderPaths.contains(parent)) folderPaths.emplace(parent, PathJoin(NodeFullPath(parent), ""));
     }
-    MakeKeys(first, count, 160, [&folderPaths](KeyedRows& keyed, const TDiskTreeMapEntry* node) {
-        if (const TDiskTreeMapEntry* parent = node->ParentNodeIdx) {
-            keyed.AppendCollationKey(PathJoin(folderPaths.at(parent), node->Name));
-        } else {
-            keyed.AppendCollationKey(node->Name);
-        }
-        AppendNameKey(keyed, node);
-    }).SortInto(first);
+    // The key is the full path's alone: equal paths are rare, so the name
+    // tie-breaks are settled after the sort instead of made for every row.
+    KeyedRows keyed = MakeKeys(first, count, 96, [&folderPaths](KeyedRows& keyed, const TDiskTreeMapEntry* node) {
+        thread_local std::string path;
+        path.clear();
+        if (const TDiskTreeMapEntry* parent = node->ParentNodeIdx) path += folderPaths.at(parent);
+        path += node->Name;
+        keyed.AppendCollationKey(path);
+    });
+    keyed.SortInto(first);
+    keyed.ForEachEqualRun(first, [](TDiskTreeMapEntry** run, std::size_t n) {
+        std::sort(run, run + n,
+                  [](const TDiskTreeMapEntry* a, const TDiskTreeMapEntry* b) { return CompareNames(*a, *b) < 0; });
+    });
 }
 
 // From this many rows on, collation keys are cheaper than comparing names
