@@ -59,7 +59,10 @@ struct TFileRowLists {
     std::vector<int> all, added, deleted, updated, moved;
     TFileTotals addedTotals, deletedTotals, updatedTotals, movedTotals;
 };
-TFileRowLists FilterFileRows(TSnapshotComparison& comparison, const TComparisonShow& show, std::string_view filterText);
+// A word filter over long lists runs on up to four threads, one part of
+// rowsPerPart rows or more each.
+TFileRowLists FilterFileRows(TSnapshotComparison& comparison, const TComparisonShow& show, std::string_view filterText,
+                             int rowsPerPart = 250000);
 
 // "Total files: 3, total size: 1.00KB", of the right sizes (new, moved) or
 // the left sizes (deleted).

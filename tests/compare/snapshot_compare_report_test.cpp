@@ -100,6 +100,27 @@ TEST_F(SnapshotReportTest, ShowSwitchesAndFilterWords) {
     EXPECT_EQ((Names{"/r/new"}), FolderPaths(FilterFolderRows(c, TComparisonShow{}, "new").all));
 }
 
+// Split over threads, the lists and totals are those of one pass, in row order.
+TEST_F(SnapshotReportTest, FilterSplitOverThreadsGivesTheSameLists) {
+    for (const char* words : {"-TMP", ".dat", "r new"}) {
+        const TFileRowLists one = FilterFileRows(c, TComparisonShow{}, words);
+        const TFileRowLists split = FilterFileRows(c, TComparisonShow{}, words, 2);
+        SCOPED_TRACE(words);
+        EXPECT_FALSE(one.all.empty());
+        EXPECT_EQ(one.all, split.all);
+        EXPECT_EQ(one.added, split.added);
+        EXPECT_EQ(one.deleted, split.deleted);
+        EXPECT_EQ(one.updated, split.updated);
+        EXPECT_EQ(one.moved, split.moved);
+        for (auto totals : {&TFileRowLists::addedTotals, &TFileRowLists::deletedTotals, &TFileRowLists::updatedTotals,
+                            &TFileRowLists::movedTotals}) {
+            EXPECT_EQ((one.*totals).count, (split.*totals).count);
+            EXPECT_EQ((one.*totals).sizeLeft, (split.*totals).sizeLeft);
+            EXPECT_EQ((one.*totals).sizeRight, (split.*totals).sizeRight);
+        }
+    }
+}
+
 TEST_F(SnapshotReportTest, FolderRowsByKind) {
     TFolderRowLists rows = FilterFolderRows(c, TComparisonShow{}, "");
     EXPECT_EQ((Names{"/r/new"}), FolderPaths(rows.added));
