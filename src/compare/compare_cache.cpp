@@ -1,6 +1,7 @@
 #include "compare/compare_cache.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "common/app_folders.h"
 #include "common/date_time.h"
@@ -57,9 +58,10 @@ void SortUnique(TStringList& keys) {
 }
 
 // Both lists sorted; the result sorted and without repeats.
-TStringList MergeKeys(TStringList first, const TStringList& second) {
+TStringList MergeKeys(TStringList first, TStringList&& second) {
     std::size_t middle = first.size();
-    first.insert(first.end(), second.begin(), second.end());
+    first.insert(first.end(), std::make_move_iterator(second.begin()), std::make_move_iterator(second.end()));
+    second.clear();
     std::inplace_merge(first.begin(), first.begin() + static_cast<std::ptrdiff_t>(middle), first.end(), KeyLess);
     SortUnique(first);
     return first;
@@ -166,6 +168,35 @@ void TCompareCache::StoreMany(const std::vector<TComparePairKeys>& pairs, TFileC
     for (const TComparePairKeys& keys : pairs) {
         if (keys.valid && !ContainsPair(list.keys, keys)) added.push_back(keys.aThenB);
     }
+    AddKeysLocked(list, std::move(added));
+}
+
+void TCompareCache::StorePairs(const std::vector<std::string>& fileKeys, const std::vector<std::pair<int, int>>& pairs,
+                               TFileCompareResult result) {
+    if (result != FC_IDENTICAL && result != FC_LOOSE_COPY) return;
+    std::lock_guard guard(lock_);
+    EnsureLoadedLocked();
+    List& list = result == FC_IDENTICAL ? identical_ : different_;
+    TStringList added;
+    added.reserve(pairs.size());
+    std::string reversed;
+    for (const auto& [a, b] : pairs) {
+        const std::string& keyA = fileKeys[static_cast<std::size_t>(a)];
+        const std::string& keyB = fileKeys[static_cast<std::size_t>(b)];
+        if (keyA.empty() || keyB.empty()) continue;
+        std::string key;
+        key.reserve(keyA.size() + 1 + keyB.size());
+        key.append(keyA).append(1, '|').append(keyB);
+        if (!list.keys.empty()) {
+            reversed.assign(keyB).append(1, '|').append(keyA);
+            if (Contains(list.keys, key) || Contains(list.keys, reversed)) continue;
+        }
+        added.push_back(std::move(key));
+    }
+    AddKeysLocked(list, std::move(added));
+}
+
+void TCompareCache::AddKeysLocked(List& list, TStringList&& added) {
     if (added.empty()) return;
     SortUnique(added);
     list.changed = true;
@@ -177,7 +208,7 @@ void TCompareCache::StoreMany(const std::vector<TComparePairKeys>& pairs, TFileC
         }
         return;
     }
-    list.keys = MergeKeys(std::move(list.keys), added);
+    list.keys = MergeKeys(std::move(list.keys), std::move(added));
 }
 
 void TCompareCache::Load(const StatusFn& status) {
@@ -205,7 +236,7 @@ void TCompareCache::LoadLocked(const StatusFn& status) {
 void TCompareCache::LoadList(List& list) {
     TStringList onDisk = ReadKeys(list.file);
     // Unsaved verdicts (from before the file names were selected again) stay.
-    list.keys = list.changed ? MergeKeys(std::move(onDisk), list.keys) : std::move(onDisk);
+    list.keys = list.changed ? MergeKeys(std::move(onDisk), std::move(list.keys)) : std::move(onDisk);
 }
 
 bool TCompareCache::Save() {
@@ -218,13 +249,15 @@ bool TCompareCache::Save() {
 bool TCompareCache::SaveList(List& list) {
     if (!list.changed) return true;
     if (list.file.empty()) return false;
-    TStringList merged = MergeKeys(ReadKeys(list.file), list.keys);
+    // The merge takes the keys over; they come back whether or not the write works.
+    TStringList merged = MergeKeys(ReadKeys(list.file), std::move(list.keys));
     // Written beside the file and renamed over it, so a failed write never
     // leaves a truncated cache behind.
     platform::ForceFolders(ExtractFilePath(list.file));
     const std::string temporary = list.file + ".tmp";
     if (!SaveTextFile(merged, temporary) || !platform::ReplaceFile(temporary, list.file)) {
         platform::DeleteFile(temporary);
+        list.keys = std::move(merged);
         return false;
     }
     list.keys = std::move(merged);

@@ -285,16 +285,19 @@ private:
     void StoreVerdicts(std::vector<Candidate>& run) {
         for (std::size_t i = 0; i < run.size(); ++i)
             if (run[i].first < 0 || !run[i].readable) run[i].first = static_cast<int>(i);
-        std::vector<TComparePairKeys> same, different;
+        std::vector<std::string> fileKeys(run.size());
+        for (std::size_t i = 0; i < run.size(); ++i) fileKeys[i] = run[i].cacheKey;
+        std::vector<std::pair<int, int>> same, different;
         for (std::size_t a = 0; a < run.size(); ++a) {
             if (run[a].first != static_cast<int>(a) || !run[a].readable) continue;
             for (std::size_t b = a + 1; b < run.size(); ++b) {
                 if (!run[b].readable || run[b].first < static_cast<int>(a)) continue;
-                (run[b].first == static_cast<int>(a) ? same : different).push_back(PairKeys(run[a], run[b]));
+                (run[b].first == static_cast<int>(a) ? same : different)
+                    .emplace_back(static_cast<int>(a), static_cast<int>(b));
             }
         }
-        cache_.StoreMany(same, FC_IDENTICAL);
-        cache_.StoreMany(different, FC_LOOSE_COPY);
+        cache_.StorePairs(fileKeys, same, FC_IDENTICAL);
+        cache_.StorePairs(fileKeys, different, FC_LOOSE_COPY);
     }
 
     ScanModel& model_;

@@ -4,6 +4,7 @@
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -196,7 +197,17 @@ bool SameAsciiIgnoreCase(std::string_view a, std::string_view b) {
 
 bool SameTextIgnoreCase(std::string_view a, std::string_view b) {
     if (a == b) return true;
-    int32_t i = 0, j = 0;
+    // While both are ASCII the code points line up byte for byte and fold
+    // as ASCII letters do; the first other byte hands over to decoding.
+    std::size_t same = 0;
+    const std::size_t shorter = std::min(a.size(), b.size());
+    while (same < shorter) {
+        const auto x = static_cast<unsigned char>(a[same]), y = static_cast<unsigned char>(b[same]);
+        if ((x | y) >= 0x80) break;
+        if (AsciiLower(static_cast<char>(x)) != AsciiLower(static_cast<char>(y))) return false;
+        ++same;
+    }
+    int32_t i = static_cast<int32_t>(same), j = static_cast<int32_t>(same);
     int32_t lengthA = static_cast<int32_t>(a.size()), lengthB = static_cast<int32_t>(b.size());
     while (i < lengthA && j < lengthB) {
         FoldUnit x = NextFolded(a, i);

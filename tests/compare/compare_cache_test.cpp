@@ -73,6 +73,26 @@ TEST_F(CompareCacheTest, StoresOnlyVerdictsOncePerPairInEitherOrder) {
     EXPECT_EQ(FC_CACHE_MISS, cache.Lookup(a, d));
 }
 
+// Pairs stored by their file keys: each once whatever its order, and none
+// for a file whose time is unknown; a failed save keeps them for the next.
+TEST_F(CompareCacheTest, PairsOfFileKeysAreStoredOnceAndKeptWhenASaveFails) {
+    TCompareCache cache = NewCache();
+    const TDateTime at = EncodeDateTime(2024, 3, 5, 7, 8, 9, 0);
+    const std::vector<std::string> keys = {CacheFileKey("/t/a", at), CacheFileKey("/t/b", at), CacheFileKey("/t/c", at),
+                                           ""};
+    cache.Store(MakePairKeysAt("/t/b", at, "/t/a", at), FC_LOOSE_COPY);
+    cache.StorePairs(keys, {{0, 1}, {0, 2}, {1, 2}, {2, 3}}, FC_LOOSE_COPY);
+    cache.StorePairs(keys, {{2, 1}}, FC_LOOSE_COPY);
+    EXPECT_EQ(3, cache.DifferentCount());
+    EXPECT_EQ(FC_LOOSE_COPY, cache.Lookup(MakePairKeysAt("/t/c", at, "/t/a", at)));
+
+    // A folder where the file must go makes the write fail.
+    dir.WriteFile("settings", "not a folder");
+    EXPECT_FALSE(cache.Save());
+    EXPECT_EQ(3, cache.DifferentCount());
+    EXPECT_EQ(FC_LOOSE_COPY, cache.Lookup(MakePairKeysAt("/t/b", at, "/t/c", at)));
+}
+
 TEST_F(CompareCacheTest, SaveWritesSortedKeysAndLoadFindsThem) {
     std::vector<std::pair<std::string, std::string>> pairs;
     {

@@ -86,6 +86,10 @@ TEST(SameTextIgnoreCase, FoldsCaseOnly) {
     EXPECT_FALSE(SameTextIgnoreCase("abc", "abd"));
     EXPECT_FALSE(SameTextIgnoreCase("abc", "abcd"));
     EXPECT_FALSE(SameTextIgnoreCase("e", "é"));
+    // A letter outside ASCII may fold to an ASCII one, after an ASCII run.
+    EXPECT_TRUE(SameTextIgnoreCase("/path/\u212Aelvin", "/PATH/kELVIN"));
+    EXPECT_TRUE(SameTextIgnoreCase("/path/k", "/path/\u212A"));
+    EXPECT_FALSE(SameTextIgnoreCase("/path/\u212Aa", "/path/kb"));
     // Invalid bytes must match exactly, not as "some invalid sequence".
     EXPECT_TRUE(SameTextIgnoreCase("A\xff", "a\xff"));
     EXPECT_FALSE(SameTextIgnoreCase("a\xff", "a\xfe"));
