@@ -1,6 +1,8 @@
 #include "treemap/treemap_search.h"
 
+#include <algorithm>
 #include <string>
+#include <thread>
 #include <unordered_map>
 
 #include "common/split.h"
@@ -16,15 +18,12 @@ std::vector<std::string> SearchKeywords(std::string_view text) {
     return SplitList(lowered, " ");
 }
 
-std::vector<TDiskTreeMapEntry*> SearchTreemap(ScanModel& model, std::string_view text) {
+namespace {
+
+// The matching nodes among [begin, end) of the node list, in list order.
+std::vector<TDiskTreeMapEntry*> SearchRange(ScanModel& model, const TextFilter& filter, std::size_t begin,
+                                            std::size_t end) {
     std::vector<TDiskTreeMapEntry*> hits;
-    const TextFilter filter = PrepareTextFilter(SearchKeywords(text));
-    if (filter.MatchesEverything()) {
-        model.DiskTreeMapEntries.ForEach([&](TDiskTreeMapEntry& node) {
-            if (!IsRemovedNode(&node)) hits.push_back(&node);
-        });
-        return hits;
-    }
     PrefixedTextFilter matcher(filter);
     // The lowered full path of every folder met, each made from its parent's.
     std::unordered_map<const TDiskTreeMapEntry*, std::string> folderPaths;
@@ -45,8 +44,9 @@ std::vector<TDiskTreeMapEntry*> SearchTreemap(ScanModel& model, std::string_view
     bool first = true;
     const TDiskTreeMapEntry* prefixOf = nullptr;
     bool delimiter = false;
-    model.DiskTreeMapEntries.ForEach([&](TDiskTreeMapEntry& node) {
-        if (IsRemovedNode(&node)) return;
+    for (std::size_t i = begin; i < end; ++i) {
+        TDiskTreeMapEntry& node = *model.DiskTreeMapEntries[i];
+        if (IsRemovedNode(&node)) continue;
         const TDiskTreeMapEntry* parent = node.ParentNodeIdx;
         if (first || parent != prefixOf) {
             static const std::string none;
@@ -65,7 +65,38 @@ std::vector<TDiskTreeMapEntry*> SearchTreemap(ScanModel& model, std::string_view
         suffix += ' ';
         suffix.append(suffix, nameStart, nameLength);
         if (matcher.MatchesSuffix()) hits.push_back(&node);
-    });
+    }
+    return hits;
+}
+
+}  // namespace
+
+std::vector<TDiskTreeMapEntry*> SearchTreemap(ScanModel& model, std::string_view text, std::size_t nodesPerPart) {
+    const TextFilter filter = PrepareTextFilter(SearchKeywords(text));
+    const std::size_t count = static_cast<std::size_t>(model.DiskTreeMapEntries.Count());
+    if (filter.MatchesEverything()) {
+        std::vector<TDiskTreeMapEntry*> hits;
+        hits.reserve(count);
+        model.DiskTreeMapEntries.ForEach([&](TDiskTreeMapEntry& node) {
+            if (!IsRemovedNode(&node)) hits.push_back(&node);
+        });
+        return hits;
+    }
+    // Long lists are split over the cores; the parts only read the nodes
+    // (the caller holds the lock) and are joined in list order.
+    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t parts =
+        std::clamp<std::size_t>(count / std::max<std::size_t>(1, nodesPerPart), 1, std::min<std::size_t>(cores, 4));
+    std::vector<std::vector<TDiskTreeMapEntry*>> found(parts);
+    auto run = [&](std::size_t part) {
+        found[part] = SearchRange(model, filter, count * part / parts, count * (part + 1) / parts);
+    };
+    std::vector<std::thread> workers;
+    for (std::size_t part = 1; part < parts; ++part) workers.emplace_back(run, part);
+    run(0);
+    for (std::thread& worker : workers) worker.join();
+    std::vector<TDiskTreeMapEntry*> hits = std::move(found[0]);
+    for (std::size_t part = 1; part < parts; ++part) hits.insert(hits.end(), found[part].begin(), found[part].end());
     return hits;
 }
 

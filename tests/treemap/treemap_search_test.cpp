@@ -52,6 +52,16 @@ TEST_F(TreemapSearchTest, KeywordsMatchTheFullPathAndTheName) {
     for (const auto& c : cases) EXPECT_EQ(Hits(c.text), c.hits) << c.text;
 }
 
+// Split over threads, the hits are those of one pass, in node-list order,
+// parts starting in the middle of a folder's children included.
+TEST_F(TreemapSearchTest, ASearchSplitOverThreadsFindsTheSameNodesInOrder) {
+    for (const char* text : {"mp3", "live -sets", "r/"}) {
+        const auto one = SearchTreemap(tree.model, text);
+        EXPECT_FALSE(one.empty()) << text;
+        EXPECT_EQ(SearchTreemap(tree.model, text, 3), one) << text;
+    }
+}
+
 TEST_F(TreemapSearchTest, ADashAloneMatchesEveryNodeButNeverARemovedOne) {
     const int nodes = tree.model.DiskTreeMapEntries.Count();
     EXPECT_EQ(static_cast<int>(SearchTreemap(tree.model, " -  ").size()), nodes);
