@@ -219,14 +219,10 @@ bool TCompareCache::SaveList(List& list) {
     if (!list.changed) return true;
     if (list.file.empty()) return false;
     TStringList merged = MergeKeys(ReadKeys(list.file), list.keys);
-    // Written beside the file and renamed over it, so a failed write never
-    // leaves a truncated cache behind.
+    // Replaced in one step, so a failed write or a kill never leaves a
+    // truncated cache behind.
     platform::ForceFolders(ExtractFilePath(list.file));
-    const std::string temporary = list.file + ".tmp";
-    if (!SaveTextFile(merged, temporary) || !platform::ReplaceFile(temporary, list.file)) {
-        platform::DeleteFile(temporary);
-        return false;
-    }
+    if (!ReplaceTextFile(merged, list.file)) return false;
     list.keys = std::move(merged);
     list.changed = false;
     return true;

@@ -132,7 +132,8 @@ void FileTimeToUnix(FileTime time, std::int64_t& seconds, std::int64_t& nanoseco
 // open that other programs' locks do not stop; a refused open gives false.
 class File {
 public:
-    enum class Mode { Read, CreateTruncate, Append, ReadWrite };
+    // CreateNew makes a new file and fails (EEXIST) when the name is taken.
+    enum class Mode { Read, CreateTruncate, CreateNew, Append, ReadWrite };
     File() = default;
     ~File();
     File(const File&) = delete;
