@@ -70,11 +70,11 @@ int Fail(const std::string& message) {
 }  // namespace
 
 int RunScan(const std::vector<std::string>& args) {
-    ParsedArgs parsed = ParseArgs(args, {"saveas", "comment", "date", "dateoffset"});
+    ParsedArgs parsed = ParseArgs(args, {"saveas", "comment", "date", "dateoffset"}, {"hardlinks-once"});
     if (!parsed.error.empty() || parsed.positional.size() != 1) {
         std::fprintf(stderr,
                      "%s\nUsage: tandrel-cli scan FOLDER [--saveas NAME] [--comment TEXT] "
-                     "[--date YYYYMMDD] [--dateoffset N]\n",
+                     "[--date YYYYMMDD] [--dateoffset N] [--hardlinks-once]\n",
                      parsed.error.empty() ? "scan takes one folder." : parsed.error.c_str());
         return 2;
     }
@@ -97,6 +97,7 @@ int RunScan(const std::vector<std::string>& args) {
 
     ScanModel& model = CurrentModel();
     model.SnapshotsPath = AppSettingsFolder();
+    model.HardLinksOnce = parsed.options.count("hardlinks-once") > 0;
     JobOutcome outcome = RunScanJob(model, folder);
     if (!outcome.ok && !outcome.cancelled) return outcome.reported ? 1 : Fail(outcome.error);
     if (model.TempSnapshotFn.empty()) return Fail("No snapshot could be written.");
@@ -112,17 +113,18 @@ int RunScan(const std::vector<std::string>& args) {
 }
 
 int RunSummary(const std::vector<std::string>& args) {
-    ParsedArgs parsed = ParseArgs(args, {"top"});
+    ParsedArgs parsed = ParseArgs(args, {"top"}, {"hardlinks-once"});
     std::int64_t top = 10;
     if (parsed.error.empty() && parsed.options.count("top") && (!TryStrToInt64(parsed.options["top"], top) || top < 0))
         parsed.error = "--top needs a number.";
     if (!parsed.error.empty() || parsed.positional.size() > 1) {
-        std::fprintf(stderr, "%s\nUsage: tandrel-cli summary [FOLDER|SNAPSHOT] [--top N]\n",
+        std::fprintf(stderr, "%s\nUsage: tandrel-cli summary [FOLDER|SNAPSHOT] [--top N] [--hardlinks-once]\n",
                      parsed.error.empty() ? "summary takes one folder or snapshot." : parsed.error.c_str());
         return 2;
     }
     ScanModel& model = CurrentModel();
     model.SnapshotsPath = AppSettingsFolder();
+    model.HardLinksOnce = parsed.options.count("hardlinks-once") > 0;
     std::string path = parsed.positional.empty() ? "." : parsed.positional[0];
     path = platform::PathExists(path) ? AbsolutePath(path) : ResolveSnapshotPath(model, path);
     JobOutcome outcome = RunScanJob(model, path);

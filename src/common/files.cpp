@@ -280,26 +280,13 @@ bool CopyFileTime(const std::string& source, const std::string& target) {
 
 namespace tandrel {
 
-bool WriteFileReplacing(const std::string& file, const std::function<bool(platform::File&)>& write,
+bool WriteFileReplacing(const std::string& file, const std::function<bool(platform::AtomicFile&)>& write,
                         ReplaceOptions options, const std::string& permissionsFrom) {
-    static std::atomic<unsigned> counter{0};
-    const std::string folder = ExtractFilePath(file);
-    std::string temp;
-    try {
-        // Hidden, so no file manager or listing shows it while it is written or after a crash.
-        temp = MakeUniqueFileName(folder + "." + ExtractFileName(file) + ".partial" +
-                                  std::to_string(counter.fetch_add(1)));
-    } catch (const TandrelError&) {
-        return false;
-    }
-    platform::File out;
-    bool written = out.Open(temp, platform::File::Mode::CreateTruncate) && write(out) && (!options.sync || out.Sync());
-    written = out.Close() && written;
-    if (written && options.executable) written = platform::SetExecutable(temp);
-    if (written && !permissionsFrom.empty()) written = platform::CopyPermissions(permissionsFrom, temp);
-    if (written && platform::ReplaceFile(temp, file)) return true;
-    platform::DeleteFile(temp);
-    return false;
+    platform::AtomicFile out(file);
+    if (!out.IsOpen() || !write(out)) return false;
+    if (options.executable && !platform::SetExecutable(out.TemporaryPath())) return false;
+    if (!permissionsFrom.empty() && !platform::CopyPermissions(permissionsFrom, out.TemporaryPath())) return false;
+    return out.Commit();
 }
 
 std::string ShortcutTarget(const std::string& link) {

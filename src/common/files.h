@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/atomic_file.h"
 #include "platform/file_system.h"
 
 namespace tandrel {
@@ -26,16 +27,15 @@ bool ForceFileFolder(const std::string& file);
 
 // How WriteFileReplacing finishes the new file before it takes the name.
 struct ReplaceOptions {
-    bool sync = false;        // on the disk before the rename
     bool executable = false;  // made executable before the rename
 };
-// Writes the file under a hidden temporary name beside it, then renames it
-// over the target in one step: a reader sees
-// the old file or the new one, never part of one. write fills the open file.
-// False, with the target untouched and no temporary file left, on failure.
-// With permissionsFrom, the new file takes that file's permissions before
-// the rename.
-bool WriteFileReplacing(const std::string& file, const std::function<bool(platform::File&)>& write,
+// Writes the file through an AtomicFile: under a hidden temporary name beside
+// it, synced, then renamed over the target in one step, so a reader (or the
+// next start after a kill) sees the old file or the new one, never part of
+// one. write fills the open file. False, with the target untouched and no
+// temporary file left, on failure. The new file keeps the old one's
+// permissions, or with permissionsFrom takes that file's.
+bool WriteFileReplacing(const std::string& file, const std::function<bool(platform::AtomicFile&)>& write,
                         ReplaceOptions options = {}, const std::string& permissionsFrom = {});
 // Writes and deletes a small probe file; never raises.
 bool IsFolderWritable(const std::string& folder);

@@ -8,6 +8,7 @@
 #include "common/retry.h"
 #include "common/strings.h"
 #include "common/text_encoding.h"
+#include "platform/atomic_file.h"
 #include "platform/file_system.h"
 
 namespace tandrel {
@@ -151,7 +152,8 @@ bool IsBinaryFile(const std::string& file) {
     return IsBinaryData(head);
 }
 
-bool SaveTextFile(const TStringList& lines, const std::string& file) {
+namespace {
+std::string TextFileBytes(const TStringList& lines) {
     std::size_t count = lines.size();
     if (count > 0 && lines.back().empty()) --count;
     std::size_t size = kUtf8Bom.size();
@@ -163,7 +165,17 @@ bool SaveTextFile(const TStringList& lines, const std::string& file) {
         bytes += lines[i];
         bytes += "\r\n";
     }
-    return platform::WriteFileBytes(file, bytes);
+    return bytes;
+}
+}  // namespace
+
+bool SaveTextFile(const TStringList& lines, const std::string& file) {
+    return platform::WriteFileBytes(file, TextFileBytes(lines));
+}
+
+bool ReplaceTextFile(const TStringList& lines, const std::string& file) {
+    platform::AtomicFile out(file);
+    return out.IsOpen() && out.Write(TextFileBytes(lines)) && out.Commit();
 }
 
 void SaveTextFileRetry(const TStringList& lines, const std::string& file) {

@@ -39,6 +39,9 @@ bool IsBinaryFile(const std::string& file);
 // UTF-8 with byte-order mark, CR LF after every line; an empty last line is
 // left out. False when the file could not be written completely.
 bool SaveTextFile(const TStringList& lines, const std::string& file);
+// The same bytes through an AtomicFile: a kill or a failed write leaves the
+// previous file whole. The folder must exist.
+bool ReplaceTextFile(const TStringList& lines, const std::string& file);
 // SaveTextFile with up to 11 attempts, 200 ms apart; never reports.
 void SaveTextFileRetry(const TStringList& lines, const std::string& file);
 // Replaces the file (creating its folders) with the lines of text, as SaveTextFile does.

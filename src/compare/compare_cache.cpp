@@ -251,12 +251,10 @@ bool TCompareCache::SaveList(List& list) {
     if (list.file.empty()) return false;
     // The merge takes the keys over; they come back whether or not the write works.
     TStringList merged = MergeKeys(ReadKeys(list.file), std::move(list.keys));
-    // Written beside the file and renamed over it, so a failed write never
-    // leaves a truncated cache behind.
+    // Replaced in one step, so a failed write or a kill never leaves a
+    // truncated cache behind.
     platform::ForceFolders(ExtractFilePath(list.file));
-    const std::string temporary = list.file + ".tmp";
-    if (!SaveTextFile(merged, temporary) || !platform::ReplaceFile(temporary, list.file)) {
-        platform::DeleteFile(temporary);
+    if (!ReplaceTextFile(merged, list.file)) {
         list.keys = std::move(merged);
         return false;
     }

@@ -12,6 +12,7 @@
 #include "common/strings.h"
 #include "common/text_file.h"
 #include "common/text_filter.h"
+#include "platform/atomic_file.h"
 #include "platform/file_system.h"
 #include "platform/text_collate.h"
 
@@ -68,15 +69,11 @@ void AppendListLine(std::string& out, const TFileEntryDuplicates& entry) {
 
 // The text file format of the saved lists (UTF-8 with byte-order mark, CR LF
 // after each line), written a block at a time: a list of a million files
-// never exists in memory a second time as text.
+// never exists in memory a second time as text. The file is replaced in one
+// step at Close, so a search killed while it saves keeps the previous list.
 class ListFileWriter {
 public:
-    explicit ListFileWriter(const std::string& file) {
-        const std::size_t slash = file.rfind('/');
-        if (slash != std::string::npos && slash > 0) platform::ForceFolders(file.substr(0, slash));
-        ok_ = file_.Open(file, platform::File::Mode::CreateTruncate);
-        buffer_ = "\xEF\xBB\xBF";
-    }
+    explicit ListFileWriter(const std::string& file) : file_(Prepared(file)) { buffer_ = "\xEF\xBB\xBF"; }
     std::string& Line() { return buffer_; }
     void EndLine() {
         buffer_ += "\r\n";
@@ -84,18 +81,23 @@ public:
     }
     bool Close() {
         Flush();
-        return ok_ && file_.Close();
+        return ok_ && file_.Commit();
     }
 
 private:
     static constexpr std::size_t kFlushAt = 1 << 20;
+    static const std::string& Prepared(const std::string& file) {
+        const std::size_t slash = file.rfind('/');
+        if (slash != std::string::npos && slash > 0) platform::ForceFolders(file.substr(0, slash));
+        return file;
+    }
     void Flush() {
         if (ok_ && !buffer_.empty()) ok_ = file_.Write(buffer_);
         buffer_.clear();
     }
-    platform::File file_;
+    platform::AtomicFile file_;
     std::string buffer_;
-    bool ok_ = false;
+    bool ok_ = true;
 };
 
 }  // namespace

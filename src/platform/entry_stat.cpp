@@ -20,6 +20,8 @@ int StatWithFstatat(int dirFd, const char* name, bool noFollow, EntryStat& out) 
     if (fstatat(dirFd, name, &st, noFollow ? AT_SYMLINK_NOFOLLOW : 0) != 0) return errno;
     out.mode = st.st_mode;
     out.device = st.st_dev;
+    out.inode = st.st_ino;
+    out.linkCount = static_cast<std::uint32_t>(st.st_nlink);
     out.size = st.st_size;
     out.lastWriteTime = FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
     out.creationTime = out.lastWriteTime;
@@ -34,6 +36,8 @@ int StatEntry(int dirFd, const char* name, bool noFollow, EntryStat& out) {
         if (statx(dirFd, name, flags, STATX_BASIC_STATS | STATX_BTIME, &sx) == 0) {
             out.mode = sx.stx_mode;
             out.device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+            out.inode = sx.stx_ino;
+            out.linkCount = sx.stx_nlink;
             out.size = static_cast<std::int64_t>(sx.stx_size);
             out.lastWriteTime = FileTimeFromUnix(sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec);
             out.creationTime = (sx.stx_mask & STATX_BTIME) ? FileTimeFromUnix(sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec)
@@ -82,6 +86,9 @@ bool FillFindRecord(int dirFd, const char* name, dev_t parentDevice, FindRecord&
     record.size = (record.attributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : st.size;  // folders, linked ones too, are 0
     record.creationTime = st.creationTime;
     record.lastWriteTime = st.lastWriteTime;
+    record.linkCount = st.linkCount;
+    record.device = st.device;
+    record.inode = st.inode;
     return true;
 }
 

@@ -25,6 +25,9 @@ bool File::Open(const std::string& path, Mode mode) {
         case Mode::CreateTruncate:
             flags |= O_WRONLY | O_CREAT | O_TRUNC;
             break;
+        case Mode::CreateNew:
+            flags |= O_WRONLY | O_CREAT | O_EXCL;
+            break;
         case Mode::Append:
             flags |= O_WRONLY | O_CREAT | O_APPEND;
             break;

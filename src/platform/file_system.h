@@ -29,9 +29,13 @@ inline constexpr std::uint32_t INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
 struct FindRecord {
     std::string name;  // the entry's own name, no folder part
     std::uint32_t attributes = 0;
-    std::int64_t size = 0;      // 0 for folders
-    FileTime creationTime = 0;  // birth time when known, else last-write time
+    std::uint32_t linkCount = 1;  // names of the file (hard links); 1 when unknown
+    std::int64_t size = 0;        // 0 for folders
+    FileTime creationTime = 0;    // birth time when known, else last-write time
     FileTime lastWriteTime = 0;
+    // Identify the file behind its names; 0 when unknown.
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
 
     bool IsDirectory() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
     bool IsReparsePoint() const { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
@@ -128,7 +132,8 @@ void FileTimeToUnix(FileTime time, std::int64_t& seconds, std::int64_t& nanoseco
 // open that other programs' locks do not stop; a refused open gives false.
 class File {
 public:
-    enum class Mode { Read, CreateTruncate, Append, ReadWrite };
+    // CreateNew makes a new file and fails (EEXIST) when the name is taken.
+    enum class Mode { Read, CreateTruncate, CreateNew, Append, ReadWrite };
     File() = default;
     ~File();
     File(const File&) = delete;

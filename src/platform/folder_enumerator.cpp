@@ -87,6 +87,8 @@ void FillFromDirent(const dirent64* entry, FindRecord& record) {
     record.name = entry->d_name;
     record.size = 0;
     record.creationTime = record.lastWriteTime = 0;
+    record.linkCount = 1;
+    record.device = record.inode = 0;
     switch (entry->d_type) {
         case DT_DIR:
             record.attributes = FILE_ATTRIBUTE_DIRECTORY;

@@ -20,6 +20,8 @@ bool ReadAccessDenied(const std::string& path);
 struct EntryStat {
     mode_t mode = 0;
     dev_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint32_t linkCount = 1;
     std::int64_t size = 0;
     FileTime lastWriteTime = 0;
     FileTime creationTime = 0;

@@ -6,10 +6,13 @@
 namespace tandrel {
 
 TDirectoryStats ScanDirectoryToTreemap(ScanModel& model, const std::string& path, TDiskTreeMapEntry* node,
-                                       TDirectoryEntry* parentRecord, const platform::FindRecord& find) {
+                                       TDirectoryEntry* parentRecord, const platform::FindRecord& find,
+                                       HardLinkSet* hardLinks) {
     if (!node) return {};
     TreeSink sink(model);
-    FolderWalk<TreeSink> walk(model, sink, path);
+    FolderWalkOptions options;
+    options.hardLinks = hardLinks;
+    FolderWalk<TreeSink> walk(model, sink, path, std::move(options));
     platform::FindRecord own = find;
     return walk.Run(TreeSink::Folder{node, parentRecord, nullptr}, find.name.empty() ? nullptr : &own);
 }

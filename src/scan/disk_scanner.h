@@ -8,12 +8,17 @@
 
 namespace tandrel {
 
+class HardLinkSet;
+
 // Scans path into node (the root node for the top call, which passes a find
 // record with an empty name and no parent record). Writes the folder and file
 // lines into model.SnapshotLines. On cancel the model keeps what was scanned
-// and the counts returned cover exactly that.
+// and the counts returned cover exactly that. With hardLinks, a file already
+// met under another name (in this call or an earlier one given the same set)
+// adds no bytes to the sizes; its snapshot line keeps its size.
 TDirectoryStats ScanDirectoryToTreemap(ScanModel& model, const std::string& path, TDiskTreeMapEntry* node,
-                                       TDirectoryEntry* parentRecord, const platform::FindRecord& find);
+                                       TDirectoryEntry* parentRecord, const platform::FindRecord& find,
+                                       HardLinkSet* hardLinks = nullptr);
 
 // The same walk into flat lists: one record per folder, one entry per file;
 // no nodes, no lines, no locks.

@@ -25,6 +25,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <utility>
 
 #include "common/stop_token.h"
@@ -43,12 +44,40 @@ inline int WalkListingThreads() {
     return std::clamp(cores - 1, 1, 3);
 }
 
+// The files with more than one name met so far in one scan job, by device and
+// inode: with "hard links counted once" every name after the first adds no
+// bytes. Only linked files are remembered, so a tree without links costs nothing.
+class HardLinkSet {
+public:
+    // True the first time a file is met, and always for a file with one name.
+    bool FirstSighting(const platform::FindRecord& entry) {
+        if (entry.linkCount <= 1 || entry.inode == 0) return true;
+        return seen_.insert(Key{entry.device, entry.inode}).second;
+    }
+
+private:
+    struct Key {
+        std::uint64_t device;
+        std::uint64_t inode;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash {
+        std::size_t operator()(const Key& key) const noexcept {
+            return std::hash<std::uint64_t>{}(key.inode * 0x9E3779B97F4A7C15ull ^ key.device);
+        }
+    };
+    std::unordered_set<Key, KeyHash> seen_;
+};
+
 struct FolderWalkOptions {
     SubfolderOrder order = SubfolderOrder::Sorted;
     bool recursive = true;
     int threads = WalkListingThreads();
     // Subfolders (path with "/") the sink's Enter refuses, so none is listed ahead.
     std::function<bool(const std::string&)> skip;
+    // Set: a file met again under another name counts 0 bytes (for a sink
+    // whose AddFile takes the "counted" flag).
+    HardLinkSet* hardLinks = nullptr;
 };
 
 template <typename Sink>
@@ -61,6 +90,7 @@ public:
         : stop_(stop),
           sink_(sink),
           recursive_(options.recursive),
+          hardLinks_(options.hardLinks),
           path_(root),
           prefetch_(WithDelim(root), options.recursive ? options.threads : 0, stop, options.order,
                     std::move(options.skip)) {}
@@ -103,8 +133,14 @@ private:
                 continue;
             }
             own.FilesCount++;
-            own.Size += entry.size;
-            sink_.AddFile(folder, entry);
+            if constexpr (requires(Folder & f, platform::FindRecord & r) { sink_.AddFile(f, r, true); }) {
+                const bool counted = !hardLinks_ || hardLinks_->FirstSighting(entry);
+                if (counted) own.Size += entry.size;
+                sink_.AddFile(folder, entry, counted);
+            } else {
+                own.Size += entry.size;
+                sink_.AddFile(folder, entry);
+            }
             if constexpr (Sink::kPauseAfterFile) {
                 if (stop_.PauseOperation.load(std::memory_order_relaxed)) sink_.Flush(folder);
                 if (!stop_.WaitWhilePaused()) {
@@ -141,6 +177,7 @@ private:
     const TStopToken& stop_;
     Sink& sink_;
     const bool recursive_;
+    HardLinkSet* const hardLinks_;
     std::string path_;
     FolderPrefetcher prefetch_;
 };

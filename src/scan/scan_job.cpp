@@ -5,6 +5,7 @@
 #include "common/strings.h"
 #include "platform/file_system.h"
 #include "scan/disk_scanner.h"
+#include "scan/folder_walk.h"
 #include "scan/snapshot_file.h"
 #include "scan/snapshot_line_format.h"
 #include "scan/snapshot_lines.h"
@@ -45,9 +46,12 @@ void TThreadDiskTreemap::Execute() {
 void TThreadDiskTreemap::RunLiveScan() {
     model_.SnapshotLines.Clear();
     model_.SnapshotLines.Add(kFilesSectionMarker);
+    // Lives as long as this scan: links are counted once within one scan only.
+    HardLinkSet hardLinks;
     try {
         model_.LastScanStats =
-            ScanDirectoryToTreemap(model_, model_.ScanPath, model_.Root(), nullptr, platform::FindRecord{});
+            ScanDirectoryToTreemap(model_, model_.ScanPath, model_.Root(), nullptr, platform::FindRecord{},
+                                   model_.HardLinksOnce ? &hardLinks : nullptr);
     } catch (...) {
         model_.SnapshotLines.Clear();  // drops the half-written body
         throw;

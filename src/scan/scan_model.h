@@ -251,6 +251,10 @@ public:
 
     TThreadStringList ProgressText;
 
+    // Set by the starter before a live scan: a file with several names adds
+    // its bytes once (the snapshot still lists every name with its size).
+    bool HardLinksOnce = false;
+
     // Snapshot store state.
     std::string ScanPath;
     std::string SnapshotsPath;

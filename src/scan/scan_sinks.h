@@ -84,9 +84,11 @@ public:
 
     void SubfolderMet(const platform::FindRecord&) {}
 
-    void AddFile(Folder& f, platform::FindRecord& entry) {
+    // An uncounted file (another name of one already counted) is listed and
+    // written to the snapshot with its size, but weighs nothing in the sums.
+    void AddFile(Folder& f, platform::FindRecord& entry, bool counted) {
         if (!lock_.owns_lock()) lock_.lock();
-        const std::int64_t size = entry.size;
+        const std::int64_t size = counted ? entry.size : 0;
         const TDateTime lastWrite = ScanTimeToDateTime(entry.lastWriteTime);
         lines_.File(entry, lastWrite);
 

@@ -153,7 +153,7 @@ std::string SingleLine(std::string_view text) {
 namespace {
 
 // Writes the container beside the target and renames it into place, so a
-// failed write never leaves a half file under the real name.
+// failed write or a kill never leaves a half file under the real name.
 template <typename WriteBody>
 bool WriteContainer(const std::string& file, std::string_view headerText, WriteBody writeBody) {
     std::string head(kUtf8Bom);
@@ -166,17 +166,17 @@ bool WriteContainer(const std::string& file, std::string_view headerText, WriteB
     }
     head += kSeparator;
 
-    return WriteFileReplacing(file, [&](platform::File& out) { return out.Write(head) && writeBody(out); });
+    return WriteFileReplacing(file, [&](platform::AtomicFile& out) { return out.Write(head) && writeBody(out); });
 }
 
 }  // namespace
 
 bool SaveExtendedVolume(const std::string& file, std::string_view headerText, std::string_view compressedBody) {
-    return WriteContainer(file, headerText, [&](platform::File& out) { return out.Write(compressedBody); });
+    return WriteContainer(file, headerText, [&](platform::AtomicFile& out) { return out.Write(compressedBody); });
 }
 
 bool SaveExtendedVolume(const std::string& file, std::string_view headerText, const CompressedBody& body) {
-    return WriteContainer(file, headerText, [&](platform::File& out) { return body.WriteTo(out); });
+    return WriteContainer(file, headerText, [&](platform::AtomicFile& out) { return body.WriteTo(out); });
 }
 
 bool SaveExtendedVolume(const TStringList& lines, const std::string& file, std::string_view headerText) {

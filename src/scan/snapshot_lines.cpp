@@ -263,7 +263,7 @@ std::int64_t CompressedBody::Size() const {
     return size;
 }
 
-bool CompressedBody::WriteTo(platform::File& out) const {
+bool CompressedBody::WriteTo(platform::AtomicFile& out) const {
     if (spill_) {
         if (!spill_->Seek(0)) return false;
         std::string buffer(std::size_t(1) << 20, '\0');

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/types.h"
+#include "platform/atomic_file.h"
 #include "platform/file_system.h"
 
 namespace tandrel {
@@ -26,7 +27,7 @@ public:
     std::int64_t Size() const;
     bool IsSpilled() const { return spilledBytes_ > 0; }
     // Appends the whole body to out; false when reading or writing fails.
-    bool WriteTo(platform::File& out) const;
+    bool WriteTo(platform::AtomicFile& out) const;
     std::string ToString() const;
 
 private:

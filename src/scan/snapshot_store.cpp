@@ -13,6 +13,7 @@
 #include "common/strings.h"
 #include "common/text_encoding.h"
 #include "common/text_file.h"
+#include "platform/atomic_file.h"
 #include "platform/file_system.h"
 #include "platform/processes.h"
 #include "scan/snapshot_file.h"
@@ -167,6 +168,9 @@ void DeleteTempSnapshots(ScanModel& model, bool anotherInstanceRuns) {
         for (const std::string& file : ListFilePaths(AppSettingsFolder(), "*.temp_snapshot"))
             platform::DeleteFile(file);
     }
+    // Half-written files of a run that was killed while it saved.
+    platform::RemoveStaleAtomicTemporaries(AppSettingsFolder());
+    if (!model.SnapshotsPath.empty()) platform::RemoveStaleAtomicTemporaries(model.SnapshotsPath);
     if (ContainsText(model.TempSnapshotFn, kTempExtension) && platform::FileExists(model.TempSnapshotFn))
         platform::DeleteFile(model.TempSnapshotFn);
     if (ContainsText(model.TempSnapshotFn, kTempExtension)) model.TempSnapshotFn.clear();

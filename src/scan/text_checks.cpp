@@ -214,11 +214,9 @@ TFixResult FixLineEnds(const std::string& file, bool removeReadOnly) {
     const std::size_t bomSize = HasUtf8Bom(target) ? 3 : 0;
     const auto hook = WriteHook();
     bool changed = false, completed = false, readFailed = false, stopped = false;
-    ReplaceOptions options;
-    options.sync = true;
     const bool replaced = WriteFileReplacing(
         target,
-        [&](platform::File& out) {
+        [&](platform::AtomicFile& out) {
             std::string buffer(ChunkSize(), '\0');
             std::string converted;
             std::int64_t offset = 0, written = 0;
@@ -273,7 +271,7 @@ TFixResult FixLineEnds(const std::string& file, bool removeReadOnly) {
             // Nothing to change: the temporary copy is dropped, the file keeps its time.
             return changed;
         },
-        options, target);
+        ReplaceOptions{}, target);
     if (replaced) {
         if (readOnly) platform::SetAttributesNormal(target);
         result.outcome = TFixOutcome::Fixed;

@@ -117,6 +117,22 @@ class CliEndToEnd(unittest.TestCase):
         self.assertIn(snapshot, listed.stdout)
         self.assertNotIn(snapshot, run("snapshots", "-fixture", env=self.env).stdout)
 
+    def test_hardlinks_once_counts_a_linked_file_at_its_first_name_only(self):
+        os.link(os.path.join(self.tree, "Alpha", "deep", "c"), os.path.join(self.tree, "beta", "c again"))
+        _, files, size = walk_totals(self.tree)
+        plain = run("summary", self.tree, env=self.env)
+        self.assertEqual(plain.returncode, 0, plain.stderr)
+        self.check_totals(plain.stdout)  # every name counts by default
+        once = run("summary", self.tree, "--hardlinks-once", env=self.env)
+        self.assertEqual(once.returncode, 0, once.stderr)
+        self.assertEqual(rows(once.stdout)["Total size:"], grouped(size - 123456))
+        self.assertEqual(rows(once.stdout)["Files:"], grouped(files))
+        # The snapshot still lists the second name with its size.
+        scanned = run("scan", self.tree, "--hardlinks-once", env=self.env)
+        self.assertEqual(scanned.returncode, 0, scanned.stderr)
+        loaded = run("summary", scanned.stdout.strip().splitlines()[-1], env=self.env)
+        self.check_totals(loaded.stdout)
+
     def test_bad_inputs_fail_with_a_message(self):
         missing = run("summary", os.path.join(self.tree, "nope"), env=self.env)
         self.assertNotEqual(missing.returncode, 0)

@@ -76,7 +76,7 @@ TEST(WriteFileReplacing, NewContentAppearsInOneStepAndFailuresLeaveNothing) {
     TempDir dir;
     const std::string file = dir.WriteFile("entry", "old");
     ASSERT_TRUE(WriteFileReplacing(
-        file, [](platform::File& out) { return out.Write("new"); }, ReplaceOptions{.sync = true, .executable = true}));
+        file, [](platform::AtomicFile& out) { return out.Write("new"); }, ReplaceOptions{.executable = true}));
     EXPECT_EQ("new", ReadBytes(file));
     struct stat st {};
     ASSERT_EQ(0, stat(file.c_str(), &st));
@@ -84,11 +84,12 @@ TEST(WriteFileReplacing, NewContentAppearsInOneStepAndFailuresLeaveNothing) {
 
     // A writer that fails, and a target that is a folder: the old state stays
     // and no temporary file is left beside it.
-    EXPECT_FALSE(WriteFileReplacing(file, [](platform::File& out) { return out.Write("half") && false; }));
+    EXPECT_FALSE(WriteFileReplacing(file, [](platform::AtomicFile& out) { return out.Write("half") && false; }));
     EXPECT_EQ("new", ReadBytes(file));
     dir.MakeFolder("folder");
-    EXPECT_FALSE(WriteFileReplacing(dir.Path("folder"), [](platform::File& out) { return out.Write("x"); }));
-    EXPECT_FALSE(WriteFileReplacing(dir.Path("missing/file"), [](platform::File& out) { return out.Write("x"); }));
+    EXPECT_FALSE(WriteFileReplacing(dir.Path("folder"), [](platform::AtomicFile& out) { return out.Write("x"); }));
+    EXPECT_FALSE(
+        WriteFileReplacing(dir.Path("missing/file"), [](platform::AtomicFile& out) { return out.Write("x"); }));
     std::vector<std::string> names;
     platform::FolderEnumerator list(dir.path());
     platform::FindRecord record;

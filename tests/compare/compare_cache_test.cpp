@@ -11,6 +11,7 @@
 #include "platform/file_system.h"
 #include "platform/text_collate.h"
 #include "support/temp_dir.h"
+#include "support/interrupted_write.h"
 
 namespace tandrel {
 namespace {
@@ -194,6 +195,35 @@ TEST_F(CompareCacheTest, ClearDeletesBothFilesAndForgetsEverything) {
     EXPECT_EQ(FC_CACHE_MISS, cache.Lookup(c, d));
     EXPECT_TRUE(cache.Save());
     EXPECT_FALSE(platform::PathExists(IdenticalFile())) << "nothing to write after a clear";
+}
+
+TEST_F(CompareCacheTest, AFailedSaveKeepsThePreviousFileAndTheVerdicts) {
+    TCompareCache cache = NewCache();
+    auto [a, b] = Pair("first");
+    cache.Store(a, b, FC_IDENTICAL);
+    ASSERT_TRUE(cache.Save());
+    const std::string before = testing::ReadBytes(IdenticalFile());
+
+    // Enough keys that the failure falls inside the file.
+    const TDateTime at = EncodeDateTime(2024, 1, 2, 3, 4, 5, 6);
+    std::vector<TComparePairKeys> many;
+    for (int i = 0; i < 3000; ++i)
+        many.push_back(MakePairKeysAt("/left/file" + std::to_string(i), at, "/right/file" + std::to_string(i), at));
+    cache.StoreMany(many, FC_IDENTICAL);
+    {
+        testing::FailWritesAfter stop(100000);
+        EXPECT_FALSE(cache.Save());
+    }
+    EXPECT_EQ(testing::ReadBytes(IdenticalFile()), before);
+    std::vector<std::string> names;
+    platform::FolderEnumerator list(dir.Path("settings"));
+    platform::FindRecord record;
+    while (list.Next(record)) names.push_back(record.name);
+    EXPECT_EQ(names, std::vector<std::string>{"identical.ini"});
+
+    // Nothing was lost: the next save writes every verdict.
+    ASSERT_TRUE(cache.Save());
+    EXPECT_EQ(NewCache().IdenticalCount(), 3001);
 }
 
 }  // namespace

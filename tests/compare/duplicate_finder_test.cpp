@@ -12,6 +12,8 @@
 #include "platform/file_system.h"
 #include "scan/filtered_scan.h"
 #include "support/temp_dir.h"
+#include "common/paths.h"
+#include "support/interrupted_write.h"
 
 namespace tandrel {
 namespace {
@@ -353,6 +355,36 @@ TEST_F(DuplicateFinderTest, GroupFilterRulesCleanupAndDeletedEntries) {
     EXPECT_TRUE(finder.MarkDeleted(dir.Path("BACKUP/2010/X.JPG")));
     EXPECT_EQ(finder.GroupFilter({}).groups, 1);
     EXPECT_EQ(finder.GroupMembers(key).size(), 1u);
+}
+
+TEST_F(DuplicateFinderTest, AnInterruptedSaveKeepsThePreviousListAndResults) {
+    dir.WriteFile("t/a", Bytes(5000, 'a'));
+    dir.WriteFile("t/b", Bytes(5000, 'a'));
+    const std::string spec = dir.Path("t");
+    Collect(spec);
+    ASSERT_TRUE(finder.FindDuplicates());
+    ASSERT_TRUE(finder.SaveFileList(spec) && finder.SaveResults(spec));
+    const std::string list = DuplicatesFileListFile(spec), results = DuplicatesResultsFile(spec);
+    const std::string listBefore = ReadBytes(list), resultsBefore = ReadBytes(results);
+
+    for (int i = 0; i < 3000; ++i) dir.WriteFile("t/more/file" + std::to_string(i), Bytes(3000 + i % 2, 'm'));
+    Collect(spec);
+    ASSERT_TRUE(finder.FindDuplicates());
+    {
+        testing::FailWritesAfter stop(100000);
+        EXPECT_FALSE(finder.SaveFileList(spec));
+        EXPECT_FALSE(finder.SaveResults(spec));
+    }
+    EXPECT_EQ(ReadBytes(list), listBefore);
+    EXPECT_EQ(ReadBytes(results), resultsBefore);
+    platform::FolderEnumerator folder(ExtractFilePath(results));
+    platform::FindRecord record;
+    while (folder.Next(record)) EXPECT_FALSE(platform::IsAtomicTemporaryName(record.name)) << record.name;
+
+    ASSERT_TRUE(finder.SaveFileList(spec) && finder.SaveResults(spec));
+    TDuplicateFinder loaded{model, cache};
+    ASSERT_TRUE(loaded.LoadFileList(spec));
+    EXPECT_EQ(loaded.Entries.size(), 3002u);
 }
 
 }  // namespace

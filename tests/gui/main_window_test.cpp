@@ -1,6 +1,7 @@
 #include "gui/shell/main_window.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
@@ -332,6 +333,33 @@ TEST_F(MainWindowTest, ScanRunFillsTheModelAndItsSnapshotCanBeSaved) {
     EXPECT_FALSE(ui.bTreeMap_SaveAsSnapshot3->isEnabled());
     EXPECT_TRUE(model.TempSnapshotFn.find(" - kept.snapshot") != std::string::npos) << model.TempSnapshotFn;
     EXPECT_TRUE(platform::FileExists(model.TempSnapshotFn));
+}
+
+// Off at first; once ticked, the next scan weighs a second name of a file
+// at 0 bytes, and the choice is kept with the settings.
+TEST_F(MainWindowTest, HardLinksOnceIsASavedSettingTheNextScanUses) {
+    ASSERT_EQ(0, link(dir.Path("tree/sub/b.bin").c_str(), dir.Path("tree/sub/b2.bin").c_str()));
+    const auto scan = [&](TFormMain& w) {
+        QTest::mouseClick(w.TreemapView().WidgetsForTest().bStartTreemap, Qt::LeftButton);
+        EXPECT_TRUE(WaitFor([&] { return !w.ScanRun().Running(); }));
+        return model.Root()->SizeTotal;
+    };
+    {
+        TFormMain& w = Open();
+        TFormMainUi& ui = w.WidgetsForTest();
+        QCheckBox* once = ui.panelSettings->cbHardLinksOnce;
+        EXPECT_FALSE(once->isChecked());
+        EXPECT_EQ("Count hard links once", once->accessibleName().toStdString());
+        EXPECT_EQ(10005, scan(w));
+        ui.miTreemapSettings->trigger();
+        once->click();
+        QTest::mouseClick(ui.panelSettings->bCloseSettings, Qt::LeftButton);
+        EXPECT_EQ(5005, scan(w));
+        window->close();
+        window.reset();
+    }
+    TFormMain& w = Open();
+    EXPECT_TRUE(w.WidgetsForTest().panelSettings->cbHardLinksOnce->isChecked());
 }
 
 // A bare snapshot name typed into the folder field is found in the

@@ -5,6 +5,7 @@
 #include "common/retry.h"
 #include "platform/file_system.h"
 #include "support/temp_dir.h"
+#include "support/interrupted_write.h"
 
 namespace tandrel {
 namespace {
@@ -184,6 +185,34 @@ TEST_F(SettingsFileIoTest, AlignFileNameCase) {
     AlignFileNameCase(dir.Path("Third.ini"));
     EXPECT_EQ(ReadBytes(dir.Path("Third.ini")), "mine");
     EXPECT_EQ(ReadBytes(dir.Path("third.ini")), "theirs");
+}
+
+// Only whole files: a save that fails or is killed part-way leaves the
+// previous settings byte for byte and nothing under another name.
+TEST_F(SettingsFileIoTest, AnInterruptedSaveKeepsThePreviousSettings) {
+    const std::string file = dir.Path("s.ini");
+    ASSERT_TRUE(SaveSettingsLines({"[a.Text]", ">before"}, file));
+    const std::string before = ReadBytes(file);
+    TStringList bigger = {"[a.Text]"};
+    for (int i = 0; i < 20000; ++i) bigger.push_back(">value " + std::to_string(i));
+    {
+        testing::FailWritesAfter stop(70000);
+        EXPECT_FALSE(SaveSettingsLines(bigger, file));
+    }
+    EXPECT_EQ(ReadBytes(file), before);
+    ASSERT_TRUE(testing::KillWhileWriting([&] { SaveSettingsLines(bigger, file); }, 70000));
+    EXPECT_EQ(ReadBytes(file), before);
+    // The killed writer's half file is hidden and never read as settings.
+    int others = 0;
+    platform::FolderEnumerator list(dir.path());
+    platform::FindRecord record;
+    while (list.Next(record))
+        if (record.name != "s.ini") others += platform::IsAtomicTemporaryName(record.name) ? 1 : 100;
+    EXPECT_EQ(others, 1);
+    ASSERT_TRUE(SaveSettingsLines(bigger, file));
+    TStringList read;
+    ASSERT_EQ(LoadSettingsLines(file, read), SettingsRead::Read);
+    EXPECT_EQ(read, bigger);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <tuple>
 
 #include "scan/filtered_scan.h"
+#include "scan/folder_walk.h"
 #include "scan/folder_records.h"
 #include "scan/scan_test_helpers.h"
 #include "support/temp_dir.h"
@@ -42,11 +43,11 @@ protected:
         test_hooks::SetFolderVisitHook({});
         platform::test_hooks::DenyAccessBelow("");
     }
-    TDirectoryStats Scan(const std::string& path) {
+    TDirectoryStats Scan(const std::string& path, HardLinkSet* hardLinks = nullptr) {
         model.ResetTreemap(path, false);
         model.ResetDirectoryEntries();
         model.SnapshotLines.Clear();
-        return ScanDirectoryToTreemap(model, path, model.Root(), nullptr, platform::FindRecord{});
+        return ScanDirectoryToTreemap(model, path, model.Root(), nullptr, platform::FindRecord{}, hardLinks);
     }
     ScanModel model;
 };
@@ -393,6 +394,59 @@ TEST_F(DiskScannerTest, EverySinkReceivesTheSameTree) {
     EXPECT_EQ(filtered.rootStatistics.FilesCount, treeStats.FilesCount);
     EXPECT_EQ(filtered.rootStatistics.DirectoriesCount, treeStats.DirectoriesCount);
     EXPECT_EQ(filtered.rootStatistics.Size, treeStats.Size);
+}
+
+// tree: a/data (1000) with a second name b/alias; c/shared (300) whose other
+// name lies outside the tree; single (7).
+TEST_F(DiskScannerTest, HardLinksAddTheirBytesOnceOnlyWhenAsked) {
+    TempDir tree, outside;
+    tree.WriteFile("a/data", std::string(1000, 'd'));
+    tree.MakeFolder("b");
+    ASSERT_EQ(link(tree.Path("a/data").c_str(), tree.Path("b/alias").c_str()), 0);
+    outside.WriteFile("outside", std::string(300, 's'));
+    tree.MakeFolder("c");
+    ASSERT_EQ(link(outside.Path("outside").c_str(), tree.Path("c/shared").c_str()), 0);
+    tree.WriteFile("single", std::string(7, '1'));
+
+    struct Case {
+        bool once;
+        std::int64_t total, aliasWeight;
+    };
+    for (const Case& c : {Case{false, 2307, 1000}, Case{true, 1307, 0}}) {
+        SCOPED_TRACE(c.once ? "counted once" : "counted per name");
+        HardLinkSet links;
+        const TDirectoryStats stats = Scan(tree.path(), c.once ? &links : nullptr);
+        model.LastScanStats = stats;
+        EXPECT_EQ(stats.FilesCount, 4);
+        EXPECT_EQ(stats.Size, c.total);
+        EXPECT_EQ(model.Root()->SizeTotal, c.total);
+        EXPECT_EQ(model.DirectoryEntries[0]->TotalSize, c.total);
+        // The first name met keeps the bytes, the later one weighs nothing;
+        // the file whose other name is outside counts at its one sighting.
+        EXPECT_EQ(ChildNamed(ChildNamed(model.Root(), "a"), "data")->SizeTotal, 1000);
+        TDiskTreeMapEntry* b = ChildNamed(model.Root(), "b");
+        EXPECT_EQ(b->SizeTotal, c.aliasWeight);
+        EXPECT_EQ(ChildNamed(b, "alias")->SizeTotal, c.aliasWeight);
+        EXPECT_EQ(RecordNamed(model, "b")->TotalSize, c.aliasWeight);
+        EXPECT_EQ(ChildNamed(model.Root(), "c")->SizeTotal, 300);
+        testing::ExpectFinishedModelInvariants(model);
+        // The snapshot lists every name with its own size either way.
+        int aliasLines = 0;
+        for (const std::string& line : TakeBodyLines(model)) aliasLines += line.starts_with("alias|1000|");
+        EXPECT_EQ(aliasLines, 1);
+    }
+}
+
+TEST_F(DiskScannerTest, OneLinkSetSpansTheRootsOfOneScan) {
+    TempDir first, second;
+    first.WriteFile("f", std::string(500, 'f'));
+    ASSERT_EQ(link(first.Path("f").c_str(), second.Path("g").c_str()), 0);
+    HardLinkSet links;
+    EXPECT_EQ(Scan(first.path(), &links).Size, 500);
+    EXPECT_EQ(Scan(second.path(), &links).Size, 0);
+    EXPECT_EQ(model.Root()->SizeTotal, 0);
+    HardLinkSet fresh;  // another scan counts it again
+    EXPECT_EQ(Scan(second.path(), &fresh).Size, 500);
 }
 
 }  // namespace

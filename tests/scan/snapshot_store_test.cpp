@@ -24,6 +24,7 @@
 #include "scan/snapshot_file.h"
 #include "support/recording_messages.h"
 #include "support/temp_dir.h"
+#include "support/interrupted_write.h"
 
 namespace tandrel {
 namespace {
@@ -319,6 +320,38 @@ TEST(ResolveSnapshotPathTest, LooksInTheSnapshotsFolderThenTheSettingsFolder) {
     EXPECT_EQ(ResolveSnapshotPath(model, "both.snapshot"), AppSettingsFolder() + "both.snapshot");
     platform::DeleteFile(AppSettingsFolder() + "both.snapshot");
     platform::DeleteFile(inSettings);
+}
+
+TEST(SnapshotSaveTest, AKilledSaveKeepsThePreviousSnapshotAndListsOnlyIt) {
+    TempDir dir;
+    RecordingMessages messages;
+    ScanModel model;
+    model.SnapshotsPath = dir.path();
+    const std::string file = dir.Path("week.snapshot");
+    TDirectoryStats counts;
+    counts.FilesCount = 1;
+    counts.Size = 5;
+    ASSERT_TRUE(SaveExtendedVolume(
+        kLines, file, LinesToText(BuildSnapshotHeader("/data", "2024-05-06 07:08:09.010", "week", counts))));
+    const std::string before = testing::ReadBytes(file);
+
+    // A big body streamed out; the writer dies inside it.
+    std::string body;
+    for (int i = 0; body.size() < 400000; ++i) body += std::to_string(i * 2654435761u);
+    ASSERT_TRUE(testing::KillWhileWriting([&] { SaveExtendedVolume(file, "description\r\n>next", body); }, 200000));
+    EXPECT_EQ(testing::ReadBytes(file), before);
+    const std::vector<TSnapshotDetails> listed = ListSnapshots(model, dir.path());
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].SnapshotFn, file);
+    EXPECT_EQ(listed[0].Description, ">week");
+    EXPECT_EQ(listed[0].FilesCount, 1);
+    EXPECT_EQ(BodyLines(file), kLines);
+
+    // The half file of the dead writer is cleaned up with the leftovers.
+    EXPECT_EQ(ListFileNames(dir.path()).size(), 2u);
+    DeleteTempSnapshots(model, false);
+    EXPECT_EQ(ListFileNames(dir.path()), std::vector<std::string>{"week.snapshot"});
+    EXPECT_TRUE(messages.shown.empty());
 }
 
 }  // namespace

@@ -76,6 +76,7 @@ void TScanRun::Start(std::function<void()> finished, bool showProgress) {
     LongestViewsRefreshMs = FinalViewsRefreshMs = 0;
     map_.DiskTreeMap_NewScan();
     PrepareScan(model, path, map_.IncludeFreeSpace());
+    model.HardLinksOnce = host_.HardLinksOnce();
     map_.DiskTreeMap_Relayout(true);
     RefreshScanViews(false);
     FilterScanViews();

@@ -546,7 +546,8 @@ void TFormMain::CreateSettingsStore() {
                                             "cbAutoUpdateTreemap.Checked",
                                             "cbIncludeFreeSpace.Checked",
                                             "edWinMergePath.Text",
-                                            "cbMonitorChanges.Checked"};
+                                            "cbMonitorChanges.Checked",
+                                            "cbHardLinksOnce.Checked"};
     applicationSettings_->OnProjectLoad = [this] { ApplicationSettingsProjectLoad(); };
     applicationSettings_->OnProjectBeforeSave = [this] { ApplicationSettingsProjectBeforeSave(); };
 }
@@ -654,6 +655,7 @@ bool TFormMain::OperationInProgress() const {
 std::string TFormMain::SnapshotsPath() const { return model_.SnapshotsPath; }
 
 bool TFormMain::AutoUpdateTreemap() const { return panelSettings->cbAutoUpdateTreemap->isChecked(); }
+bool TFormMain::HardLinksOnce() const { return panelSettings->HardLinksOnce(); }
 
 // ---- pages ----
 

@@ -129,6 +129,7 @@ public:
     void ShowViewPage(TViewPage page) override;
     bool IsViewPageVisible(TViewPage page) const override;
     bool AutoUpdateTreemap() const override;
+    bool HardLinksOnce() const override;
     void RegisterSizeUnitEdit(QWidget* sizeEdit, QComboBox* unitBox) override;
     void FileOperation(TFileAction action, const std::string& selectedFilesText) override;
     void RenameFileDialog(const std::string& path) override;

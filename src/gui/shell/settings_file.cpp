@@ -139,7 +139,7 @@ SettingsRead LoadSettingsLines(const std::string& file, TStringList& lines) {
 }
 
 bool SaveSettingsLines(const TStringList& lines, const std::string& file) {
-    return RetryAttempts(kRetryAttempts, kRetryDelayMs, [&] { return SaveTextFile(lines, file); });
+    return RetryAttempts(kRetryAttempts, kRetryDelayMs, [&] { return ReplaceTextFile(lines, file); });
 }
 
 void AlignFileNameCase(const std::string& path) {

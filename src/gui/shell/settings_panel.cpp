@@ -44,8 +44,13 @@ TSettingsPanel::TSettingsPanel(TFormMain& main) : TCaptionPanelK("Tandrel settin
     cbMonitorChanges->setObjectName("cbMonitorChanges");
     cbShowDynamicMenu = new QCheckBox("Show navigation menu", treemap);
     cbShowDynamicMenu->setObjectName("cbShowDynamicMenu");
+    // Off by default: the totals then match the sum of every name's size.
+    cbHardLinksOnce = new QCheckBox("Count hard links once", treemap);
+    cbHardLinksOnce->setObjectName("cbHardLinksOnce");
+    cbHardLinksOnce->setAccessibleName("Count hard links once");
+    cbHardLinksOnce->setToolTip("A file with several names adds its size to the scan totals only once");
     for (QWidget* w : std::initializer_list<QWidget*>{cbIncludeFreeSpace, cbAutoUpdateTreemap, rgFolderColors,
-                                                      cbMonitorChanges, cbShowDynamicMenu})
+                                                      cbMonitorChanges, cbShowDynamicMenu, cbHardLinksOnce})
         treemapLayout->addWidget(w);
     treemapLayout->addStretch(1);
     pages->addTab(treemap, "Treemap");
@@ -157,6 +162,7 @@ void TSettingsPanel::QueryShellStatus() {
 bool TSettingsPanel::IncludeFreeSpace() const { return cbIncludeFreeSpace->isChecked(); }
 bool TSettingsPanel::MonitorChanges() const { return cbMonitorChanges->isChecked(); }
 bool TSettingsPanel::ShowDynamicMenu() const { return cbShowDynamicMenu->isChecked(); }
+bool TSettingsPanel::HardLinksOnce() const { return cbHardLinksOnce->isChecked(); }
 
 void TSettingsPanel::panelSettingsButtonClick() {
     hide();

@@ -35,6 +35,7 @@ public:
     bool IncludeFreeSpace() const;
     bool MonitorChanges() const;
     bool ShowDynamicMenu() const;
+    bool HardLinksOnce() const;
 
     QTabWidget* pages = nullptr;
     QCheckBox* cbIncludeFreeSpace = nullptr;
@@ -42,6 +43,7 @@ public:
     TRadioGroup* rgFolderColors = nullptr;
     QCheckBox* cbMonitorChanges = nullptr;
     QCheckBox* cbShowDynamicMenu = nullptr;
+    QCheckBox* cbHardLinksOnce = nullptr;
     QLabel* lblShellStatusRegistered = nullptr;
     QLabel* lblShellStatusUnregistered = nullptr;
     QSpinBox* edDuplicatesMinSize = nullptr;

@@ -91,8 +91,7 @@ bool WriteEntryFile(const std::string& file, const std::string& text, bool execu
     const std::string folder = ExtractFilePath(file);
     if (!platform::DirectoryExists(folder) && !platform::ForceFolders(folder)) return false;
     return WriteFileReplacing(
-        file, [&](platform::File& out) { return out.Write(text); },
-        ReplaceOptions{.sync = true, .executable = executable});
+        file, [&](platform::AtomicFile& out) { return out.Write(text); }, ReplaceOptions{.executable = executable});
 }
 
 // The value of the key in the group "[Desktop Entry]"; false when absent.

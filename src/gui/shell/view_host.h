@@ -50,6 +50,8 @@ public:
 
     // "Auto update treemap" of the settings: refresh the views while a scan runs.
     virtual bool AutoUpdateTreemap() const = 0;
+    // "Count hard links once" of the settings, for the next live scan.
+    virtual bool HardLinksOnce() const = 0;
     // A size spin edit whose unit box follows the letters b, k, m and g typed into it.
     virtual void RegisterSizeUnitEdit(QWidget* sizeEdit, QComboBox* unitBox) = 0;
 
