@@ -39,8 +39,14 @@ for target in "${targets[@]}"; do
   findings="$build/findings/$target"
   log="$build/logs/$target.log"
   mkdir -p "$corpus" "$findings" "$seeds/$target"
+  case "$target" in
+    snapshot_*) dict=snapshot.dict ;;
+    command_line) dict=command_line.dict ;;
+    *) dict=lists.dict ;;
+  esac
   "$build/bench/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-    -artifact_prefix="$findings/" -print_final_stats=1 "$corpus" "$seeds/$target" >"$log" 2>&1 || true
+    -dict="$root/bench/fuzz/$dict" -artifact_prefix="$findings/" -print_final_stats=1 \
+    "$corpus" "$seeds/$target" >"$log" 2>&1 || true
   executions=$(awk '/stat::number_of_executed_units/ {print $2}' "$log" | tail -1)
   found=$(find "$findings" -maxdepth 1 -type f \
     \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' -o -name 'oom-*' \) | wc -l)
