@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <utility>
 
 #include "common/app_folders.h"
@@ -42,19 +43,20 @@ bool OnDisk(const TFileEntryDuplicates& entry) {
 }
 
 // "name|folder/|size|date" with the fields trimmed; false when the line has
-// too few fields or a size that is not a number.
+// too few fields, a size that is not a number of bytes or a bad group.
 bool ParseListLine(const std::string& line, TFileEntryDuplicates& entry, bool withGroup) {
     std::vector<std::string> fields = SplitString(line, "|", true);
     if (fields.size() < (withGroup ? 5u : 4u)) return false;
     entry.FileName = fields[0];
     entry.Path = fields[1];
-    if (!TryStrToInt64(fields[2], entry.Size)) return false;
+    // A negative size, or a group number beyond int, is a damaged line.
+    if (!TryStrToInt64(fields[2], entry.Size) || entry.Size < 0) return false;
     std::string date = fields[3];
     if (date.size() > 10 && date[10] == 'T') date[10] = ' ';
     if (!TryParseIsoDateTime(date, entry.DateM)) entry.DateM = 0;
     if (withGroup) {
         std::int64_t group = 0;
-        if (!TryStrToInt64(fields[4], group)) return false;
+        if (!TryStrToInt64(fields[4], group) || group < 0 || group > std::numeric_limits<int>::max()) return false;
         entry.DuplicateGroupId = static_cast<int>(group);
         entry.Checksum = fields[4];
     }

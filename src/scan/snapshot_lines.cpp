@@ -31,6 +31,10 @@ constexpr std::size_t kKeepInMemory = 2 * kPieceSize;
 constexpr std::size_t kReadStep = std::size_t(1) << 18;
 // zlib counts in 32-bit units.
 constexpr std::size_t kMaxZlibStep = std::size_t(1) << 30;
+// No real line comes near this (a path of the deepest tree the loader takes
+// is a few MB); a longer one is a damaged or hostile stream, which would
+// otherwise inflate into memory without end.
+constexpr std::size_t kMaxLineBytes = std::size_t(64) << 20;
 
 }  // namespace
 
@@ -363,6 +367,11 @@ struct SnapshotLineReader::Impl {
 
     // Inflates more text into the buffer; false when nothing more can come.
     bool Refill() {
+        // Called with no line end in [pos, end): that is one unfinished line.
+        if (source == Source::Compressed && error.empty() && end - pos > kMaxLineBytes) {
+            error = "compressed body holds a line longer than " + std::to_string(kMaxLineBytes >> 20) + " MB";
+            return false;
+        }
         if (AtStreamEnd()) return false;
         // Keep the unread part, drop what was read.
         if (pos > 0) {

@@ -1,5 +1,6 @@
 #include "scan/snapshot_loader.h"
 
+#include <limits>
 #include <vector>
 
 #include "common/paths.h"
@@ -152,10 +153,15 @@ private:
             if (!IsFolderLine(line)) {
                 Frame& f = stack_.back();
                 // A file needs a folder to belong to, a name and a real size.
-                if (f.path.empty() || !ParseFileLine(line, file) || file.size < 0) {
+                // Sizes that would carry the load's total past the int64 range
+                // are garbage: every folder's sum is part of that total, so
+                // none of them can overflow either.
+                if (f.path.empty() || !ParseFileLine(line, file) || file.size < 0 ||
+                    file.size > std::numeric_limits<std::int64_t>::max() - loadedSize_) {
                     report_.skippedLines++;
                     continue;
                 }
+                loadedSize_ += file.size;
                 f.own.FilesCount++;
                 f.own.Size += file.size;
                 target_.AddFile(f.folder, file);
@@ -230,6 +236,7 @@ private:
     SnapshotLoadReport& report_;
     std::vector<Frame> stack_;
     bool rootSeen_ = false;
+    std::int64_t loadedSize_ = 0;
 };
 
 }  // namespace

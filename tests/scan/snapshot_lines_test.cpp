@@ -137,6 +137,19 @@ TEST(SnapshotLineReaderTest, LineOfEightMegabytes) {
     EXPECT_FALSE(reader.Failed());
 }
 
+// A small stream can inflate to gigabytes of one line: the reader gives up
+// past 64 MB instead of growing its buffer until memory runs out.
+TEST(SnapshotLineReaderTest, EndlessLineEndsWithAnError) {
+    SnapshotLineReader reader =
+        SnapshotLineReader::FromCompressed(CompressZlib("first\r\n" + std::string((64u << 20) + 1, 'b')));
+    std::string_view line;
+    ASSERT_TRUE(reader.Next(line));
+    EXPECT_EQ(line, "first");
+    EXPECT_FALSE(reader.Next(line));
+    EXPECT_TRUE(reader.Failed());
+    EXPECT_EQ(reader.Error(), "compressed body holds a line longer than 64 MB");
+}
+
 TEST(SnapshotLineReaderTest, StepBackRepeatsOneLineAndRewindStartsOver) {
     const TStringList lines = {"|files.v2|", "|/a/", "f|1", "|/b/"};
     std::vector<SnapshotLineReader> readers;

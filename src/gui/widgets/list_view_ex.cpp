@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <string>
 
+#include "common/column_layout.h"
 #include "common/types.h"
 
 namespace tandrel {
@@ -234,18 +235,12 @@ TListViewEx::~TListViewEx() = default;
 // --- columns -----------------------------------------------------------------
 
 TListViewExColumn TListViewEx::ParseColumnLine(const QString& line) {
-    QStringList fields = line.split(QLatin1Char(':'));
-    // A caption holding ":" keeps its pieces; the last three fields are the
-    // width, alignment and tag.
-    while (fields.size() > 4) fields[0] += QLatin1Char(':') + fields.takeAt(1);
+    const ColumnLayoutLine parsed = ParseColumnLayoutLine(line.toStdString(), DefaultColumnWidth);
     TListViewExColumn column;
-    column.Caption = fields.value(0);
-    bool ok = false;
-    const int width = fields.value(1).trimmed().toInt(&ok);
-    column.Width = ok && width >= 0 ? width : DefaultColumnWidth;
-    column.AlignRight = fields.value(2).trimmed() == QLatin1String("R");
-    const int tag = fields.value(3).trimmed().toInt(&ok);
-    column.Tag = ok ? tag : 0;
+    column.Caption = QString::fromStdString(parsed.caption);
+    column.Width = parsed.width;
+    column.AlignRight = parsed.alignRight;
+    column.Tag = parsed.tag;
     return column;
 }
 
