@@ -548,8 +548,9 @@ TEST_F(DuplicatesPageTest, GroupsShowWhileTheSearchRuns) {
     QSignalSpy found(&page(), &TFormDuplicates::FindFinished);
     page().bScanDuplicatesClick();
     // y's size is searched first; the search stops inside x's.
-    QTRY_VERIFY_WITH_TIMEOUT(model.PausedWorkers() > 0, 30000);
-    QTRY_COMPARE_WITH_TIMEOUT(ui().lvDuplicates->ItemsCount(), 3, 5000);
+    // (QTRY_* would only return from the test on failure; GTest must see it.)
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.PausedWorkers() > 0; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ui().lvDuplicates->ItemsCount() >= 3; }, 10000));
     EXPECT_TRUE(page().Running());
     EXPECT_EQ(found.count(), 0);
     EXPECT_EQ(Shown(), (std::vector<std::string>{"", y[0], y[1]}));
