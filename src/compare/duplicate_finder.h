@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -99,6 +100,54 @@ struct TDuplicateCounters {
     int fromDisk = 0;
 };
 
+// The groups a running search has finished, for a window that shows them
+// while the search goes on. The search adds each group whole, once all its
+// members are known, so a reader never sees half of one; group k (from 0)
+// gets the number kFirstGroupId + k when the search ends.
+class TFoundGroups {
+public:
+    void Clear() {
+        std::lock_guard lock(mutex_);
+        groups_.clear();
+    }
+    // The finished groups of one size: positions in the duplicate list, each
+    // group in index-list order, the groups in the order of their first members.
+    void Add(std::vector<std::vector<int>> groups) {
+        std::lock_guard lock(mutex_);
+        for (auto& group : groups)
+            if (group.size() >= 2) groups_.push_back(std::move(group));
+    }
+    // From a run of one size: member k of the run is at position(k) in the
+    // duplicate list and joined the class of run member first(k) (its own
+    // index when it leads one). Classes of one member are no groups.
+    template <typename Run, typename Position, typename First>
+    void AddRun(const Run& run, Position position, First first) {
+        std::vector<std::vector<int>> groups;
+        for (std::size_t a = 0; a < run.size(); ++a) {
+            if (static_cast<std::size_t>(first(run[a])) != a) continue;
+            std::vector<int> members;
+            for (std::size_t b = a; b < run.size(); ++b)
+                if (static_cast<std::size_t>(first(run[b])) == a) members.push_back(position(run[b]));
+            groups.push_back(std::move(members));
+        }
+        Add(std::move(groups));
+    }
+    std::size_t Count() const {
+        std::lock_guard lock(mutex_);
+        return groups_.size();
+    }
+    // Copies of the groups from index from on.
+    std::vector<std::vector<int>> From(std::size_t from) const {
+        std::lock_guard lock(mutex_);
+        if (from >= groups_.size()) return {};
+        return {groups_.begin() + static_cast<std::ptrdiff_t>(from), groups_.end()};
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::vector<int>> groups_;
+};
+
 class TDuplicateFinder {
 public:
     // Stops and pauses through model, publishes progress in its ProgressText.
@@ -109,6 +158,8 @@ public:
     TDuplicateCounters Counters;
     std::int64_t _tempMinSize = 0;
     std::int64_t _tempMaxSize = 0;
+    // Cleared when a search starts; filled as it finishes each size.
+    TFoundGroups FoundGroups;
 
     // The minimum size of a collection: never below 1024 bytes.
     static std::int64_t EffectiveMinSize(std::int64_t minSize);

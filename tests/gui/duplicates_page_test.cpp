@@ -11,16 +11,22 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QStackedWidget>
 #include <QTest>
 #include <QTimer>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "common/command_line.h"
+#include "common/stop_token.h"
+#include "common/format_numbers.h"
 #include "gui/shell/main_window.h"
 #include "gui/shell/shell_services.h"
 #include "gui/widgets/list_view_ex.h"
@@ -162,6 +168,8 @@ TEST_F(DuplicatesPageTest, CollectListsTheGroupsSavesTheSearchAndReadsThroughAcc
     EXPECT_TRUE(platform::FileExists(DuplicatesResultsFile(spec)));
     EXPECT_NE(ui().cbSessions->findText(QString::fromStdString(spec)), -1);
     EXPECT_EQ(ui().lblProcessedFromCache->text(), "0");
+    EXPECT_EQ(ui().lblProcessedFromCache->accessibleName(), "Cache: 0");
+    EXPECT_EQ(ui().StaticText3x->accessibleName(), "");  // read by its text
 
     QAccessibleInterface* list = QAccessible::queryAccessibleInterface(ui().lvDuplicates);
     ASSERT_NE(list, nullptr);
@@ -388,6 +396,174 @@ TEST_F(DuplicatesPageTest, RefusalsOfTheRowCommandsAndTheExport) {
     EXPECT_EQ(opened, std::vector<std::string>{page().LastExport()});
     const std::string csv = ReadBytes(page().LastExport());
     EXPECT_NE(csv.find("group id,filename,size,date\r\n---\r\n1001," + y[0] + ",3000,"), std::string::npos);
+}
+
+// ---- the folder-pair statistics page ----
+
+TEST_F(DuplicatesPageTest, FolderPairStatisticsNeedTheDebugSwitch) {
+    EXPECT_TRUE(ui().btnViewByPath->isHidden());
+    SetCommandLineArgs({"debug"});
+    window.reset();
+    window = std::make_unique<TFormMain>(model, StartRequest{});
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    if (auto* init = window->findChild<QTimer*>("TimerInit")) init->stop();
+    SetCommandLineArgs({});
+    EXPECT_FALSE(ui().btnViewByPath->isHidden());
+    EXPECT_EQ(ui().btnViewByPath->text(), "[by path]");
+    ui().btnViewByPath->click();
+    EXPECT_EQ(ui().pagesMain->currentWidget(), ui().tsViewByPath);
+    // Every control of the page can be read by its name, a label by its text.
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{ui().ListViewEx1, ui().btnProcess, ui().SpinEdit1, ui().btnOpenFolder1,
+                                         ui().btnOpenFolder2, ui().btnTandrel, ui().btnBackFromPaths})
+        EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
+    for (QLabel* label : {ui().lblPairFolder1, ui().lblPairFolder2, ui().lblPairIdentical}) {
+        EXPECT_TRUE(label->accessibleName().isEmpty()) << label->objectName().toStdString();
+        EXPECT_FALSE(label->text().isEmpty()) << label->objectName().toStdString();
+    }
+    EXPECT_EQ(ui().SpinEdit1->minimum(), 0);
+    EXPECT_EQ(ui().SpinEdit1->maximum(), 100);
+    ui().btnBackFromPaths->click();
+    EXPECT_EQ(ui().pagesMain->currentWidget(), ui().tsMain);
+}
+
+TEST_F(DuplicatesPageTest, ProcessListsFolderPairsOverTheThresholdAndSortsByColumn) {
+    // P shares a and b with Q, and c with R; Q's tiny file is below the
+    // smallest collected size and is not counted.
+    const std::string p = dir.Path("P") + "/", q = dir.Path("Q") + "/", r = dir.Path("R") + "/";
+    dir.WriteFile("P/a.bin", Bytes('a', 2000));
+    dir.WriteFile("P/b.bin", Bytes('b', 3000));
+    dir.WriteFile("P/c.bin", Bytes('c', 5000));
+    dir.WriteFile("Q/a.bin", Bytes('a', 2000));
+    dir.WriteFile("Q/b.bin", Bytes('b', 3000));
+    dir.WriteFile("Q/tiny.txt", "tiny");
+    dir.WriteFile("R/c.bin", Bytes('c', 5000));
+    dir.WriteFile("R/r1.bin", Bytes('r', 6000));
+    dir.WriteFile("R/r2.bin", Bytes('s', 7000));
+    dir.WriteFile("R/r3.bin", Bytes('t', 8000));
+    Collect(dir.Path("P") + ";" + dir.Path("Q") + ";" + dir.Path("R"));
+    ASSERT_EQ(page().Rows().size(), 9u);  // three groups of two
+
+    TListViewEx* lv = ui().ListViewEx1;
+    auto read = [&] {
+        std::vector<std::vector<std::string>> rows;
+        for (int row = 0; row < lv->ItemsCount(); ++row) {
+            std::vector<std::string> cells;
+            for (int column = 0; column < lv->ColumnCount(); ++column)
+                cells.push_back(page().PairCellText(row, column).toStdString());
+            rows.push_back(cells);
+        }
+        return rows;
+    };
+    const std::vector<std::string> pq = {
+        p, q, FormatBytes(10000), "3", FormatBytes(5000), "2", FormatBytes(5000), "2", "50", "100", "67", "100"};
+    const std::vector<std::string> pr = {
+        p, r, FormatBytes(10000), "3", FormatBytes(26000), "4", FormatBytes(5000), "1", "50", "19", "33", "25"};
+    const QStringList headers = {"Path1",   "Path2",   "Size1", "Files1", "Size2", "Files2",
+                                 "Ident S", "Ident F", "s1",    "s2",     "f1",    "f2"};
+    for (int column = 0; column < lv->ColumnCount(); ++column) EXPECT_EQ(lv->ColumnCaption(column), headers[column]);
+
+    struct Case {
+        int threshold;
+        std::vector<std::vector<std::string>> rows;
+    };
+    // Listed in the order of the groups, largest files first.
+    for (const Case& c : {Case{60, {pq}}, Case{100, {pq}}, Case{50, {pr, pq}}, Case{0, {pr, pq}}}) {
+        ui().SpinEdit1->setValue(c.threshold);
+        ui().btnProcess->click();
+        EXPECT_EQ(read(), c.rows) << "threshold " << c.threshold;
+    }
+
+    // Numbers sort descending, paths ascending; a second click keeps the order.
+    auto click = [&](const char* caption) {
+        lv->horizontalHeader()->sectionClicked(lv->ColumnIndexOfCaption(caption));
+    };
+    click("Files2");
+    EXPECT_EQ(read(), (std::vector<std::vector<std::string>>{pr, pq}));
+    click("Files2");
+    EXPECT_EQ(read(), (std::vector<std::vector<std::string>>{pr, pq}));
+    click("Ident F");
+    EXPECT_EQ(read(), (std::vector<std::vector<std::string>>{pq, pr}));
+    click("Path2");
+    click("Path2");
+    EXPECT_EQ(read(), (std::vector<std::vector<std::string>>{pq, pr}));
+    // A new "Process" keeps the chosen order.
+    click("s2");
+    ui().btnProcess->click();
+    EXPECT_EQ(read(), (std::vector<std::vector<std::string>>{pq, pr}));
+    click("f2");
+    EXPECT_EQ(read(), (std::vector<std::vector<std::string>>{pq, pr}));
+    click("Size2");
+    EXPECT_EQ(read(), (std::vector<std::vector<std::string>>{pr, pq}));
+
+    // The selected pair: its figures, its folders and the directory comparison.
+    lv->SetSelectedRows({1});
+    lv->OnSelectItem(1, true);
+    EXPECT_EQ(ui().lblPairIdentical->text().toStdString(), "Identical: 2 files, " + FormatBytes(5000));
+    EXPECT_NE(ui().lblPairFolder2->text().toStdString().find(q), std::string::npos);
+    std::vector<std::vector<std::string>> launched;
+    SetLaunchHook([&](const std::vector<std::string>& argv, const std::string&) {
+        launched.push_back(argv);
+        return true;
+    });
+    ui().btnOpenFolder2->click();
+    ui().btnOpenFolder1->click();
+    EXPECT_EQ(opened, (std::vector<std::string>{q, p}));
+    ui().btnTandrel->click();
+    ASSERT_EQ(launched.size(), 1u);
+    EXPECT_EQ(std::vector<std::string>(launched[0].begin() + 1, launched[0].end()), (std::vector<std::string>{p, q}));
+    EXPECT_TRUE(messages->shown.empty());
+}
+
+// ---- rows while the search runs ----
+
+std::atomic<TStopToken*> pauseOnX{nullptr};
+
+// A plain FNV-1a; pauses the search once it reads the files of x.
+std::uint64_t PausingHash(const void* data, std::size_t size, std::uint64_t seed) {
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    if (size > 0 && bytes[0] == 'x')
+        if (TStopToken* token = pauseOnX.exchange(nullptr)) token->PauseOperation = true;
+    std::uint64_t h = 1469598103934665603ull ^ seed;
+    for (std::size_t i = 0; i < size; ++i) h = (h ^ bytes[i]) * 1099511628211ull;
+    return h;
+}
+
+TEST_F(DuplicatesPageTest, GroupsShowWhileTheSearchRuns) {
+    MakeFixture();
+    struct Hooks {
+        Hooks() {
+            test_hooks::SetPauseStepMs(5);
+            test_hooks::SetDuplicateHash(&PausingHash);
+        }
+        ~Hooks() {
+            pauseOnX = nullptr;
+            test_hooks::SetDuplicateHash(nullptr);
+            test_hooks::SetPauseStepMs(0);
+        }
+    } hooks;
+    pauseOnX = &model;
+    ui().edPathList->setText(QString::fromStdString(spec));
+    QSignalSpy found(&page(), &TFormDuplicates::FindFinished);
+    page().bScanDuplicatesClick();
+    // y's size is searched first; the search stops inside x's.
+    // (QTRY_* would only return from the test on failure; GTest must see it.)
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.PausedWorkers() > 0; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ui().lvDuplicates->ItemsCount() >= 3; }, 10000));
+    EXPECT_TRUE(page().Running());
+    EXPECT_EQ(found.count(), 0);
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"", y[0], y[1]}));
+    EXPECT_EQ(page().CellText(1, ui().lvDuplicates->ColumnIndexOfCaption("Group")), "1001");
+    EXPECT_EQ(ui().StaticText3x->text().toStdString(), DuplicatesSummaryText(2, 6000, 1, 3000));
+    Select({y[1]});
+    EXPECT_EQ(ui().lvDuplicatesBottom->ItemsCount(), 2);
+
+    model.PauseOperation = false;
+    ASSERT_TRUE(found.wait(30000));
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"", y[0], y[1], "", x[0], x[1], x[2]}));
+    EXPECT_EQ(page().CellText(4, ui().lvDuplicates->ColumnIndexOfCaption("Group")), "1002");
+    EXPECT_EQ(ui().StaticText3x->text().toStdString(), DuplicatesSummaryText(5, 2 * 3000 + 3 * 2000, 2, 3000 + 2000));
 }
 
 }  // namespace

@@ -100,13 +100,19 @@ TFormDuplicates::TFormDuplicates(TViewHost& host, QWidget* page)
     scroll->setObjectName("scrollDuplicates");
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
-    auto* content = new QWidget(scroll);
-    new QVBoxLayout(content);
-    scroll->setWidget(content);
+    // The main view and, with the switch "debug", the folder-pair statistics.
+    pagesMain = new QStackedWidget(scroll);
+    pagesMain->setObjectName("pagesMain");
+    tsMain = new QWidget(pagesMain);
+    tsMain->setObjectName("tsMain");
+    new QVBoxLayout(tsMain);
+    pagesMain->addWidget(tsMain);
+    scroll->setWidget(pagesMain);
     layout->addWidget(scroll, 1);
     page_ = page;
-    BuildWidgets(content);
-    BuildDeletePanel(content);
+    BuildWidgets(tsMain);
+    BuildDeletePanel(tsMain);
+    BuildPairsPage(pagesMain);
     BuildMenus();
     poll_ = new QTimer(this);
     poll_->setInterval(100);
@@ -124,6 +130,13 @@ void TFormDuplicates::BuildWidgets(QWidget* page) {
     auto named = [](QWidget* widget, const char* name, const QString& accessible) {
         widget->setObjectName(name);
         widget->setAccessibleName(accessible);
+        return widget;
+    };
+    // A label whose text carries its caption and its value: assistive
+    // technology reads the text (an accessible name would hide it).
+    auto described = [](QWidget* widget, const char* name, const QString& description) {
+        widget->setObjectName(name);
+        widget->setAccessibleDescription(description);
         return widget;
     };
     auto* grid = new QGridLayout;
@@ -182,14 +195,20 @@ void TFormDuplicates::BuildWidgets(QWidget* page) {
     named(cbLoadFromPVCache, "cbLoadFromPVCache", "Load files from cache");
     cbLoadFromPVCache->hide();
     lblProcessedFromCache = new QLabel("0", page);
-    named(lblProcessedFromCache, "lblProcessedFromCache", "Cache");
+    named(lblProcessedFromCache, "lblProcessedFromCache", "Cache: 0");
+    lblProcessedFromCache->setAccessibleDescription("Cache");
     lblProcessedFromDisk = new QLabel("0", page);
-    named(lblProcessedFromDisk, "lblProcessedFromDisk", "Disk");
+    named(lblProcessedFromDisk, "lblProcessedFromDisk", "Disk: 0");
+    lblProcessedFromDisk->setAccessibleDescription("Disk");
     StaticText2x = new QLabel("Files in list: 0", page);
-    named(StaticText2x, "StaticText2x", "Files in list");
+    described(StaticText2x, "StaticText2x", "Files in list");
     btnOptions = new QPushButton("options", page);
     named(btnOptions, "btnOptions", "options");
     btnOptions->setFlat(true);
+    btnViewByPath = new QPushButton("[by path]", page);
+    named(btnViewByPath, "btnViewByPath", "[by path]");
+    btnViewByPath->setFlat(true);
+    btnViewByPath->setVisible(HasSwitch("debug"));
     commands->addWidget(bScanDuplicates);
     commands->addWidget(bFindDuplicates);
     commands->addWidget(cbLoadFromPVCache);
@@ -199,6 +218,7 @@ void TFormDuplicates::BuildWidgets(QWidget* page) {
     commands->addWidget(lblProcessedFromDisk);
     commands->addWidget(StaticText2x);
     commands->addStretch(1);
+    commands->addWidget(btnViewByPath);
     commands->addWidget(btnOptions);
 
     auto* sessions = new QHBoxLayout;
@@ -246,9 +266,9 @@ void TFormDuplicates::BuildWidgets(QWidget* page) {
     lvDuplicates->OnSelectItem = [this](int, bool) { SelectionChanged(); };
     lvDuplicates->installEventFilter(this);
     StaticText3x = new QLabel(page);
-    named(StaticText3x, "StaticText3x", "Summary");
+    described(StaticText3x, "StaticText3x", "Summary");
     labelDuplicatesOf = new QLabel("Duplicates of:", page);
-    named(labelDuplicatesOf, "labelDuplicatesOf", "Duplicates of:");
+    described(labelDuplicatesOf, "labelDuplicatesOf", "Duplicates of:");
     lvDuplicatesBottom = new TListViewEx(page);
     named(lvDuplicatesBottom, "lvDuplicatesBottom", "Duplicates of");
     lvDuplicatesBottom->SetOwnerData(false);
@@ -304,6 +324,7 @@ void TFormDuplicates::BuildWidgets(QWidget* page) {
         if (auto* kept = host_.HostWindow()->findChild<QLineEdit*>("edDuplicatesPathList"))
             kept->setText(edPathList->text());
     });
+    connect(btnViewByPath, &QPushButton::clicked, this, &TFormDuplicates::btnViewByPathClick);
     connect(bScanDuplicates, &QPushButton::clicked, this, &TFormDuplicates::bScanDuplicatesClick);
     connect(bFindDuplicates, &QPushButton::clicked, this, &TFormDuplicates::bFindDuplicatesClick);
     connect(bLoadSession, &QPushButton::clicked, this, &TFormDuplicates::bLoadSessionClick);
@@ -332,6 +353,11 @@ void TFormDuplicates::BuildDeletePanel(QWidget* page) {
         widget->setAccessibleName(accessible);
         return widget;
     };
+    auto described = [](QWidget* widget, const char* name, const QString& description) {
+        widget->setObjectName(name);
+        widget->setAccessibleDescription(description);
+        return widget;
+    };
     cpanelDeleteDuplicates = new QWidget(page);
     named(cpanelDeleteDuplicates, "cpanelDeleteDuplicates", "Delete duplicates");
     auto* panelLayout = new QVBoxLayout(cpanelDeleteDuplicates);
@@ -348,7 +374,7 @@ void TFormDuplicates::BuildDeletePanel(QWidget* page) {
     tsDeleteGroup->setObjectName("tsDeleteGroup");
     auto* group = new QVBoxLayout(tsDeleteGroup);
     labelChecksum = new QLabel("Files having checksum: ", tsDeleteGroup);
-    named(labelChecksum, "labelChecksum", "Files having checksum");
+    described(labelChecksum, "labelChecksum", "Files having checksum");
     lvDuplicates1 = new TListViewEx(tsDeleteGroup);
     named(lvDuplicates1, "lvDuplicates1", "Files of the group");
     lvDuplicates1->SetOwnerData(false);
@@ -368,9 +394,9 @@ void TFormDuplicates::BuildDeletePanel(QWidget* page) {
     tsDeleteFolder->setObjectName("tsDeleteFolder");
     auto* folder = new QVBoxLayout(tsDeleteFolder);
     labelFilesInPath = new QLabel("Files in path:", tsDeleteFolder);
-    named(labelFilesInPath, "labelFilesInPath", "Files in path:");
+    described(labelFilesInPath, "labelFilesInPath", "Files in path:");
     labelFolderFiles = new QLabel("Files: ", tsDeleteFolder);
-    named(labelFolderFiles, "labelFolderFiles", "Files");
+    described(labelFolderFiles, "labelFolderFiles", "Files");
     lvDuplicates2 = new TListViewEx(tsDeleteFolder);
     named(lvDuplicates2, "lvDuplicates2", "Files in path");
     lvDuplicates2->SetOwnerData(false);
@@ -526,6 +552,9 @@ bool TFormDuplicates::Running() const { return scanJob_ || findJob_; }
 void TFormDuplicates::ShowCounters() {
     lblProcessedFromCache->setText(Q(FormatCount(finder_.Counters.fromCache)));
     lblProcessedFromDisk->setText(Q(FormatCount(finder_.Counters.fromDisk)));
+    // The bare number would read as nothing; the name says what it counts.
+    lblProcessedFromCache->setAccessibleName("Cache: " + lblProcessedFromCache->text());
+    lblProcessedFromDisk->setAccessibleName("Disk: " + lblProcessedFromDisk->text());
 }
 
 void TFormDuplicates::ShowFileCount() {
@@ -635,9 +664,15 @@ void TFormDuplicates::bFindDuplicatesClick() {
 void TFormDuplicates::StartFind() {
     model_.PauseOperation = false;
     model_.CancelOperation = false;
+    // The delete panel's rows would refer to records the search now owns.
+    cpanelDeleteDuplicates->hide();
     rows_ = {};
+    liveGroupIds_.clear();
+    groupsShown_ = 0;
+    finder_.FoundGroups.Clear();
     lvDuplicates->SetItemsCount(0);
     lvDuplicatesBottom->Clear();
+    bottomEntries_.clear();
     StaticText3x->clear();
     SetWorking(true);
     OpenWait(true);
@@ -655,8 +690,33 @@ void TFormDuplicates::PollFind() {
     if (wait) wait->Step();
     host_.SetStatus(wait, model_.ProgressText.GetText());
     host_.SetStatus2(wait, ProgressText2().GetText());
-    if (findJob_ && findJob_->threadRunning.load() && !model_.AppClosing.load()) return;
+    if (findJob_ && findJob_->threadRunning.load() && !model_.AppClosing.load()) {
+        ShowFoundGroups();
+        return;
+    }
     EndFind();
+}
+
+void TFormDuplicates::ShowFoundGroups() {
+    const std::vector<std::vector<int>> found = finder_.FoundGroups.From(groupsShown_);
+    if (found.empty()) return;
+    for (const std::vector<int>& group : found) {
+        const int id = kFirstGroupId + static_cast<int>(groupsShown_++);
+        rows_.rows.push_back(kGroupSeparatorRow);
+        liveGroupIds_.push_back(id);
+        for (int position : group) {
+            rows_.rows.push_back(position);
+            liveGroupIds_.push_back(id);
+        }
+        // Names, folders and sizes are set before the search and only read by it.
+        const std::int64_t size = finder_.Entry(group.front()).Size;
+        rows_.files += static_cast<int>(group.size());
+        rows_.groups += 1;
+        rows_.totalSize += size * static_cast<std::int64_t>(group.size());
+        rows_.uniqueSize += size;
+    }
+    lvDuplicates->SetItemsCount(static_cast<int>(rows_.rows.size()));
+    StaticText3x->setText(Q(rows_.Summary()));
 }
 
 void TFormDuplicates::EndFind() {
@@ -698,6 +758,7 @@ void TFormDuplicates::RunGroupFilter() {
     options.matchFilename = cbMatchFilename->isChecked();
     options.matchParentFolderName = cbMatchParentFolderName->isChecked();
     rows_ = finder_.GroupFilter(options);
+    liveGroupIds_.clear();
     lvDuplicates->SetItemsCount(0);
     lvDuplicates->SetItemsCount(static_cast<int>(rows_.rows.size()));
     lvDuplicates->Invalidate();
@@ -728,7 +789,10 @@ QString TFormDuplicates::CellText(int row, int column) const {
     if (caption == "Path") return Q(entry->Path);
     if (caption == "Size") return Q(FormatCount(static_cast<double>(entry->Size)));
     if (caption == "Date") return entry->DateM == 0 ? QString() : Q(FormatDateTimeSec(entry->DateM));
-    if (caption == "Group") return QString::number(entry->DuplicateGroupId);
+    if (caption == "Group")
+        return QString::number(Running() && row < static_cast<int>(liveGroupIds_.size())
+                                   ? liveGroupIds_[static_cast<std::size_t>(row)]
+                                   : entry->DuplicateGroupId);
     return {};
 }
 
@@ -769,7 +833,17 @@ void TFormDuplicates::SelectionChanged() {
     }
     labelDuplicatesOf->setText(Q("Duplicates of: " + entry->FileName));
     edDuplicate_Filter_Secondary->setText(Q(entry->Path));
-    for (int position : finder_.GroupMembers(entry->Checksum)) {
+    std::vector<int> members;
+    if (Running()) {
+        // The keys are the search's until it ends; the shown group is whole.
+        std::size_t first = static_cast<std::size_t>(row);
+        while (first > 0 && rows_.rows[first - 1] != kGroupSeparatorRow) --first;
+        for (std::size_t r = first; r < rows_.rows.size() && rows_.rows[r] != kGroupSeparatorRow; ++r)
+            members.push_back(rows_.rows[r]);
+    } else {
+        members = finder_.GroupMembers(entry->Checksum);
+    }
+    for (int position : members) {
         const TFileEntryDuplicates& copy = finder_.Entry(position);
         if (!OnDisk(copy)) continue;
         bottomEntries_.push_back(position);
@@ -1041,6 +1115,7 @@ void TFormDuplicates::bCleanupDeletedClick() {
 }
 
 void TFormDuplicates::bExportClick() {
+    if (Running()) return Notify("Another operation is in progress");
     const std::string sep = ",";
     TStringList lines{"group id" + sep + "filename" + sep + "size" + sep + "date"};
     for (int position : rows_.rows) {
@@ -1151,6 +1226,200 @@ void TFormDuplicates::CreateRuleClick() {
     const int row = lvDuplicatesBottom->SelectedRow();
     if (row < 0 || row >= static_cast<int>(bottomEntries_.size())) return;
     edDuplicate_Filter_Master->setText(Q(finder_.Entry(bottomEntries_[static_cast<std::size_t>(row)]).Path));
+}
+
+// ---- folder-pair statistics ----
+
+namespace {
+
+const QStringList kPairColumns = {"Path1:260:L:0",  "Path2:260:L:0",   "Size1:80:R:101",   "Files1:60:R:101",
+                                  "Size2:80:R:101", "Files2:60:R:101", "Ident S:80:R:101", "Ident F:60:R:101",
+                                  "s1:40:R:101",    "s2:40:R:101",     "f1:40:R:101",      "f2:40:R:101"};
+
+QString Percent(float value) { return QString::number(static_cast<double>(value), 'f', 0); }
+
+// The number a column sorts by; paths sort by text instead.
+double PairNumber(const FileGroupStats& s, const QString& caption) {
+    if (caption == "Size1") return static_cast<double>(s.Size1);
+    if (caption == "Files1") return s.Files1;
+    if (caption == "Size2") return static_cast<double>(s.Size2);
+    if (caption == "Files2") return s.Files2;
+    if (caption == "Ident S") return static_cast<double>(s.IdentSize);
+    if (caption == "Ident F") return s.IdentFiles;
+    if (caption == "s1") return s.S1;
+    if (caption == "s2") return s.S2;
+    if (caption == "f1") return s.F1;
+    if (caption == "f2") return s.F2;
+    return 0;
+}
+
+}  // namespace
+
+void TFormDuplicates::BuildPairsPage(QStackedWidget* pages) {
+    auto named = [](QWidget* widget, const char* name, const QString& accessible) {
+        widget->setObjectName(name);
+        widget->setAccessibleName(accessible);
+        return widget;
+    };
+    tsViewByPath = new QWidget(pages);
+    tsViewByPath->setObjectName("tsViewByPath");
+    auto* layout = new QVBoxLayout(tsViewByPath);
+    auto* top = new QHBoxLayout;
+    auto button = [&](QPushButton*& target, const char* name, const char* text) {
+        target = new QPushButton(text, tsViewByPath);
+        named(target, name, text);
+        top->addWidget(target);
+    };
+    button(btnBackFromPaths, "btnBackFromPaths", " << Back");
+    button(btnProcess, "btnProcess", "Process");
+    SpinEdit1 = new QSpinBox(tsViewByPath);
+    named(SpinEdit1, "SpinEdit1", "Threshold %");
+    SpinEdit1->setRange(0, 100);
+    top->addWidget(new QLabel("Threshold %", tsViewByPath));
+    top->addWidget(SpinEdit1);
+    button(btnOpenFolder1, "btnOpenFolder1", "open folder 1");
+    button(btnOpenFolder2, "btnOpenFolder2", "open folder 2");
+    button(btnTandrel, "btnTandrel", "Tandrel");
+    top->addStretch(1);
+
+    ListViewEx1 = new TListViewEx(tsViewByPath);
+    named(ListViewEx1, "ListViewEx1", "Folder pairs");
+    ListViewEx1->SetDesignedColumns(kPairColumns);
+    ListViewEx1->OnGetText = [this](int row, int column) { return PairCellText(row, column); };
+    ListViewEx1->OnSort = [this] { SortPairs(); };
+    ListViewEx1->OnSelectItem = [this](int, bool) { PairSelectionChanged(); };
+
+    panelFolderPair = new QWidget(tsViewByPath);
+    named(panelFolderPair, "panelFolderPair", "Statistics of the two folders");
+    auto* pair = new QVBoxLayout(panelFolderPair);
+    auto label = [&](QLabel*& target, const char* name, const char* accessible) {
+        target = new QLabel(panelFolderPair);
+        // Read by its text, which starts with the caption.
+        target->setObjectName(name);
+        target->setAccessibleDescription(accessible);
+        target->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        pair->addWidget(target);
+    };
+    label(lblPairFolder1, "lblPairFolder1", "Folder 1");
+    label(lblPairFolder2, "lblPairFolder2", "Folder 2");
+    label(lblPairIdentical, "lblPairIdentical", "Identical");
+
+    layout->addLayout(top);
+    layout->addWidget(ListViewEx1, 1);
+    layout->addWidget(panelFolderPair);
+    pages->addWidget(tsViewByPath);
+    PairSelectionChanged();
+
+    connect(btnBackFromPaths, &QPushButton::clicked, this, &TFormDuplicates::btnBackFromPathsClick);
+    connect(btnProcess, &QPushButton::clicked, this, &TFormDuplicates::btnProcessClick);
+    connect(btnOpenFolder1, &QPushButton::clicked, this, [this] { OpenPairFolderClick(false); });
+    connect(btnOpenFolder2, &QPushButton::clicked, this, [this] { OpenPairFolderClick(true); });
+    connect(btnTandrel, &QPushButton::clicked, this, &TFormDuplicates::btnTandrelClick);
+}
+
+void TFormDuplicates::btnViewByPathClick() { pagesMain->setCurrentWidget(tsViewByPath); }
+
+void TFormDuplicates::btnBackFromPathsClick() { pagesMain->setCurrentWidget(tsMain); }
+
+void TFormDuplicates::btnProcessClick() {
+    // The groups of a running search are still growing.
+    if (Running()) return Notify("Another operation is in progress");
+    finder_._tempMinSize = MinSizeBytes();
+    finder_._tempMaxSize = MaxSizeBytes();
+    const auto threshold = static_cast<float>(SpinEdit1->value());
+    pairs_.clear();
+    for (FileGroupStats& s : finder_.FolderPairStatistics(rows_.rows))
+        if (s.S1 >= threshold || s.S2 >= threshold || s.F1 >= threshold || s.F2 >= threshold)
+            pairs_.push_back(std::move(s));
+    ListViewEx1->SetItemsCount(0);
+    ListViewEx1->SetItemsCount(static_cast<int>(pairs_.size()));
+    ListViewEx1->SortAgain();
+    ListViewEx1->Invalidate();
+    PairSelectionChanged();
+}
+
+QString TFormDuplicates::PairCellText(int row, int column) const {
+    if (row < 0 || row >= static_cast<int>(pairs_.size())) return {};
+    const FileGroupStats& s = pairs_[static_cast<std::size_t>(row)];
+    const QString caption = ListViewEx1->ColumnCaption(column);
+    if (caption == "Path1") return Q(s.Path1);
+    if (caption == "Path2") return Q(s.Path2);
+    if (caption == "Size1") return Q(FormatBytes(s.Size1));
+    if (caption == "Files1") return Q(FormatCount(s.Files1));
+    if (caption == "Size2") return Q(FormatBytes(s.Size2));
+    if (caption == "Files2") return Q(FormatCount(s.Files2));
+    if (caption == "Ident S") return Q(FormatBytes(s.IdentSize));
+    if (caption == "Ident F") return Q(FormatCount(s.IdentFiles));
+    if (caption == "s1") return Percent(s.S1);
+    if (caption == "s2") return Percent(s.S2);
+    if (caption == "f1") return Percent(s.F1);
+    if (caption == "f2") return Percent(s.F2);
+    return {};
+}
+
+void TFormDuplicates::SortPairs() {
+    const int column = ListViewEx1->ColumnClicked;
+    const QString caption = ListViewEx1->ColumnCaption(column);
+    if (caption.isEmpty()) return;
+    // Always the column's own direction: a second click does not reverse it.
+    ListViewEx1->FlagInverseSort = false;
+    if (caption == "Path1" || caption == "Path2") {
+        const bool first = caption == "Path1";
+        std::stable_sort(pairs_.begin(), pairs_.end(), [first](const FileGroupStats& a, const FileGroupStats& b) {
+            return platform::CollateCompare(first ? a.Path1 : a.Path2, first ? b.Path1 : b.Path2) < 0;
+        });
+        ListViewEx1->SetHeaderImage(column, 0);
+    } else {
+        std::stable_sort(pairs_.begin(), pairs_.end(), [&caption](const FileGroupStats& a, const FileGroupStats& b) {
+            return PairNumber(a, caption) > PairNumber(b, caption);
+        });
+        ListViewEx1->SetHeaderImage(column, 1);
+    }
+    ListViewEx1->Invalidate();
+    PairSelectionChanged();
+}
+
+const FileGroupStats* TFormDuplicates::SelectedPair() const {
+    const int row = ListViewEx1->SelectedRow();
+    if (row < 0 || row >= static_cast<int>(pairs_.size())) return nullptr;
+    return &pairs_[static_cast<std::size_t>(row)];
+}
+
+void TFormDuplicates::PairSelectionChanged() {
+    const FileGroupStats* s = SelectedPair();
+    for (QPushButton* b : {btnOpenFolder1, btnOpenFolder2, btnTandrel}) b->setEnabled(s != nullptr);
+    if (!s) {
+        lblPairFolder1->setText("Folder 1:");
+        lblPairFolder2->setText("Folder 2:");
+        lblPairIdentical->setText("Identical:");
+        return;
+    }
+    auto folder = [](const char* caption, const std::string& path, int files, std::int64_t size) {
+        return Q(std::string(caption) + path + "  (files: " + FormatCount(files) + ", size: " + FormatBytes(size) +
+                 ")");
+    };
+    lblPairFolder1->setText(folder("Folder 1: ", s->Path1, s->Files1, s->Size1));
+    lblPairFolder2->setText(folder("Folder 2: ", s->Path2, s->Files2, s->Size2));
+    lblPairIdentical->setText(Q("Identical: " + FormatCount(s->IdentFiles) + " files, " + FormatBytes(s->IdentSize)));
+}
+
+void TFormDuplicates::OpenPairFolderClick(bool second) {
+    const FileGroupStats* s = SelectedPair();
+    if (!s) return;
+    const std::string& folder = second ? s->Path2 : s->Path1;
+    if (!platform::DirectoryExists(folder)) return ShowInfo("Directory " + folder + " does not exist");
+    if (!ShellOpenFolder(folder)) host_.AddErrorLine("Could not open " + folder);
+}
+
+void TFormDuplicates::btnTandrelClick() {
+    // The same second instance as "Compare Directories (Tandrel)": the
+    // folder-compare start mode with the two folders.
+    const FileGroupStats* s = SelectedPair();
+    if (!s) return;
+    for (const std::string& folder : {s->Path1, s->Path2})
+        if (!platform::DirectoryExists(folder)) return ShowInfo("Directory " + folder + " does not exist");
+    if (!ShellOpen(platform::ExecutablePath(), Quoted(s->Path1) + " " + Quoted(s->Path2)))
+        host_.AddErrorLine("Could not start " + platform::ExecutablePath());
 }
 
 }  // namespace tandrel

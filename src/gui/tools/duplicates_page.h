@@ -95,6 +95,23 @@ struct TFormDuplicatesUi {
     QPushButton* bDeleteFiles = nullptr;
     QPushButton* bCloseFolder = nullptr;
     QPushButton* bExportFolder = nullptr;
+    // The folder-pair statistics page, offered with the switch "debug".
+    QStackedWidget* pagesMain = nullptr;
+    QWidget* tsMain = nullptr;
+    QPushButton* btnViewByPath = nullptr;
+    QWidget* tsViewByPath = nullptr;
+    TListViewEx* ListViewEx1 = nullptr;
+    QPushButton* btnProcess = nullptr;
+    QSpinBox* SpinEdit1 = nullptr;
+    QPushButton* btnOpenFolder1 = nullptr;
+    QPushButton* btnOpenFolder2 = nullptr;
+    QPushButton* btnTandrel = nullptr;
+    QPushButton* btnBackFromPaths = nullptr;
+    // The statistics of the two folders of the selected pair.
+    QWidget* panelFolderPair = nullptr;
+    QLabel* lblPairFolder1 = nullptr;
+    QLabel* lblPairFolder2 = nullptr;
+    QLabel* lblPairIdentical = nullptr;
 };
 
 // Empty when the paths name different files; otherwise "File PATH was
@@ -139,6 +156,12 @@ public:
     void OpenClick();
     void LocateClick(bool bottom);
     void CreateRuleClick();
+    // The folder-pair statistics page: shown, back, "Process" and its buttons.
+    void btnViewByPathClick();
+    void btnBackFromPathsClick();
+    void btnProcessClick();
+    void OpenPairFolderClick(bool second);
+    void btnTandrelClick();
     // The desktop program's "duplicates" start: imports the list of full
     // paths, then searches it.
     void ImportAndFind(const std::string& listFile);
@@ -153,6 +176,9 @@ public:
     QString CellText(int row, int column) const;
     // The entry positions listed on the folder page.
     const std::vector<int>& FolderPageEntries() const { return folderEntries_; }
+    // The folder pairs listed on the statistics page, in row order.
+    const std::vector<FileGroupStats>& FolderPairs() const { return pairs_; }
+    QString PairCellText(int row, int column) const;
     // The file the last export wrote.
     const std::string& LastExport() const { return lastExport_; }
 
@@ -200,6 +226,13 @@ private:
     void FolderPageSelectionChanged();
     void AfterDeletion();
     void AddSession(const std::string& spec);
+    void BuildPairsPage(QStackedWidget* pages);
+    void SortPairs();
+    void PairSelectionChanged();
+    // The selected pair, nullptr when none.
+    const FileGroupStats* SelectedPair() const;
+    // The groups a running search has finished since the last poll, as rows.
+    void ShowFoundGroups();
 
     TViewHost& host_;
     ScanModel& model_;
@@ -208,9 +241,14 @@ private:
     TDuplicateRows rows_;
     std::string spec_;  // the folder specification of the collected files
     std::string groupKey_;
-    std::vector<int> groupEntries_;   // lvDuplicates1's rows
-    std::vector<int> folderEntries_;  // lvDuplicates2's rows
-    std::vector<int> bottomEntries_;  // lvDuplicatesBottom's rows
+    std::vector<int> groupEntries_;      // lvDuplicates1's rows
+    std::vector<int> folderEntries_;     // lvDuplicates2's rows
+    std::vector<int> bottomEntries_;     // lvDuplicatesBottom's rows
+    std::vector<FileGroupStats> pairs_;  // ListViewEx1's rows
+    std::size_t groupsShown_ = 0;        // groups of a running search already in rows_
+    // While a search runs: the group number of each row of rows_. The
+    // records' own numbers, keys and flags belong to the search until it ends.
+    std::vector<int> liveGroupIds_;
     std::string lastExport_;
     bool findAfterScan_ = false;
     bool collected_ = false;
