@@ -122,14 +122,14 @@ public:
     // index when it leads one). Classes of one member are no groups.
     template <typename Run, typename Position, typename First>
     void AddRun(const Run& run, Position position, First first) {
+        // One pass: a run of thousands of files of one size must not cost
+        // a pass per class.
+        std::vector<std::vector<int>> members(run.size());
+        for (std::size_t k = 0; k < run.size(); ++k)
+            members[static_cast<std::size_t>(first(run[k]))].push_back(position(run[k]));
         std::vector<std::vector<int>> groups;
-        for (std::size_t a = 0; a < run.size(); ++a) {
-            if (static_cast<std::size_t>(first(run[a])) != a) continue;
-            std::vector<int> members;
-            for (std::size_t b = a; b < run.size(); ++b)
-                if (static_cast<std::size_t>(first(run[b])) == a) members.push_back(position(run[b]));
-            groups.push_back(std::move(members));
-        }
+        for (auto& group : members)
+            if (group.size() >= 2) groups.push_back(std::move(group));
         Add(std::move(groups));
     }
     std::size_t Count() const {

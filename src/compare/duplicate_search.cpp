@@ -319,6 +319,7 @@ void SetDuplicateLockstepLimit(int files) { lockstepLimit = files < 0 ? kLockste
 bool TDuplicateFinder::FindDuplicates() {
     cache_.Load([this](const std::string& text) { model_.ProgressText.SetText(text); });
     Counters = {};
+    FoundGroups.Clear();
     if (duplicateFilesLVItems.Empty()) return true;
     for (const auto& entry : Entries) {
         entry->Processed = false;
@@ -381,6 +382,9 @@ bool TDuplicateFinder::FindDuplicates() {
                 laterLeft = run[b].first >= static_cast<int>(a);
             entry.Checksum = laterLeft ? DuplicateGroupKey(entry) : std::string();
         }
+        // The size's groups are whole now: a window may show them.
+        FoundGroups.AddRun(
+            run, [](const Candidate& c) { return c.position; }, [](const Candidate& c) { return c.first; });
         i = j;
     }
 
