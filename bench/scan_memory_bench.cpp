@@ -56,10 +56,10 @@ double NameHeap(const auto& name) {
 
 template <typename T>
 double ChildrenHeap(const T& children) {
-    if constexpr (requires { children.capacity(); }) {
-        return children.capacity() ? HeapBlock(children.data()) : 0;
+    if constexpr (requires { children.HeapBytes(); }) {
+        return static_cast<double>(children.HeapBytes());
     } else {
-        return children.HeapBytes();
+        return children.capacity() ? HeapBlock(children.data()) : 0;
     }
 }
 

@@ -393,7 +393,7 @@ void BM_Relayout_ScanSlice(benchmark::State& state) {
     const auto slice = [&] {
         for (int i = 0; i < count / 100; ++i) {
             TDiskTreeMapEntry* node = b.model.DiskTreeMapEntries[1 + static_cast<int>(rng() % (count - 1))];
-            std::vector<TDiskTreeMapEntry*>& siblings = node->ParentNodeIdx->ChildrenEntries;
+            auto& siblings = node->ParentNodeIdx->ChildrenEntries;
             const auto at = std::find(siblings.begin(), siblings.end(), node);
             std::rotate(at, at + 1, siblings.end());
             for (TDiskTreeMapEntry* n = node; n; n = n->ParentNodeIdx) n->_Modified = true;

@@ -13,6 +13,7 @@
 #include "common/thread_string_list.h"
 #include "common/types.h"
 #include "platform/memory_pages.h"
+#include "scan/compact_storage.h"
 #include "scan/snapshot_lines.h"
 
 namespace tandrel {
@@ -38,12 +39,22 @@ struct TBoxInfo {
     bool _Highlighed = false;
 };
 
+// Where the layout placed a node, in the root's layout units (_Big*) and as
+// shares of its parent (_Perc*). Only nodes the layout placed have one.
+struct TNodeGeometry {
+    float _BigX = 0, _BigY = 0, _BigW = 0, _BigH = 0;
+    float _PercX = 0, _PercY = 0, _PercW = 0, _PercH = 0;
+};
+
 // One node of the scanned tree: the root, a folder, a file or the free space.
+// A scan holds millions of nodes, so the node is kept to a few words: the
+// name's bytes sit in the store's arena, the children list is one pointer,
+// and the layout's and the drawing's state exist only for the nodes the map
+// placed or shows.
 class TDiskTreeMapEntry {
 public:
-    std::string Name;
-    // The small fields sit together, so a node has no padding holes: a scan
-    // holds millions of nodes.
+    TNodeName Name;
+    // The small fields sit together, so a node has no padding holes.
     TEntryType EntryType = EntryType_Unknown;
     bool _Selected = false;
     bool _SearchResult = false;
@@ -57,11 +68,21 @@ public:
     TDateTime DateM = 0;
     // Children, not owned. Guarded by the model lock, so no lock of its own:
     // a mutex per node would cost more than the rest of the node.
-    std::vector<TDiskTreeMapEntry*> ChildrenEntries;
+    TChildList<TDiskTreeMapEntry*> ChildrenEntries;
     TDiskTreeMapEntry* ParentNodeIdx = nullptr;
-    float _BigX = 0, _BigY = 0, _BigW = 0, _BigH = 0;
-    float _PercX = 0, _PercY = 0, _PercW = 0, _PercH = 0;
+    std::unique_ptr<TNodeGeometry> _Geometry;
     std::unique_ptr<TBoxInfo> _BoxInfo;
+
+    // The layout's placement; all zero for a node it has not placed.
+    const TNodeGeometry& Geometry() const {
+        static const TNodeGeometry none;
+        return _Geometry ? *_Geometry : none;
+    }
+    // The placement to write, made on first use.
+    TNodeGeometry& PlaceGeometry() {
+        if (!_Geometry) _Geometry = std::make_unique<TNodeGeometry>();
+        return *_Geometry;
+    }
 
     // Sum of SizeTotal of ChildrenEntries[fromIdx..toIdx]; 0 when toIdx < fromIdx.
     std::int64_t GetChildrenBytesSize(int fromIdx, int toIdx) const;
@@ -89,19 +110,20 @@ int CompareTreeMapChildren(const TDiskTreeMapEntry* a, const TDiskTreeMapEntry* 
 // One folder record, or the "[files]" record standing for a folder's own files.
 class TDirectoryEntry {
 public:
-    std::string FolderName;
+    TNodeName FolderName;
     std::int64_t TotalSize = 0;
     std::int64_t RootSize = 0;
     int TotalDirs = 0;
     int RootDirs = 0;
-    TDateTime DateM = 0;
-    TDateTime DateC = 0;
+    // Folder records carry no dates: both read 0 and take no room.
+    static constexpr TDateTime DateM = 0;
+    static constexpr TDateTime DateC = 0;
     int Level = 0;
     int Idx = 0;
     int TotalFiles = 0;
     int RootFiles = 0;
     TDirectoryEntry* ParentIdx = nullptr;
-    std::vector<TDirectoryEntry*> ChildrenEntries;  // not owned
+    TChildList<TDirectoryEntry*> ChildrenEntries;  // not owned
     int _ModifiedCount = 0;
     int _ModifiedPositionX = 0;
     int _ModifiedPositionY = 0;
@@ -169,6 +191,8 @@ std::string AppVersionText();
 // Owning stores with stable addresses: items live in chunks of 4096, not one
 // heap block each, because a scan makes millions of them. Chunks come mapped
 // in one call rather than one page fault per 4 KB as the items fill them.
+// Names the scan gives the items go into the store's arena (Names), freed
+// with the items.
 template <typename T>
 class TOwningStore {
 public:
@@ -200,6 +224,7 @@ public:
     void Clear() {
         for (std::size_t i = 0; i < count_; ++i) (*this)[i]->~T();
         for (T* chunk : chunks_) platform::FreePrefaulted(chunk, kChunkBytes);
+        Names.Clear();
         chunks_.clear();
         chunks_.shrink_to_fit();
         count_ = 0;
@@ -208,6 +233,9 @@ public:
     void ForEach(F f) {
         for (std::size_t i = 0; i < count_; ++i) f(*(*this)[i]);
     }
+    std::size_t NameBytes() const { return Names.Bytes(); }
+
+    TNameArena Names;
 
 private:
     static constexpr std::size_t kChunk = 4096;

@@ -46,7 +46,10 @@ public:
     int& Depth() { return m_.ScanDepth; }
 
     void OpenNamed(Folder& f, const std::string& path, std::string_view name) {
-        f.node->Name = f.node == m_.Root() ? RemoveTrailingBackslash(path) : std::string(name);
+        if (f.node == m_.Root())
+            f.node->Name = RemoveTrailingBackslash(path);
+        else
+            f.node->Name.AssignIn(m_.DiskTreeMapEntries.Names, name);
         f.record = AddTreeFolderRecord(m_, f.parentRecord, f.parentRecord ? name : RemoveTrailingBackslash(path));
     }
     Folder NewChild(Folder& parent) {
@@ -59,7 +62,7 @@ public:
     void AddFile(Folder& f, SnapshotFileLine& line) {
         TDiskTreeMapEntry* file = m_.DiskTreeMapEntries.Add();
         file->EntryType = EntryType_File;
-        file->Name = std::move(line.name);
+        file->Name.AssignIn(m_.DiskTreeMapEntries.Names, line.name);
         file->SizeTotal = file->SizeRoot = line.size;
         file->DateM = line.lastWrite;
         file->ParentNodeIdx = f.node;

@@ -58,7 +58,7 @@ void MakeHusk(TDiskTreeMapEntry* node) {
     node->DateM = 0;
     node->_Selected = node->_SearchResult = node->_Modified = false;
     node->_BoxInfo.reset();
-    std::vector<TDiskTreeMapEntry*>().swap(node->ChildrenEntries);
+    node->ChildrenEntries.release();
 }
 
 bool Gone(const std::string& path) { return !platform::FileExists(path) && !platform::DirectoryExists(path); }

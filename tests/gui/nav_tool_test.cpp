@@ -281,7 +281,7 @@ TEST_F(NavToolTest, ReadoutsShowTheHoveredLayoutSizeAndTheZoomFactors) {
         std::lock_guard lock(model.csTreemap);
         const TDiskTreeMapEntry* node = map().Navigator().HoveredNode;
         ASSERT_NE(node, nullptr);
-        const double w = node->_BigW, h = node->_BigH;
+        const double w = node->Geometry()._BigW, h = node->Geometry()._BigH;
         EXPECT_EQ(debug().edMouseoverSize->text().toStdString(),
                   FormatCount(w) + " x " + FormatCount(h) + " = " + FormatCount(w * h));
         EXPECT_GT(w * h, 1000.0) << "the biggest file of a known layout";

@@ -356,7 +356,7 @@ TEST_F(DiskScannerTest, EverySinkReceivesTheSameTree) {
     model.DiskTreeMapEntries.ForEach([&](TDiskTreeMapEntry& n) {
         if (n.EntryType != EntryType_File || &n == model.FreeSpaceEntry) return;
         std::string path = n.Name;
-        for (const TDiskTreeMapEntry* p = n.ParentNodeIdx; p; p = p->ParentNodeIdx) path = p->Name + "/" + path;
+        for (const TDiskTreeMapEntry* p = n.ParentNodeIdx; p; p = p->ParentNodeIdx) path = p->Name.str() + "/" + path;
         treeFiles[path] = File{path, n.SizeRoot, n.DateM};
     });
 

@@ -90,7 +90,7 @@ TEST(ScanModelTest, SortedChildrenFollowTheChildrenOrderWhateverTheStartingOrder
         std::vector<TDiskTreeMapEntry*> before = t.d->ChildrenEntries;
         t.d->_Modified = true;
         t.d->SortDiskTreeMapChildren();
-        const std::vector<TDiskTreeMapEntry*>& after = t.d->ChildrenEntries;
+        const auto& after = t.d->ChildrenEntries;
         for (std::size_t i = 1; i < after.size(); ++i) {
             EXPECT_LE(CompareTreeMapChildren(after[i - 1], after[i]), 0)
                 << after[i - 1]->Name << " / " << after[i]->Name;
