@@ -12,11 +12,13 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/memory_pages.h"
 #include "scan/scan_job.h"
 #include "scan/scan_model.h"
 
@@ -85,7 +87,10 @@ Parts Measure(ScanModel& model) {
     model.DiskTreeMapEntries.ForEach([&](TDiskTreeMapEntry& n) {
         p.nodeNames += NameHeap(n.Name);
         p.nodeChildren += ChildrenHeap(n.ChildrenEntries);
-        if (n._BoxInfo) p.boxes += HeapBlock(n._BoxInfo.get());
+        if constexpr (requires { n._BoxInfo.HeapBytes(); })
+            p.boxes += static_cast<double>(n._BoxInfo.HeapBytes());
+        else if (n._BoxInfo)
+            p.boxes += HeapBlock(n._BoxInfo.get());
         p.nodeGeometry += GeometryHeap(n);
     });
     p.nodeNames += StoreNameBytes(model.DiskTreeMapEntries);
@@ -101,6 +106,7 @@ Parts Measure(ScanModel& model) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::TuneAllocatorForScans();
     const std::string path = argc > 1 ? argv[1] : "/tmp/tandrel-bench/tree1m";
     const double before = ResidentBytes();
     ScanModel model;
@@ -125,10 +131,10 @@ int main(int argc, char** argv) {
 
     const double entries = static_cast<double>(model.DiskTreeMapEntries.Count() - 1);  // the free-space node
     const Parts p = Measure(model);
-    const double parts = p.nodes + p.nodeNames + p.nodeChildren + p.nodeGeometry + p.boxes + p.records +
-                         p.recordNames + p.recordChildren;
-    std::printf("%s: %.0f entries, %d folder records, %.2f s\n", path.c_str(), entries,
-                model.DirectoryEntries.Count(), seconds);
+    const double parts = p.nodes + p.nodeNames + p.nodeChildren + p.nodeGeometry + p.boxes + p.records + p.recordNames +
+                         p.recordChildren;
+    std::printf("%s: %.0f entries, %d folder records, %.2f s\n", path.c_str(), entries, model.DirectoryEntries.Count(),
+                seconds);
     std::printf("sizeof node %zu, record %zu\n", sizeof(TDiskTreeMapEntry), sizeof(TDirectoryEntry));
     std::printf("%-34s %10s %8s\n", "part", "MB", "B/entry");
     const auto row = [&](const char* label, double bytes) {
@@ -138,7 +144,7 @@ int main(int argc, char** argv) {
     row("node names", p.nodeNames);
     row("node children lists", p.nodeChildren);
     row("node layout geometry", p.nodeGeometry);
-    row("node pixel boxes", p.boxes);
+    row("node pixel boxes (with geometry)", p.boxes);
     row("folder records (store)", p.records);
     row("folder record names", p.recordNames);
     row("folder record children lists", p.recordChildren);
@@ -148,5 +154,6 @@ int main(int argc, char** argv) {
     row("after - before - parts", after - before - parts);
     row("peak resident", peak);
     row("peak - after", peak - after);
+    if (std::getenv("TANDREL_MALLOC_STATS")) malloc_stats();
     return 0;
 }

@@ -3,6 +3,7 @@
 // folder records for the statistics, and the counters, flags and locks shared
 // by the scan job and the window.
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -40,14 +41,84 @@ struct TBoxInfo {
 };
 
 // Where the layout placed a node, in the root's layout units (_Big*) and as
-// shares of its parent (_Perc*). Only nodes the layout placed have one.
+// shares of its parent (_Perc*).
 struct TNodeGeometry {
     float _BigX = 0, _BigY = 0, _BigW = 0, _BigH = 0;
     float _PercX = 0, _PercY = 0, _PercW = 0, _PercH = 0;
 };
 
+// What the map keeps of a node it placed or shows: one heap block that
+// exists only for such nodes, so a tree of millions costs one pointer per
+// node for the map. Reads as the node's box: a pointer that is null while the
+// node has no box (not shown). The layout's placement sits in the same block.
+class TBoxSlot {
+public:
+    TBoxSlot() = default;
+    ~TBoxSlot() { delete view_; }
+    TBoxSlot(const TBoxSlot&) = delete;
+    TBoxSlot& operator=(const TBoxSlot&) = delete;
+
+    explicit operator bool() const { return view_ && view_->boxed; }
+    TBoxInfo* get() const { return *this ? &view_->box : nullptr; }
+    TBoxInfo* operator->() const { return &view_->box; }
+    TBoxInfo& operator*() const { return view_->box; }
+    friend bool operator==(const TBoxSlot& slot, std::nullptr_t) { return !slot; }
+    // Gives the node a box with box's contents; a null box takes it away.
+    TBoxSlot& operator=(std::unique_ptr<TBoxInfo> box) {
+        if (!box) return *this = nullptr;
+        View().box = *box;
+        view_->boxed = true;
+        return *this;
+    }
+    TBoxSlot& operator=(std::nullptr_t) {
+        reset();
+        return *this;
+    }
+    void reset() {
+        if (!view_) return;
+        view_->boxed = false;
+        view_->box = TBoxInfo{};
+        FreeIfUnused();
+    }
+
+    // The layout's placement; null while the node is not placed.
+    const TNodeGeometry* Placement() const { return view_ && view_->placed ? &view_->geometry : nullptr; }
+    TNodeGeometry& Place() {
+        View().placed = true;
+        return view_->geometry;
+    }
+    void Unplace() {
+        if (!view_) return;
+        view_->placed = false;
+        view_->geometry = TNodeGeometry{};
+        FreeIfUnused();
+    }
+    // The heap block's size as the allocator holds it (for measuring).
+    std::size_t HeapBytes() const { return view_ ? malloc_usable_size(view_) + sizeof(std::size_t) : 0; }
+
+private:
+    struct View_ {
+        TNodeGeometry geometry;
+        TBoxInfo box;
+        bool placed = false;
+        bool boxed = false;
+    };
+    View_& View() {
+        if (!view_) view_ = new View_;
+        return *view_;
+    }
+    void FreeIfUnused() {
+        if (!view_->placed && !view_->boxed) {
+            delete view_;
+            view_ = nullptr;
+        }
+    }
+
+    View_* view_ = nullptr;
+};
+
 // One node of the scanned tree: the root, a folder, a file or the free space.
-// A scan holds millions of nodes, so the node is kept to a few words: the
+// A scan holds millions of nodes, so the node is kept to eight words: the
 // name's bytes sit in the store's arena, the children list is one pointer,
 // and the layout's and the drawing's state exist only for the nodes the map
 // placed or shows.
@@ -70,19 +141,19 @@ public:
     // a mutex per node would cost more than the rest of the node.
     TChildList<TDiskTreeMapEntry*> ChildrenEntries;
     TDiskTreeMapEntry* ParentNodeIdx = nullptr;
-    std::unique_ptr<TNodeGeometry> _Geometry;
-    std::unique_ptr<TBoxInfo> _BoxInfo;
+    // The box while the node is shown, and the layout's placement.
+    TBoxSlot _BoxInfo;
 
     // The layout's placement; all zero for a node it has not placed.
     const TNodeGeometry& Geometry() const {
         static const TNodeGeometry none;
-        return _Geometry ? *_Geometry : none;
+        const TNodeGeometry* placed = _BoxInfo.Placement();
+        return placed ? *placed : none;
     }
     // The placement to write, made on first use.
-    TNodeGeometry& PlaceGeometry() {
-        if (!_Geometry) _Geometry = std::make_unique<TNodeGeometry>();
-        return *_Geometry;
-    }
+    TNodeGeometry& PlaceGeometry() { return _BoxInfo.Place(); }
+    // Forgets the placement (a node the layout leaves out).
+    void ClearGeometry() { _BoxInfo.Unplace(); }
 
     // Sum of SizeTotal of ChildrenEntries[fromIdx..toIdx]; 0 when toIdx < fromIdx.
     std::int64_t GetChildrenBytesSize(int fromIdx, int toIdx) const;

@@ -33,7 +33,7 @@ int TruncToInt(double v) {
 }
 
 // A node without a place holds no geometry.
-void ClearGeometry(TDiskTreeMapEntry& node) { node._Geometry.reset(); }
+void ClearGeometry(TDiskTreeMapEntry& node) { node.ClearGeometry(); }
 
 // Children that get no place in this layout lose their old one too: a stale
 // rectangle would be drawn over the siblings that took its room.

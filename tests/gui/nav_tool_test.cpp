@@ -352,9 +352,10 @@ TEST_F(NavToolTest, ZoomUpWalksToTheFirstFolderReachingTheViewsLeftEdge) {
     // A folder without a box on the way ends the walk with a message.
     map().Navigator().SelectedFolder = far;
     map().Navigator().ZoomTarget = nullptr;
-    std::unique_ptr<TBoxInfo> box = std::move(far->_BoxInfo);
+    const TBoxInfo box = *far->_BoxInfo;
+    far->_BoxInfo.reset();
     QTest::mouseClick(DebugButton("Zoom Up"), Qt::LeftButton);
-    far->_BoxInfo = std::move(box);
+    far->_BoxInfo = std::make_unique<TBoxInfo>(box);
     EXPECT_EQ(nullptr, map().Navigator().ZoomTarget);
     ASSERT_FALSE(messages->shown.empty());
     EXPECT_EQ("_box_info = nil", messages->shown.back());
