@@ -108,7 +108,7 @@ public:
             for (long i = 0; i < n; ++i) {
                 TDiskTreeMapEntry* file =
                     Add(model, folder, Name(made) + kExts[RandInt(0, std::size(kExts) - 1)], EntryType_File);
-                file->SizeTotal = file->SizeRoot = Size();
+                file->SizeTotal = Size();
                 ++made;
             }
             const long subfolders = RandInt(1, fanout);
@@ -119,7 +119,6 @@ public:
         for (int i = model.DiskTreeMapEntries.Count() - 1; i > 1; --i) {
             TDiskTreeMapEntry* node = model.DiskTreeMapEntries[i];
             node->ParentNodeIdx->SizeTotal += node->SizeTotal;
-            if (node->EntryType == EntryType_File) node->ParentNodeIdx->SizeRoot += node->SizeTotal;
         }
     }
 

@@ -118,7 +118,7 @@ private:
 };
 
 // One node of the scanned tree: the root, a folder, a file or the free space.
-// A scan holds millions of nodes, so the node is kept to eight words: the
+// A scan holds millions of nodes, so the node is kept to seven words: the
 // name's bytes sit in the store's arena, the children list is one pointer,
 // and the layout's and the drawing's state exist only for the nodes the map
 // placed or shows.
@@ -135,7 +135,6 @@ public:
     std::uint16_t _LayoutGen = 0;
     std::int16_t _Level = 0;
     std::int64_t SizeTotal = 0;
-    std::int64_t SizeRoot = 0;
     TDateTime DateM = 0;
     // Children, not owned. Guarded by the model lock, so no lock of its own:
     // a mutex per node would cost more than the rest of the node.
@@ -155,9 +154,13 @@ public:
     // Forgets the placement (a node the layout leaves out).
     void ClearGeometry() { _BoxInfo.Unplace(); }
 
+    // The bytes of the node's own files, the free space among them (a
+    // file's own size for a file): summed from the children when asked, so
+    // it takes no room in the node and never disagrees with them.
+    std::int64_t SizeRoot() const;
     // Sum of SizeTotal of ChildrenEntries[fromIdx..toIdx]; 0 when toIdx < fromIdx.
     std::int64_t GetChildrenBytesSize(int fromIdx, int toIdx) const;
-    // Adds diff to every ancestor's SizeTotal (and the parent's SizeRoot) and
+    // Adds diff to every ancestor's SizeTotal and
     // puts every ancestor's children back in order.
     void IncreaseSizeOfParents(std::int64_t diff);
     // When _Modified: sorts the children, biggest first (does not clear _Modified).

@@ -94,7 +94,7 @@ public:
         TDiskTreeMapEntry* file = m_.DiskTreeMapEntries.Add();
         file->EntryType = EntryType_File;
         file->Name.AssignIn(m_.DiskTreeMapEntries.Names, entry.name);
-        file->SizeTotal = file->SizeRoot = size;
+        file->SizeTotal = size;
         file->DateM = lastWrite;
         file->ParentNodeIdx = f.node;
         f.node->ChildrenEntries.push_back(file);
@@ -135,7 +135,6 @@ private:
             n->_Modified = true;
             n->SizeTotal += batch_.size;
         }
-        f.node->SizeRoot += batch_.size;
         {
             std::lock_guard<std::mutex> counterLock(m_.csModifiedCount);
             for (TDirectoryEntry* r = f.record; r; r = r->ParentIdx) {

@@ -63,7 +63,7 @@ public:
         TDiskTreeMapEntry* file = m_.DiskTreeMapEntries.Add();
         file->EntryType = EntryType_File;
         file->Name.AssignIn(m_.DiskTreeMapEntries.Names, line.name);
-        file->SizeTotal = file->SizeRoot = line.size;
+        file->SizeTotal = line.size;
         file->DateM = line.lastWrite;
         file->ParentNodeIdx = f.node;
         f.node->ChildrenEntries.push_back(file);
@@ -71,7 +71,6 @@ public:
     void Complete(Folder& f, const TDirectoryStats& total, const TDirectoryStats& own) {
         // Added, not assigned: a root that starts with the free space keeps it.
         f.node->SizeTotal += total.Size;
-        f.node->SizeRoot += own.Size;
         CompleteFolderRecord(*f.record, total, own, m_.ScanDepth);
         AddFilesRecord(m_, *f.record);
     }

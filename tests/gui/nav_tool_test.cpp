@@ -386,10 +386,10 @@ TEST_F(NavToolTest, IncludeFreeSpaceAddsAndRemovesTheFreeSpaceOfAMountPoint) {
         TDiskTreeMapEntry* file = model.DiskTreeMapEntries.Add();
         file->Name = "f";
         file->EntryType = EntryType_File;
-        file->SizeTotal = file->SizeRoot = scanned;
+        file->SizeTotal = scanned;
         file->ParentNodeIdx = root;
         root->ChildrenEntries.push_back(file);
-        root->SizeTotal = root->SizeRoot = scanned;
+        root->SizeTotal = scanned;
         root->_Modified = true;
         freeSpace = model.FreeSpaceEntry;
         freeBytes = freeSpace->SizeTotal;
@@ -411,7 +411,7 @@ TEST_F(NavToolTest, IncludeFreeSpaceAddsAndRemovesTheFreeSpaceOfAMountPoint) {
     QTest::mouseClick(ui().cbIncludeFreeSpace, Qt::LeftButton);
     EXPECT_FALSE(included());
     EXPECT_EQ(scanned, model.Root()->SizeTotal);
-    EXPECT_EQ(scanned, model.Root()->SizeRoot);
+    EXPECT_EQ(scanned, model.Root()->SizeRoot());
 }
 
 TEST_F(NavToolTest, FreeSpaceNeverJoinsTheScanOfAFolderInsideAFileSystem) {

@@ -193,7 +193,7 @@ TEST(TreemapLayoutTest, ChildThatNoLongerGetsAPlaceLosesItsOldRectangle) {
     ASSERT_GT(b->Geometry()._PercW, 0.4);
 
     // b shrinks to a sliver under one layout unit wide.
-    b->SizeTotal = b->SizeRoot = 1;
+    b->SizeTotal = 1;
     b->IncreaseSizeOfParents(1 - 1000000);
     t.layout.DiskTreeMap_Relayout(true);
     EXPECT_EQ(Geometry(b), std::vector<float>(8, 0.0f));
