@@ -225,7 +225,7 @@ void BM_SortFiles(benchmark::State& state) {
     const double refMs = BestOf(2, [&] {
         rows = b.allFiles;
         std::sort(rows.begin(), rows.end(),
-                  [](const TDiskTreeMapEntry* x, const TDiskTreeMapEntry* y) { return x->Name < y->Name; });
+                  [](const TDiskTreeMapEntry* x, const TDiskTreeMapEntry* y) { return x->Name.view() < y->Name.view(); });
     });
     double total = 0;
     for (auto _ : state) {

@@ -108,7 +108,7 @@ public:
             for (long i = 0; i < n; ++i) {
                 TDiskTreeMapEntry* file =
                     Add(model, folder, Name(made) + kExts[RandInt(0, std::size(kExts) - 1)], EntryType_File);
-                file->SizeTotal = file->SizeRoot = Size();
+                file->SizeTotal = Size();
                 ++made;
             }
             const long subfolders = RandInt(1, fanout);
@@ -119,7 +119,6 @@ public:
         for (int i = model.DiskTreeMapEntries.Count() - 1; i > 1; --i) {
             TDiskTreeMapEntry* node = model.DiskTreeMapEntries[i];
             node->ParentNodeIdx->SizeTotal += node->SizeTotal;
-            if (node->EntryType == EntryType_File) node->ParentNodeIdx->SizeRoot += node->SizeTotal;
         }
     }
 
@@ -393,7 +392,7 @@ void BM_Relayout_ScanSlice(benchmark::State& state) {
     const auto slice = [&] {
         for (int i = 0; i < count / 100; ++i) {
             TDiskTreeMapEntry* node = b.model.DiskTreeMapEntries[1 + static_cast<int>(rng() % (count - 1))];
-            std::vector<TDiskTreeMapEntry*>& siblings = node->ParentNodeIdx->ChildrenEntries;
+            auto& siblings = node->ParentNodeIdx->ChildrenEntries;
             const auto at = std::find(siblings.begin(), siblings.end(), node);
             std::rotate(at, at + 1, siblings.end());
             for (TDiskTreeMapEntry* n = node; n; n = n->ParentNodeIdx) n->_Modified = true;

@@ -47,6 +47,7 @@ void CloseOnTerminate(QWidget& window) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    tandrel::platform::TuneAllocatorForScans();
     std::setlocale(LC_ALL, "");
     tandrel::SetCommandLineArgs(std::vector<std::string>(argv + 1, argv + argc));
 

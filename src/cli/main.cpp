@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/cli_verbs.h"
+#include "platform/memory_pages.h"
 
 namespace {
 
@@ -67,6 +68,7 @@ const char* const kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
+    tandrel::platform::TuneAllocatorForScans();
     std::setlocale(LC_ALL, "");
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {

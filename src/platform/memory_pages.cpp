@@ -1,5 +1,6 @@
 #include "platform/memory_pages.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 
 #include <new>
@@ -14,6 +15,12 @@ void* AllocatePrefaulted(std::size_t bytes) {
 
 void FreePrefaulted(void* block, std::size_t bytes) noexcept {
     if (block) munmap(block, bytes);
+}
+
+void TuneAllocatorForScans() noexcept {
+    constexpr int kThreshold = 256 << 10;
+    mallopt(M_MMAP_THRESHOLD, kThreshold);
+    mallopt(M_TRIM_THRESHOLD, kThreshold);
 }
 
 }  // namespace tandrel::platform

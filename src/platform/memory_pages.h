@@ -11,4 +11,11 @@ void* AllocatePrefaulted(std::size_t bytes);
 // Returns a block of AllocatePrefaulted; bytes as allocated.
 void FreePrefaulted(void* block, std::size_t bytes) noexcept;
 
+// Fixes the allocator's thresholds for a program that scans: blocks of 256 KB
+// and more are mapped on their own and freed memory above that is given
+// back. Left to itself the allocator raises both after the first big block
+// is freed, and the listing threads' heaps then keep megabytes of freed
+// listings for the whole scan. Call once, first thing in main.
+void TuneAllocatorForScans() noexcept;
+
 }  // namespace tandrel::platform

@@ -37,7 +37,7 @@ void SetProgressPath(ScanModel& model, std::string_view path) {
 TDirectoryEntry* AddTreeFolderRecord(ScanModel& model, TDirectoryEntry* parentRecord, std::string_view folderName) {
     TDirectoryEntry* record = model.DirectoryEntries.Add();
     record->ParentIdx = parentRecord;
-    record->FolderName.assign(folderName);
+    record->FolderName.AssignIn(model.DirectoryEntries.Names, folderName);
     record->Idx = model.DirectoryEntries.Count();
     // Known now, not only when the folder is done: the statistics list
     // folders by depth while the scan is still inside them.
@@ -54,7 +54,7 @@ TDirectoryEntry* AddListFolderRecord(TOwningStore<TDirectoryEntry>& folders, TDi
                                      std::string_view folderName) {
     TDirectoryEntry* record = folders.Add();
     record->ParentIdx = parentRecord;
-    record->FolderName.assign(folderName);
+    record->FolderName.AssignIn(folders.Names, folderName);
     record->Idx = folders.Count();
     return record;
 }
@@ -68,13 +68,12 @@ void CompleteFolderRecord(TDirectoryEntry& record, const TDirectoryStats& total,
     record.TotalFiles = total.FilesCount;
     record.RootFiles = own.FilesCount;
     record.Level = level;
-    record.DateM = record.DateC = 0;
 }
 
 void AddFilesRecord(ScanModel& model, TDirectoryEntry& folder) {
     TDirectoryEntry* files = model.DirectoryEntries.Add();
     files->ParentIdx = &folder;
-    files->FolderName = "[files]";
+    files->FolderName.AssignIn(model.DirectoryEntries.Names, "[files]");
     files->TotalSize = files->RootSize = folder.RootSize;
     files->TotalFiles = files->RootFiles = folder.RootFiles;
     files->Level = folder.Level + 1;

@@ -33,14 +33,19 @@ std::int64_t TDiskTreeMapEntry::GetChildrenBytesSize(int fromIdx, int toIdx) con
 }
 
 void TDiskTreeMapEntry::IncreaseSizeOfParents(std::int64_t diff) {
-    bool first = true;
     for (TDiskTreeMapEntry* ancestor = ParentNodeIdx; ancestor; ancestor = ancestor->ParentNodeIdx) {
         ancestor->SizeTotal += diff;
-        if (first) ancestor->SizeRoot += diff;
-        first = false;
         ancestor->_Modified = true;
         ancestor->SortDiskTreeMapChildren();
     }
+}
+
+std::int64_t TDiskTreeMapEntry::SizeRoot() const {
+    if (EntryType == EntryType_File) return SizeTotal;
+    std::int64_t own = 0;
+    for (const TDiskTreeMapEntry* child : ChildrenEntries)
+        if (child->EntryType == EntryType_File) own += child->SizeTotal;
+    return own;
 }
 
 void TDiskTreeMapEntry::SortDiskTreeMapChildren() {
@@ -137,12 +142,12 @@ void ScanModel::ResetTreemap(const std::string& scanPath, bool includeFreeSpace)
     freeSpace->Name = std::string(kFreeSpaceName);
     // An unreadable file system counts as no free space, never as negative size.
     const std::int64_t freeBytes = trimmed.empty() ? -1 : platform::GetDiskFreeBytes(trimmed);
-    freeSpace->SizeTotal = freeSpace->SizeRoot = std::max<std::int64_t>(freeBytes, 0);
+    freeSpace->SizeTotal = std::max<std::int64_t>(freeBytes, 0);
     freeSpace->EntryType = EntryType_File;
     FreeSpaceEntry = freeSpace;
 
     if (includeFreeSpace && CanIncludeFreeSpace(trimmed)) {
-        root->SizeTotal = root->SizeRoot = freeSpace->SizeTotal;
+        root->SizeTotal = freeSpace->SizeTotal;
         root->ChildrenEntries.push_back(freeSpace);
     }
 }
@@ -171,7 +176,6 @@ void ScanModel::IncludeFreeSpace() {
     if (std::find(children.begin(), children.end(), FreeSpaceEntry) != children.end()) return;
     children.insert(children.begin(), FreeSpaceEntry);
     root->SizeTotal += FreeSpaceEntry->SizeTotal;
-    root->SizeRoot += FreeSpaceEntry->SizeTotal;
     root->_Modified = true;
     FreeSpaceEntry->_Modified = true;
     root->SortDiskTreeMapChildren();
@@ -187,7 +191,6 @@ void ScanModel::ExcludeFreeSpace() {
     if (it == children.end()) return;
     children.erase(it);
     root->SizeTotal -= FreeSpaceEntry->SizeTotal;
-    root->SizeRoot -= FreeSpaceEntry->SizeTotal;
     root->_Modified = true;
 }
 

@@ -3,6 +3,7 @@
 // folder records for the statistics, and the counters, flags and locks shared
 // by the scan job and the window.
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -13,6 +14,7 @@
 #include "common/thread_string_list.h"
 #include "common/types.h"
 #include "platform/memory_pages.h"
+#include "scan/compact_storage.h"
 #include "scan/snapshot_lines.h"
 
 namespace tandrel {
@@ -38,12 +40,92 @@ struct TBoxInfo {
     bool _Highlighed = false;
 };
 
+// Where the layout placed a node, in the root's layout units (_Big*) and as
+// shares of its parent (_Perc*).
+struct TNodeGeometry {
+    float _BigX = 0, _BigY = 0, _BigW = 0, _BigH = 0;
+    float _PercX = 0, _PercY = 0, _PercW = 0, _PercH = 0;
+};
+
+// What the map keeps of a node it placed or shows: one heap block that
+// exists only for such nodes, so a tree of millions costs one pointer per
+// node for the map. Reads as the node's box: a pointer that is null while the
+// node has no box (not shown). The layout's placement sits in the same block.
+class TBoxSlot {
+public:
+    TBoxSlot() = default;
+    ~TBoxSlot() { delete view_; }
+    TBoxSlot(const TBoxSlot&) = delete;
+    TBoxSlot& operator=(const TBoxSlot&) = delete;
+
+    explicit operator bool() const { return view_ && view_->boxed; }
+    TBoxInfo* get() const { return *this ? &view_->box : nullptr; }
+    TBoxInfo* operator->() const { return &view_->box; }
+    TBoxInfo& operator*() const { return view_->box; }
+    friend bool operator==(const TBoxSlot& slot, std::nullptr_t) { return !slot; }
+    // Gives the node a box with box's contents; a null box takes it away.
+    TBoxSlot& operator=(std::unique_ptr<TBoxInfo> box) {
+        if (!box) return *this = nullptr;
+        View().box = *box;
+        view_->boxed = true;
+        return *this;
+    }
+    TBoxSlot& operator=(std::nullptr_t) {
+        reset();
+        return *this;
+    }
+    void reset() {
+        if (!view_) return;
+        view_->boxed = false;
+        view_->box = TBoxInfo{};
+        FreeIfUnused();
+    }
+
+    // The layout's placement; null while the node is not placed.
+    const TNodeGeometry* Placement() const { return view_ && view_->placed ? &view_->geometry : nullptr; }
+    TNodeGeometry& Place() {
+        View().placed = true;
+        return view_->geometry;
+    }
+    void Unplace() {
+        if (!view_) return;
+        view_->placed = false;
+        view_->geometry = TNodeGeometry{};
+        FreeIfUnused();
+    }
+    // The heap block's size as the allocator holds it (for measuring).
+    std::size_t HeapBytes() const { return view_ ? malloc_usable_size(view_) + sizeof(std::size_t) : 0; }
+
+private:
+    struct View_ {
+        TNodeGeometry geometry;
+        TBoxInfo box;
+        bool placed = false;
+        bool boxed = false;
+    };
+    View_& View() {
+        if (!view_) view_ = new View_;
+        return *view_;
+    }
+    void FreeIfUnused() {
+        if (!view_->placed && !view_->boxed) {
+            delete view_;
+            view_ = nullptr;
+        }
+    }
+
+    View_* view_ = nullptr;
+};
+
 // One node of the scanned tree: the root, a folder, a file or the free space.
+// A scan holds millions of nodes, so the node is kept to seven words: the
+// name's bytes sit in the store's arena, the children list is one pointer,
+// and the layout's and the drawing's state exist only for the nodes the map
+// placed or shows.
 class TDiskTreeMapEntry {
 public:
-    std::string Name;
-    // The small fields sit together, so a node has no padding holes: a scan
-    // holds millions of nodes.
+    TNodeName Name;
+    // The small fields sit together, so a node has no padding holes.
     TEntryType EntryType = EntryType_Unknown;
     bool _Selected = false;
     bool _SearchResult = false;
@@ -53,19 +135,32 @@ public:
     std::uint16_t _LayoutGen = 0;
     std::int16_t _Level = 0;
     std::int64_t SizeTotal = 0;
-    std::int64_t SizeRoot = 0;
     TDateTime DateM = 0;
     // Children, not owned. Guarded by the model lock, so no lock of its own:
     // a mutex per node would cost more than the rest of the node.
-    std::vector<TDiskTreeMapEntry*> ChildrenEntries;
+    TChildList<TDiskTreeMapEntry*> ChildrenEntries;
     TDiskTreeMapEntry* ParentNodeIdx = nullptr;
-    float _BigX = 0, _BigY = 0, _BigW = 0, _BigH = 0;
-    float _PercX = 0, _PercY = 0, _PercW = 0, _PercH = 0;
-    std::unique_ptr<TBoxInfo> _BoxInfo;
+    // The box while the node is shown, and the layout's placement.
+    TBoxSlot _BoxInfo;
 
+    // The layout's placement; all zero for a node it has not placed.
+    const TNodeGeometry& Geometry() const {
+        static const TNodeGeometry none;
+        const TNodeGeometry* placed = _BoxInfo.Placement();
+        return placed ? *placed : none;
+    }
+    // The placement to write, made on first use.
+    TNodeGeometry& PlaceGeometry() { return _BoxInfo.Place(); }
+    // Forgets the placement (a node the layout leaves out).
+    void ClearGeometry() { _BoxInfo.Unplace(); }
+
+    // The bytes of the node's own files, the free space among them (a
+    // file's own size for a file): summed from the children when asked, so
+    // it takes no room in the node and never disagrees with them.
+    std::int64_t SizeRoot() const;
     // Sum of SizeTotal of ChildrenEntries[fromIdx..toIdx]; 0 when toIdx < fromIdx.
     std::int64_t GetChildrenBytesSize(int fromIdx, int toIdx) const;
-    // Adds diff to every ancestor's SizeTotal (and the parent's SizeRoot) and
+    // Adds diff to every ancestor's SizeTotal and
     // puts every ancestor's children back in order.
     void IncreaseSizeOfParents(std::int64_t diff);
     // When _Modified: sorts the children, biggest first (does not clear _Modified).
@@ -89,19 +184,20 @@ int CompareTreeMapChildren(const TDiskTreeMapEntry* a, const TDiskTreeMapEntry* 
 // One folder record, or the "[files]" record standing for a folder's own files.
 class TDirectoryEntry {
 public:
-    std::string FolderName;
+    TNodeName FolderName;
     std::int64_t TotalSize = 0;
     std::int64_t RootSize = 0;
     int TotalDirs = 0;
     int RootDirs = 0;
-    TDateTime DateM = 0;
-    TDateTime DateC = 0;
+    // Folder records carry no dates: both read 0 and take no room.
+    static constexpr TDateTime DateM = 0;
+    static constexpr TDateTime DateC = 0;
     int Level = 0;
     int Idx = 0;
     int TotalFiles = 0;
     int RootFiles = 0;
     TDirectoryEntry* ParentIdx = nullptr;
-    std::vector<TDirectoryEntry*> ChildrenEntries;  // not owned
+    TChildList<TDirectoryEntry*> ChildrenEntries;  // not owned
     int _ModifiedCount = 0;
     int _ModifiedPositionX = 0;
     int _ModifiedPositionY = 0;
@@ -169,6 +265,8 @@ std::string AppVersionText();
 // Owning stores with stable addresses: items live in chunks of 4096, not one
 // heap block each, because a scan makes millions of them. Chunks come mapped
 // in one call rather than one page fault per 4 KB as the items fill them.
+// Names the scan gives the items go into the store's arena (Names), freed
+// with the items.
 template <typename T>
 class TOwningStore {
 public:
@@ -200,6 +298,7 @@ public:
     void Clear() {
         for (std::size_t i = 0; i < count_; ++i) (*this)[i]->~T();
         for (T* chunk : chunks_) platform::FreePrefaulted(chunk, kChunkBytes);
+        Names.Clear();
         chunks_.clear();
         chunks_.shrink_to_fit();
         count_ = 0;
@@ -208,6 +307,9 @@ public:
     void ForEach(F f) {
         for (std::size_t i = 0; i < count_; ++i) f(*(*this)[i]);
     }
+    std::size_t NameBytes() const { return Names.Bytes(); }
+
+    TNameArena Names;
 
 private:
     static constexpr std::size_t kChunk = 4096;

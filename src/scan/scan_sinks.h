@@ -66,12 +66,13 @@ public:
     void Open(Folder& f, const std::string& path, platform::FindRecord* find) {
         lines_.Folder(path, find && !find->name.empty() ? find : nullptr);
         std::lock_guard<std::recursive_mutex> lock(m_.csTreemap);
+        TNameArena& names = m_.DiskTreeMapEntries.Names;
         if (f.node == m_.Root()) {
             f.node->Name = RemoveTrailingBackslash(path);
         } else if (find && !find->name.empty()) {
-            f.node->Name = std::move(find->name);  // the subfolder's name, no longer needed
+            f.node->Name.AssignIn(names, find->name);
         } else {
-            f.node->Name.assign(FolderNameOf(path));
+            f.node->Name.AssignIn(names, FolderNameOf(path));
         }
         f.record = AddTreeFolderRecord(m_, f.parentRecord,
                                        f.parentRecord ? FolderNameOf(path) : RemoveTrailingBackslash(path));
@@ -94,8 +95,8 @@ public:
 
         TDiskTreeMapEntry* file = m_.DiskTreeMapEntries.Add();
         file->EntryType = EntryType_File;
-        file->Name = std::move(entry.name);
-        file->SizeTotal = file->SizeRoot = size;
+        file->Name.AssignIn(m_.DiskTreeMapEntries.Names, entry.name);
+        file->SizeTotal = size;
         file->DateM = lastWrite;
         file->ParentNodeIdx = f.node;
         f.node->ChildrenEntries.push_back(file);
@@ -136,7 +137,6 @@ private:
             n->_Modified = true;
             n->SizeTotal += batch_.size;
         }
-        f.node->SizeRoot += batch_.size;
         {
             std::lock_guard<std::mutex> counterLock(m_.csModifiedCount);
             for (TDirectoryEntry* r = f.record; r; r = r->ParentIdx) {

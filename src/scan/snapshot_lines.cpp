@@ -20,11 +20,11 @@ namespace {
 // Lines are handed to the compressor in chunks of about this size; a few
 // chunks in flight keep the scanning thread from waiting on zlib while the
 // uncompressed text never piles up.
-constexpr std::size_t kChunkSize = std::size_t(1) << 20;
+constexpr std::size_t kChunkSize = std::size_t(256) << 10;
 constexpr std::size_t kMaxQueuedChunks = 3;
 // Compressed output is kept in pieces of this size: no piece is ever copied
 // to grow, so the end of a big scan needs no second copy of its body.
-constexpr std::size_t kPieceSize = std::size_t(4) << 20;
+constexpr std::size_t kPieceSize = std::size_t(1) << 20;
 // Full pieces beyond this go to the spill file.
 constexpr std::size_t kKeepInMemory = 2 * kPieceSize;
 // The reader inflates in steps of this; a longer line grows its buffer.

@@ -47,7 +47,10 @@ public:
     int& Depth() { return m_.ScanDepth; }
 
     void OpenNamed(Folder& f, const std::string& path, std::string_view name) {
-        f.node->Name = f.node == m_.Root() ? RemoveTrailingBackslash(path) : std::string(name);
+        if (f.node == m_.Root())
+            f.node->Name = RemoveTrailingBackslash(path);
+        else
+            f.node->Name.AssignIn(m_.DiskTreeMapEntries.Names, name);
         f.record = AddTreeFolderRecord(m_, f.parentRecord, f.parentRecord ? name : RemoveTrailingBackslash(path));
     }
     Folder NewChild(Folder& parent) {
@@ -60,8 +63,8 @@ public:
     void AddFile(Folder& f, SnapshotFileLine& line) {
         TDiskTreeMapEntry* file = m_.DiskTreeMapEntries.Add();
         file->EntryType = EntryType_File;
-        file->Name = std::move(line.name);
-        file->SizeTotal = file->SizeRoot = line.size;
+        file->Name.AssignIn(m_.DiskTreeMapEntries.Names, line.name);
+        file->SizeTotal = line.size;
         file->DateM = line.lastWrite;
         file->ParentNodeIdx = f.node;
         f.node->ChildrenEntries.push_back(file);
@@ -69,7 +72,6 @@ public:
     void Complete(Folder& f, const TDirectoryStats& total, const TDirectoryStats& own) {
         // Added, not assigned: a root that starts with the free space keeps it.
         f.node->SizeTotal += total.Size;
-        f.node->SizeRoot += own.Size;
         CompleteFolderRecord(*f.record, total, own, m_.ScanDepth);
         AddFilesRecord(m_, *f.record);
     }

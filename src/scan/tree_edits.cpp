@@ -54,11 +54,11 @@ void MakeHusk(TDiskTreeMapEntry* node) {
     node->Name = std::string();
     node->EntryType = EntryType_Unknown;
     node->ParentNodeIdx = nullptr;
-    node->SizeTotal = node->SizeRoot = 0;
+    node->SizeTotal = 0;
     node->DateM = 0;
     node->_Selected = node->_SearchResult = node->_Modified = false;
     node->_BoxInfo.reset();
-    std::vector<TDiskTreeMapEntry*>().swap(node->ChildrenEntries);
+    node->ChildrenEntries.release();
 }
 
 bool Gone(const std::string& path) { return !platform::FileExists(path) && !platform::DirectoryExists(path); }
@@ -123,7 +123,7 @@ bool FileUpdate(ScanModel& model, const std::string& path) {
         node->_Level = static_cast<std::int16_t>(folder->_Level + 1);
         folder->ChildrenEntries.push_back(node);
     }
-    node->SizeTotal = node->SizeRoot = size;
+    node->SizeTotal = size;
     if (difference != 0) node->IncreaseSizeOfParents(difference);
     return true;
 }
@@ -304,11 +304,8 @@ private:
     }
 
     void Propagate(TDiskTreeMapEntry* node, std::int64_t difference) {
-        bool first = true;
         for (TDiskTreeMapEntry* ancestor = node->ParentNodeIdx; ancestor; ancestor = ancestor->ParentNodeIdx) {
             ancestor->SizeTotal += difference;
-            if (first) ancestor->SizeRoot += difference;
-            first = false;
             resized_.insert(ancestor);
         }
     }
@@ -332,7 +329,7 @@ private:
             node->_Level = static_cast<std::int16_t>(folder->_Level + 1);
             AddChild(folder, node);
         }
-        node->SizeTotal = node->SizeRoot = size;
+        node->SizeTotal = size;
         if (difference != 0) Propagate(node, difference);
         return true;
     }

@@ -37,13 +37,13 @@ float CalcNodeAbsoluteY_in_px_even_if_invisible(const TDiskTreeMapEntry* node) {
 
 float CalcNodeAbsoluteX_in_pp(const TDiskTreeMapEntry* node) {
     double x = 0;
-    for (; node; node = node->ParentNodeIdx) x += node->_BigX;
+    for (; node; node = node->ParentNodeIdx) x += node->Geometry()._BigX;
     return static_cast<float>(x);
 }
 
 float CalcNodeAbsoluteY_in_pp(const TDiskTreeMapEntry* node) {
     double y = 0;
-    for (; node; node = node->ParentNodeIdx) y += node->_BigY;
+    for (; node; node = node->ParentNodeIdx) y += node->Geometry()._BigY;
     return static_cast<float>(y);
 }
 

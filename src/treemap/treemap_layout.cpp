@@ -17,7 +17,7 @@ constexpr const char* kRemainingZeroMessage = "parent_size_REMAINING=0";
 constexpr const char* kCollapsedNodeMessage = "thisNode._big_w/h = 0";
 constexpr const char* kNoMiddleMessage = "undefined value in FindMiddleChildrenIdxBasedOnSize";
 
-using Children = std::vector<TDiskTreeMapEntry*>;
+using Children = decltype(TDiskTreeMapEntry::ChildrenEntries);
 
 double MillisecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
@@ -32,10 +32,8 @@ int TruncToInt(double v) {
     return static_cast<int>(v);
 }
 
-void ClearGeometry(TDiskTreeMapEntry& node) {
-    node._BigX = node._BigY = node._BigW = node._BigH = 0;
-    node._PercX = node._PercY = node._PercW = node._PercH = 0;
-}
+// A node without a place holds no geometry.
+void ClearGeometry(TDiskTreeMapEntry& node) { node.ClearGeometry(); }
 
 // Children that get no place in this layout lose their old one too: a stale
 // rectangle would be drawn over the siblings that took its room.
@@ -96,12 +94,13 @@ void TreemapLayout::DiskTreeMap_Relayout(bool resetView) {
     // The root gets the surface's aspect ratio and an area of its byte count.
     const double w = SurfaceWidth, h = SurfaceHeight;
     const double size = static_cast<double>(root->SizeTotal);
-    root->_BigX = root->_BigY = 0;
+    TNodeGeometry& rootPlace = root->PlaceGeometry();
+    rootPlace._BigX = rootPlace._BigY = 0;
     if (w > 0 && h > 0 && size > 0) {
-        root->_BigW = static_cast<float>(std::sqrt(w / h * size));
-        root->_BigH = static_cast<float>(std::sqrt(h / w * size));
+        rootPlace._BigW = static_cast<float>(std::sqrt(w / h * size));
+        rootPlace._BigH = static_cast<float>(std::sqrt(h / w * size));
     } else {
-        root->_BigW = root->_BigH = 0;
+        rootPlace._BigW = rootPlace._BigH = 0;
     }
 
     // Only the root's children now: the pixel pass places the rest where
@@ -191,8 +190,9 @@ bool TreemapLayout::LayoutStep(TDiskTreeMapEntry* node, const TLayoutRange& rang
         // The children's region: their share of the node's area at the
         // node's top-left corner, a square where it fits, else a strip of
         // the node's full width or height.
-        const double nodeW = node->_BigW >= 0 ? node->_BigW : 0.0;
-        const double nodeH = node->_BigH >= 0 ? node->_BigH : 0.0;
+        const TNodeGeometry& place = node->Geometry();
+        const double nodeW = place._BigW >= 0 ? place._BigW : 0.0;
+        const double nodeH = place._BigH >= 0 ? place._BigH : 0.0;
         std::int64_t bytes = 0;
         for (const TDiskTreeMapEntry* child : children) bytes += child->SizeTotal;
         // Children claiming more than their folder would spill out of its box.
@@ -287,10 +287,11 @@ bool TreemapLayout::LayoutStep(TDiskTreeMapEntry* node, const TLayoutRange& rang
             }
         }
 
-        child->_BigX = x;
-        child->_BigY = y;
-        child->_BigW = stripW;
-        child->_BigH = stripH;
+        TNodeGeometry& childPlace = child->PlaceGeometry();
+        childPlace._BigX = x;
+        childPlace._BigY = y;
+        childPlace._BigW = stripW;
+        childPlace._BigH = stripH;
         if (tall) {
             h -= stripH;
             y += stripH;
@@ -299,14 +300,15 @@ bool TreemapLayout::LayoutStep(TDiskTreeMapEntry* node, const TLayoutRange& rang
             x += stripW;
         }
         remaining -= child->SizeTotal;
-        if (SameFloat(node->_BigW) || SameFloat(node->_BigH)) {
+        if (SameFloat(node->Geometry()._BigW) || SameFloat(node->Geometry()._BigH)) {
             GetMessages().ShowMessage(MessageKind::Info, kCollapsedNodeMessage);
             return false;
         }
-        child->_PercX = child->_BigX / node->_BigW;
-        child->_PercY = child->_BigY / node->_BigH;
-        child->_PercW = child->_BigW / node->_BigW;
-        child->_PercH = child->_BigH / node->_BigH;
+        const TNodeGeometry& nodePlace = node->Geometry();
+        childPlace._PercX = childPlace._BigX / nodePlace._BigW;
+        childPlace._PercY = childPlace._BigY / nodePlace._BigH;
+        childPlace._PercW = childPlace._BigW / nodePlace._BigW;
+        childPlace._PercH = childPlace._BigH / nodePlace._BigH;
         child->_Level = LayoutLevel;
     }
 
@@ -378,14 +380,15 @@ void TreemapLayout::PixelPass(TDiskTreeMapEntry* node, int left, int top) {
     const double viewTop = static_cast<double>(View.top) - 1, viewBottom = static_cast<double>(View.bottom) + 1;
     for (TDiskTreeMapEntry* child : children) {
         // One pixel of gap to the right of and below every child.
-        const float childW = static_cast<float>(child->_PercW * innerW - 1);
-        const float childH = static_cast<float>(child->_PercH * innerH - 1);
+        const TNodeGeometry& place = child->Geometry();
+        const float childW = static_cast<float>(place._PercW * innerW - 1);
+        const float childH = static_cast<float>(place._PercH * innerH - 1);
         if (!(childW >= kMinBoxPixels && childH >= kMinBoxPixels)) {
             if (child->_BoxInfo) FreeBoxes(child);
             continue;
         }
-        const float x = static_cast<float>(child->_PercX * innerW);
-        const float y = static_cast<float>(child->_PercY * innerH);
+        const float x = static_cast<float>(place._PercX * innerW);
+        const float y = static_cast<float>(place._PercY * innerH);
         const float absLeft = innerLeft + x, absTop = innerTop + y;
         // Wholly outside the view: the subtree is neither drawn nor hit, so
         // it keeps no boxes and costs nothing; panning there makes them.

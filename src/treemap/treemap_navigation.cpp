@@ -323,7 +323,7 @@ bool TreemapNavigator::ZoomAnimationTick() {
     TDiskTreeMapEntry* root = Root();
     if (AnimationStep > 50 || !ZoomTarget || !HasTree()) return false;
     if (NearZero(CanvasW()) || NearZero(CanvasH())) return false;
-    const double sx = root->_BigW / CanvasW(), sy = root->_BigH / CanvasH();
+    const double sx = root->Geometry()._BigW / CanvasW(), sy = root->Geometry()._BigH / CanvasH();
     if (ZoomTarget->SizeTotal < 10) {
         GetMessages().ShowMessage(MessageKind::Info, kTooSmall);
         return false;
@@ -334,8 +334,8 @@ bool TreemapNavigator::ZoomAnimationTick() {
     const float canvasW = CanvasW(), canvasH = CanvasH();
     float l = static_cast<float>(CalcNodeAbsoluteX_in_pp(ZoomTarget) / sx);
     float t = static_cast<float>(CalcNodeAbsoluteY_in_pp(ZoomTarget) / sy);
-    float r = static_cast<float>(l + ZoomTarget->_BigW / sx);
-    float b = static_cast<float>(t + ZoomTarget->_BigH / sy);
+    float r = static_cast<float>(l + ZoomTarget->Geometry()._BigW / sx);
+    float b = static_cast<float>(t + ZoomTarget->Geometry()._BigH / sy);
     l = std::max(l, 0.0f);
     t = std::max(t, 0.0f);
     r = std::min(r, canvasW);

@@ -74,7 +74,7 @@ TEST_F(DiskScannerTest, FinishedScanHoldsTheModelInvariantsAndCounts) {
     ASSERT_NE(beta, nullptr);
     EXPECT_EQ(beta->EntryType, EntryType_Directory);
     EXPECT_EQ(beta->SizeTotal, 25);
-    EXPECT_EQ(beta->SizeRoot, 20);
+    EXPECT_EQ(beta->SizeRoot(), 20);
     EXPECT_EQ(GetNodeFullPath(model, ChildNamed(beta, "sub")), tree.dir.Path("beta/sub"));
     TDiskTreeMapEntry* y = ChildNamed(beta, "y");
     ASSERT_NE(y, nullptr);
@@ -357,8 +357,8 @@ TEST_F(DiskScannerTest, EverySinkReceivesTheSameTree) {
     model.DiskTreeMapEntries.ForEach([&](TDiskTreeMapEntry& n) {
         if (n.EntryType != EntryType_File || &n == model.FreeSpaceEntry) return;
         std::string path = n.Name;
-        for (const TDiskTreeMapEntry* p = n.ParentNodeIdx; p; p = p->ParentNodeIdx) path = p->Name + "/" + path;
-        treeFiles[path] = File{path, n.SizeRoot, n.DateM};
+        for (const TDiskTreeMapEntry* p = n.ParentNodeIdx; p; p = p->ParentNodeIdx) path = p->Name.str() + "/" + path;
+        treeFiles[path] = File{path, n.SizeRoot(), n.DateM};
     });
 
     TOwningStore<TFileEntry> files;

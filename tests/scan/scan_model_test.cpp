@@ -32,15 +32,14 @@ struct SmallTree {
         f1 = Add(d, "f1", EntryType_File, 3);
         f2 = Add(d, "f2", EntryType_File, 5);
         g = Add(root, "g", EntryType_File, 7);
-        d->SizeTotal = d->SizeRoot = 8;
+        d->SizeTotal = 8;
         root->SizeTotal = 15;
-        root->SizeRoot = 7;
     }
     TDiskTreeMapEntry* Add(TDiskTreeMapEntry* parent, const std::string& name, TEntryType type, std::int64_t size) {
         TDiskTreeMapEntry* n = model.DiskTreeMapEntries.Add();
         n->Name = name;
         n->EntryType = type;
-        n->SizeTotal = n->SizeRoot = size;
+        n->SizeTotal = size;
         n->ParentNodeIdx = parent;
         parent->ChildrenEntries.push_back(n);
         return n;
@@ -90,7 +89,7 @@ TEST(ScanModelTest, SortedChildrenFollowTheChildrenOrderWhateverTheStartingOrder
         std::vector<TDiskTreeMapEntry*> before = t.d->ChildrenEntries;
         t.d->_Modified = true;
         t.d->SortDiskTreeMapChildren();
-        const std::vector<TDiskTreeMapEntry*>& after = t.d->ChildrenEntries;
+        const auto& after = t.d->ChildrenEntries;
         for (std::size_t i = 1; i < after.size(); ++i) {
             EXPECT_LE(CompareTreeMapChildren(after[i - 1], after[i]), 0)
                 << after[i - 1]->Name << " / " << after[i]->Name;
@@ -105,15 +104,15 @@ TEST(ScanModelTest, SortedChildrenFollowTheChildrenOrderWhateverTheStartingOrder
 TEST(ScanModelTest, IncreaseSizeOfParentsAppliesLargeDeltasToEveryAncestor) {
     SmallTree t;
     const std::int64_t big = 5LL << 30;
-    t.f1->SizeTotal = t.f1->SizeRoot = 3 + big;
+    t.f1->SizeTotal = 3 + big;
     t.f1->IncreaseSizeOfParents(big);
     EXPECT_EQ(t.d->SizeTotal, 8 + big);
-    EXPECT_EQ(t.d->SizeRoot, 8 + big);
+    EXPECT_EQ(t.d->SizeRoot(), 8 + big);
     EXPECT_EQ(t.root->SizeTotal, 15 + big);
-    EXPECT_EQ(t.root->SizeRoot, 7);  // only the direct parent's own bytes change
+    EXPECT_EQ(t.root->SizeRoot(), 7);  // only the direct parent's own bytes change
     EXPECT_EQ(t.root->ChildrenEntries[0], t.d);
     EXPECT_EQ(t.d->ChildrenEntries[0], t.f1);  // re-sorted
-    t.f1->SizeTotal = t.f1->SizeRoot = 3;
+    t.f1->SizeTotal = 3;
     t.f1->IncreaseSizeOfParents(-big);
     EXPECT_EQ(t.d->SizeTotal, 8);
     EXPECT_EQ(t.root->SizeTotal, 15);
@@ -202,7 +201,7 @@ TEST(ScanModelTest, FreeSpaceOfAMountPointIsIncludedAndExcludedOnce) {
     const std::int64_t free = model.FreeSpaceEntry->SizeTotal;
     ASSERT_EQ(root->ChildrenEntries, std::vector<TDiskTreeMapEntry*>{model.FreeSpaceEntry});
     EXPECT_EQ(root->SizeTotal, free);
-    EXPECT_EQ(root->SizeRoot, free);
+    EXPECT_EQ(root->SizeRoot(), free);
 
     model.ExcludeFreeSpace();
     model.ExcludeFreeSpace();  // a second exclude must not subtract again
@@ -212,7 +211,7 @@ TEST(ScanModelTest, FreeSpaceOfAMountPointIsIncludedAndExcludedOnce) {
     model.IncludeFreeSpace();
     EXPECT_EQ(root->ChildrenEntries.size(), 1u);
     EXPECT_EQ(root->SizeTotal, free);
-    EXPECT_EQ(root->SizeRoot, free);
+    EXPECT_EQ(root->SizeRoot(), free);
 }
 
 TEST(ScanModelTest, WaitWhilePausedSleepsUntilResumedOrStopped) {

@@ -45,7 +45,7 @@ inline void ExpectFinishedModelInvariants(ScanModel& model) {
                 if (child->EntryType == EntryType_File) own += child->SizeTotal;
             }
             EXPECT_EQ(node.SizeTotal, total) << node.Name;
-            EXPECT_EQ(node.SizeRoot, own) << node.Name;
+            EXPECT_EQ(node.SizeRoot(), own) << node.Name;
             folderNodePaths.push_back(GetNodeFullPath(model, &node));
         } else {
             EXPECT_TRUE(node.ChildrenEntries.empty()) << node.Name;
@@ -101,7 +101,7 @@ inline std::vector<std::string> ModelImage(ScanModel& model) {
     model.DiskTreeMapEntries.ForEach([&](TDiskTreeMapEntry& n) {
         if (&n == model.FreeSpaceEntry) return;
         image.push_back("node " + GetNodeFullPath(model, &n) + " type=" + std::to_string(n.EntryType) +
-                        " total=" + std::to_string(n.SizeTotal) + " root=" + std::to_string(n.SizeRoot) +
+                        " total=" + std::to_string(n.SizeTotal) + " root=" + std::to_string(n.SizeRoot()) +
                         " time=" + (n.DateM == 0 ? std::string("0") : FormatDateTimeSec(n.DateM)) +
                         " children=" + std::to_string(n.ChildrenEntries.size()));
     });

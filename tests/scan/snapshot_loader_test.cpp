@@ -37,7 +37,7 @@ TEST_F(SnapshotLoaderTest, FolderLinesNestByPathPrefix) {
     TDiskTreeMapEntry* root = model.Root();
     EXPECT_EQ(root->Name, "/c/a");
     EXPECT_EQ(root->SizeTotal, 16);
-    EXPECT_EQ(root->SizeRoot, 10);
+    EXPECT_EQ(root->SizeRoot(), 10);
     // "c" and "cd" are siblings: a prefix test on paths ending in "/" cannot mix them up.
     ASSERT_NE(ChildNamed(root, "b"), nullptr);
     ASSERT_NE(ChildNamed(root, "c"), nullptr);

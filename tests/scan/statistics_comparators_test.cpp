@@ -112,7 +112,7 @@ struct FileNodes {
         TDiskTreeMapEntry* node = model.DiskTreeMapEntries.Add();
         node->Name = name;
         node->EntryType = type;
-        node->SizeTotal = node->SizeRoot = size;
+        node->SizeTotal = size;
         node->DateM = date;
         node->ParentNodeIdx = parent;
         if (parent) parent->ChildrenEntries.push_back(node);

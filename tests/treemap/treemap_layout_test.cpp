@@ -25,15 +25,16 @@ struct Rect {
 
 void ExpectBig(const TDiskTreeMapEntry* node, Rect expected, const char* what) {
     SCOPED_TRACE(what);
-    EXPECT_NEAR(node->_BigX, expected.x, 0.01);
-    EXPECT_NEAR(node->_BigY, expected.y, 0.01);
-    EXPECT_NEAR(node->_BigW, expected.w, 0.01);
-    EXPECT_NEAR(node->_BigH, expected.h, 0.01);
+    EXPECT_NEAR(node->Geometry()._BigX, expected.x, 0.01);
+    EXPECT_NEAR(node->Geometry()._BigY, expected.y, 0.01);
+    EXPECT_NEAR(node->Geometry()._BigW, expected.w, 0.01);
+    EXPECT_NEAR(node->Geometry()._BigH, expected.h, 0.01);
 }
 
 // The eight layout fields, for exact comparisons between two layouts.
 std::vector<float> Geometry(const TDiskTreeMapEntry* n) {
-    return {n->_BigX, n->_BigY, n->_BigW, n->_BigH, n->_PercX, n->_PercY, n->_PercW, n->_PercH};
+    return {n->Geometry()._BigX,  n->Geometry()._BigY,  n->Geometry()._BigW,  n->Geometry()._BigH,
+            n->Geometry()._PercX, n->Geometry()._PercY, n->Geometry()._PercW, n->Geometry()._PercH};
 }
 
 TEST(TreemapLayoutTest, TwoChildrenSliceTheRootAcrossItsLongerSide) {
@@ -47,14 +48,14 @@ TEST(TreemapLayoutTest, TwoChildrenSliceTheRootAcrossItsLongerSide) {
         t.layout.DiskTreeMap_Relayout(true);
 
         // sqrt(800/600 x 400) wide, sqrt(600/800 x 400) high.
-        EXPECT_NEAR(t.root->_BigW, 23.094, 0.001);
-        EXPECT_NEAR(t.root->_BigH, 17.3205, 0.001);
+        EXPECT_NEAR(t.root->Geometry()._BigW, 23.094, 0.001);
+        EXPECT_NEAR(t.root->Geometry()._BigH, 17.3205, 0.001);
         ExpectBig(a, {0, 0, 23.094 * 0.75, 17.3205}, "a: full height, three quarters of the width");
         ExpectBig(b, {23.094 * 0.75, 0, 23.094 * 0.25, 17.3205}, "b: the remaining quarter");
-        EXPECT_NEAR(a->_PercW, 0.75, 1e-5);
-        EXPECT_NEAR(b->_PercX, 0.75, 1e-5);
-        EXPECT_NEAR(b->_PercW, 0.25, 1e-5);
-        EXPECT_NEAR(b->_PercH, 1.0, 1e-5);
+        EXPECT_NEAR(a->Geometry()._PercW, 0.75, 1e-5);
+        EXPECT_NEAR(b->Geometry()._PercX, 0.75, 1e-5);
+        EXPECT_NEAR(b->Geometry()._PercW, 0.25, 1e-5);
+        EXPECT_NEAR(b->Geometry()._PercH, 1.0, 1e-5);
         EXPECT_EQ(a->_Level, 1);
         EXPECT_EQ(t.root->_Level, 0);
         std::vector<float> both = Geometry(a);
@@ -124,7 +125,7 @@ TEST(TreemapLayoutTest, SquarifyCutsElongatedRangesAtTheirByteMedian) {
         t.layout.SquarifyFactor = c.factor;
         t.layout.DiskTreeMap_Relayout(true);
         ASSERT_EQ(t.root->ChildrenEntries, kids);
-        for (std::size_t i = 0; i < kids.size(); ++i) ExpectBig(kids[i], c.expected[i], kids[i]->Name.c_str());
+        for (std::size_t i = 0; i < kids.size(); ++i) ExpectBig(kids[i], c.expected[i], kids[i]->Name.str().c_str());
         EXPECT_EQ(t.layout.SplitDepth, 0);
     }
 }
@@ -154,7 +155,8 @@ TEST(TreemapLayoutTest, ChildrenSmallerThanTheirFolderShareOnlyTheirPartOfIt) {
         t.root->SizeTotal = 400;
         t.layout.DiskTreeMap_Relayout(true);
         ExpectBig(child, {0, 0, c.w, c.h}, c.what);
-        EXPECT_NEAR(static_cast<double>(child->_BigW) * child->_BigH, std::min<double>(c.childBytes, 400), 0.05);
+        EXPECT_NEAR(static_cast<double>(child->Geometry()._BigW) * child->Geometry()._BigH,
+                    std::min<double>(c.childBytes, 400), 0.05);
     }
 }
 
@@ -164,8 +166,10 @@ TEST(TreemapLayoutTest, ZeroSizeNodesEndWithoutGeometryOrBoxes) {
     TDiskTreeMapEntry* empty = t.Folder(t.root, "empty");
     TDiskTreeMapEntry* inside = t.File(empty, "inside", 0);
     for (TDiskTreeMapEntry* n : {empty, inside}) {
-        n->_BigX = 1, n->_BigY = 2, n->_BigW = 3, n->_BigH = 4;
-        n->_PercX = 0.1f, n->_PercY = 0.2f, n->_PercW = 0.3f, n->_PercH = 0.4f;
+        n->PlaceGeometry()._BigX = 1, n->PlaceGeometry()._BigY = 2, n->PlaceGeometry()._BigW = 3,
+        n->PlaceGeometry()._BigH = 4;
+        n->PlaceGeometry()._PercX = 0.1f, n->PlaceGeometry()._PercY = 0.2f, n->PlaceGeometry()._PercW = 0.3f,
+        n->PlaceGeometry()._PercH = 0.4f;
         n->_BoxInfo = std::make_unique<TBoxInfo>();
         n->_BoxInfo->_PixelsW = n->_BoxInfo->_PixelsH = 50;
     }
@@ -186,15 +190,15 @@ TEST(TreemapLayoutTest, ChildThatNoLongerGetsAPlaceLosesItsOldRectangle) {
     TDiskTreeMapEntry* b = t.File(t.root, "b", 1000000);
     t.layout.DiskTreeMap_Relayout(true);
     ASSERT_NE(b->_BoxInfo, nullptr);
-    ASSERT_GT(b->_PercW, 0.4);
+    ASSERT_GT(b->Geometry()._PercW, 0.4);
 
     // b shrinks to a sliver under one layout unit wide.
-    b->SizeTotal = b->SizeRoot = 1;
+    b->SizeTotal = 1;
     b->IncreaseSizeOfParents(1 - 1000000);
     t.layout.DiskTreeMap_Relayout(true);
     EXPECT_EQ(Geometry(b), std::vector<float>(8, 0.0f));
     EXPECT_EQ(b->_BoxInfo, nullptr);
-    EXPECT_NEAR(a->_PercW, 1.0, 1e-5);
+    EXPECT_NEAR(a->Geometry()._PercW, 1.0, 1e-5);
     EXPECT_EQ(t.layout.GetInnermostRectangleAt(700, 300), a);
 }
 
@@ -229,7 +233,7 @@ TEST(TreemapLayoutTest, FoldersOutOfViewArePlacedWhenReachedAsAWholePassWouldPla
     files.push_back(t.File(right, "r0", 500));
     std::swap(right->ChildrenEntries.front(), right->ChildrenEntries.back());  // out of order
     t.layout.DiskTreeMap_Relayout(false);
-    ASSERT_GT(right->_BigX, left->_BigX);
+    ASSERT_GT(right->Geometry()._BigX, left->Geometry()._BigX);
     EXPECT_EQ(right->_BoxInfo, nullptr);
     EXPECT_NE(right->_LayoutGen, t.layout.Generation());  // not placed yet
     EXPECT_TRUE(right->_Modified);                        // nor sorted
@@ -291,15 +295,16 @@ TEST(TreemapLayoutTest, BytesUsedUpBeforeALaterChildAreReportedOnceAndTheRestIsL
     TDiskTreeMapEntry* inner = t.File(d, "inner", 5);
     TDiskTreeMapEntry* late = t.File(t.root, "late", 3);
     TDiskTreeMapEntry* negative = t.File(t.root, "negative", -3);
-    late->_BigW = late->_BigH = late->_PercW = late->_PercH = 0.5f;
+    late->PlaceGeometry()._BigW = late->PlaceGeometry()._BigH = late->PlaceGeometry()._PercW =
+        late->PlaceGeometry()._PercH = 0.5f;
     t.layout.Squarify = false;
     t.layout.DiskTreeMap_Relayout(true);
     EXPECT_EQ(messages.shown, std::vector<std::string>{"parent_size_REMAINING=0"});
-    EXPECT_NEAR(d->_PercW, 1.0, 1e-5);
+    EXPECT_NEAR(d->Geometry()._PercW, 1.0, 1e-5);
     EXPECT_EQ(Geometry(late), std::vector<float>(8, 0.0f));
     EXPECT_EQ(Geometry(negative), std::vector<float>(8, 0.0f));
     EXPECT_EQ(late->_BoxInfo, nullptr);
-    EXPECT_NEAR(inner->_PercW, 1.0, 1e-5);  // the layout went on below
+    EXPECT_NEAR(inner->Geometry()._PercW, 1.0, 1e-5);  // the layout went on below
 }
 
 TEST(TreemapLayoutTest, StepOfACollapsedNodeIsReportedOnceAndAbandoned) {
@@ -310,14 +315,14 @@ TEST(TreemapLayoutTest, StepOfACollapsedNodeIsReportedOnceAndAbandoned) {
     TDiskTreeMapEntry* d = t.Folder(t.root, "d");
     TDiskTreeMapEntry* e = t.Folder(d, "e");
     TDiskTreeMapEntry* f = t.File(e, "f", 100);
-    d->_BigW = 0;
-    d->_BigH = 10;
-    f->_BigW = 42;
+    d->PlaceGeometry()._BigW = 0;
+    d->PlaceGeometry()._BigH = 10;
+    f->PlaceGeometry()._BigW = 42;
     t.layout.SplitDepth = 1;
     t.layout.DiskTreeMap_LayoutNode(d, TLayoutRange{0, 0, 10, 10, 0, 0, 100});
     EXPECT_EQ(messages.shown, std::vector<std::string>{"thisNode._big_w/h = 0"});
     EXPECT_EQ(t.layout.SplitDepth, 1);
-    EXPECT_EQ(f->_BigW, 42);  // older geometry kept below
+    EXPECT_EQ(f->Geometry()._BigW, 42);  // older geometry kept below
     EXPECT_TRUE(e->_Modified);
 
     // A whole layout afterwards starts from a clean state.
@@ -325,7 +330,7 @@ TEST(TreemapLayoutTest, StepOfACollapsedNodeIsReportedOnceAndAbandoned) {
     t.layout.DiskTreeMap_Relayout(true);
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(t.layout.SplitDepth, 0);
-    EXPECT_NEAR(f->_PercW, 1.0, 1e-5);
+    EXPECT_NEAR(f->Geometry()._PercW, 1.0, 1e-5);
 }
 
 TEST(TreemapLayoutTest, RelayoutResetsTheViewAndCallsTheHookOncePerRootPass) {
@@ -373,7 +378,7 @@ TEST(TreemapLayoutTest, EmptyOrFlatSurfacesLayOutNothingAndStillRedraw) {
         t.layout.OnRootPixelsDone = [&] { ++calls; };
         t.layout.DiskTreeMap_Relayout(true);
         EXPECT_EQ(calls, 1);
-        EXPECT_FALSE(std::isnan(t.root->_BigW));
+        EXPECT_FALSE(std::isnan(t.root->Geometry()._BigW));
         if (f) {
             EXPECT_EQ(Geometry(f), std::vector<float>(8, 0.0f));
             EXPECT_EQ(f->_BoxInfo, nullptr);
@@ -407,8 +412,8 @@ TEST(TreemapLayoutTest, RelayoutsAndHitTestsWhileTheScanAddsNodes) {
     std::int64_t placedBytes = 0;
     for (const TDiskTreeMapEntry* c : t.root->ChildrenEntries) placedBytes += c->SizeTotal;
     EXPECT_EQ(placedBytes, t.root->SizeTotal);
-    EXPECT_NEAR(static_cast<double>(folders[0]->_BigW) * folders[0]->_BigH, static_cast<double>(folders[0]->SizeTotal),
-                folders[0]->SizeTotal * 1e-3);
+    EXPECT_NEAR(static_cast<double>(folders[0]->Geometry()._BigW) * folders[0]->Geometry()._BigH,
+                static_cast<double>(folders[0]->SizeTotal), folders[0]->SizeTotal * 1e-3);
 }
 
 // Random trees of consistent sizes: every placed child has the area of its
@@ -439,21 +444,23 @@ TEST(TreemapLayoutTest, RandomTreesKeepAreasContainmentAndBoxNesting) {
                 const auto& kids = node->ChildrenEntries;
                 for (std::size_t i = 0; i < kids.size(); ++i) {
                     const TDiskTreeMapEntry* c = kids[i];
-                    ASSERT_GT(c->_BigW, 0) << c->Name;  // sizes like these are all placed
+                    ASSERT_GT(c->Geometry()._BigW, 0) << c->Name;  // sizes like these are all placed
                     ++placed;
                     EXPECT_EQ(c->_Level, level);
-                    const double area = static_cast<double>(c->_BigW) * c->_BigH;
+                    const double area = static_cast<double>(c->Geometry()._BigW) * c->Geometry()._BigH;
                     EXPECT_NEAR(area / static_cast<double>(c->SizeTotal), 1.0, 2e-3) << c->Name;
-                    EXPECT_GE(c->_BigX, -0.01);
-                    EXPECT_GE(c->_BigY, -0.01);
-                    EXPECT_LE(c->_BigX + c->_BigW, node->_BigW * 1.0001 + 0.01);
-                    EXPECT_LE(c->_BigY + c->_BigH, node->_BigH * 1.0001 + 0.01);
+                    EXPECT_GE(c->Geometry()._BigX, -0.01);
+                    EXPECT_GE(c->Geometry()._BigY, -0.01);
+                    EXPECT_LE(c->Geometry()._BigX + c->Geometry()._BigW, node->Geometry()._BigW * 1.0001 + 0.01);
+                    EXPECT_LE(c->Geometry()._BigY + c->Geometry()._BigH, node->Geometry()._BigH * 1.0001 + 0.01);
                     for (std::size_t j = i + 1; j < kids.size(); ++j) {
                         const TDiskTreeMapEntry* o = kids[j];
-                        const double ox =
-                            std::min(c->_BigX + c->_BigW, o->_BigX + o->_BigW) - std::max(c->_BigX, o->_BigX);
-                        const double oy =
-                            std::min(c->_BigY + c->_BigH, o->_BigY + o->_BigH) - std::max(c->_BigY, o->_BigY);
+                        const double ox = std::min(c->Geometry()._BigX + c->Geometry()._BigW,
+                                                   o->Geometry()._BigX + o->Geometry()._BigW) -
+                                          std::max(c->Geometry()._BigX, o->Geometry()._BigX);
+                        const double oy = std::min(c->Geometry()._BigY + c->Geometry()._BigH,
+                                                   o->Geometry()._BigY + o->Geometry()._BigH) -
+                                          std::max(c->Geometry()._BigY, o->Geometry()._BigY);
                         EXPECT_FALSE(ox > 0.01 && oy > 0.01) << c->Name << " overlaps " << o->Name;
                     }
                     if (c->_BoxInfo) {

@@ -155,10 +155,10 @@ TEST_F(TreemapNavigationTest, AnimationZoomsOutUntilTheTargetIsInViewThenConverg
     EXPECT_GT(zoomOutTicks, 0) << "zooming out first, without counting";
     EXPECT_LE(nav.AnimationStep, 51);
     // The target now fills most of the view.
-    const float sx = t.root->_BigW / CanvasW();
+    const float sx = t.root->Geometry()._BigW / CanvasW();
     const float left = CalcNodeAbsoluteX_in_pp(b) / sx;
     EXPECT_LE(View().left, left + 1);
-    EXPECT_GE(View().right, left + b->_BigW / sx - 1);
+    EXPECT_GE(View().right, left + b->Geometry()._BigW / sx - 1);
 }
 
 TEST_F(TreemapNavigationTest, KnobAtTheBottomZoomsInFiftyPixelsPerSide) {

@@ -29,10 +29,10 @@ TEST(TreemapPixelsTest, BoxesNarrowerOrLowerThanFivePixelsAreFreed) {
         TreemapTree t;
         TDiskTreeMapEntry* child = t.Folder(t.root, "child");
         TDiskTreeMapEntry* grandchild = t.File(child, "grandchild", 1);
-        child->_PercX = 0.25f;
-        child->_PercY = 0.5f;
-        child->_PercW = c.percW;
-        child->_PercH = c.percH;
+        child->PlaceGeometry()._PercX = 0.25f;
+        child->PlaceGeometry()._PercY = 0.5f;
+        child->PlaceGeometry()._PercW = c.percW;
+        child->PlaceGeometry()._PercH = c.percH;
         // Both had boxes while the canvas was larger.
         child->_BoxInfo = std::make_unique<TBoxInfo>();
         grandchild->_BoxInfo = std::make_unique<TBoxInfo>();
@@ -83,7 +83,7 @@ TEST(TreemapPixelsTest, BoxesKeepMarginsCaptionStripAndGapsInWholePixels) {
     ASSERT_NE(t.big->_BoxInfo, nullptr);
     ASSERT_NE(t.e->_BoxInfo, nullptr);
     EXPECT_EQ(t.tiny->_BoxInfo, nullptr);
-    EXPECT_GT(t.tiny->_BigH, 1);  // placed in layout units, only too small to draw
+    EXPECT_GT(t.tiny->Geometry()._BigH, 1);  // placed in layout units, only too small to draw
 
     const TRect& rd = t.d->_BoxInfo->_AbsRect;
     EXPECT_EQ((std::vector<int>{rd.Left, rd.Top, rd.Right, rd.Bottom}), (std::vector<int>{5, 20, 399, 594}));
@@ -145,9 +145,9 @@ TEST(TreemapPixelsTest, AbsolutePositionsAgreeWhetherFromBoxesOrSummedUp) {
     EXPECT_EQ(CalcNodeAbsoluteY_in_px_even_if_invisible(nullptr), 0);
 
     // Layout units: the corner summed over the ancestors.
-    EXPECT_NEAR(CalcNodeAbsoluteX_in_pp(t.e), t.root->_BigW / 2, 0.01);
-    EXPECT_NEAR(CalcNodeAbsoluteY_in_pp(t.tiny), t.d->_BigY + t.tiny->_BigY, 1e-3);
-    EXPECT_NEAR(CalcNodeAbsoluteY_in_pp(t.tiny), t.root->_BigH * 0.995, 0.01);
+    EXPECT_NEAR(CalcNodeAbsoluteX_in_pp(t.e), t.root->Geometry()._BigW / 2, 0.01);
+    EXPECT_NEAR(CalcNodeAbsoluteY_in_pp(t.tiny), t.d->Geometry()._BigY + t.tiny->Geometry()._BigY, 1e-3);
+    EXPECT_NEAR(CalcNodeAbsoluteY_in_pp(t.tiny), t.root->Geometry()._BigH * 0.995, 0.01);
 }
 
 TEST(TreemapPixelsTest, VisibleMeansTheBoxCentreIsStrictlyInsideTheView) {

@@ -27,13 +27,12 @@ struct TreemapTree {
         TDiskTreeMapEntry* node = model.DiskTreeMapEntries.Add();
         node->Name = name;
         node->EntryType = type;
-        node->SizeTotal = node->SizeRoot = size;
+        node->SizeTotal = size;
         node->ParentNodeIdx = parent;
         node->_Modified = true;
         parent->ChildrenEntries.push_back(node);
         parent->_Modified = true;
         for (TDiskTreeMapEntry* a = parent; a; a = a->ParentNodeIdx) a->SizeTotal += size;
-        if (type == EntryType_File) parent->SizeRoot += size;
         return node;
     }
     // For geometry set by hand: every node counts as placed by the current

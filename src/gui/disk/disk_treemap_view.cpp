@@ -546,12 +546,11 @@ void TFormDiskTreeMap::BuildTestTree(const std::string& lines) {
             TDiskTreeMapEntry* child = model.DiskTreeMapEntries.Add();
             child->Name = "file" + std::to_string(i + 1);
             child->EntryType = EntryType_File;
-            child->SizeTotal = child->SizeRoot = TestTreeSize(texts[i]);
+            child->SizeTotal = TestTreeSize(texts[i]);
             child->ParentNodeIdx = root;
             child->_Modified = true;
             root->ChildrenEntries.push_back(child);
             root->SizeTotal += child->SizeTotal;
-            root->SizeRoot += child->SizeTotal;
         }
         root->_Modified = true;
     }

@@ -206,7 +206,7 @@ void TTreemapDebugPanel::ShowTimings(double layoutMs, double relayoutMs) {
 
 void TTreemapDebugPanel::ShowHovered(const TDiskTreeMapEntry& node, const std::string& path) {
     edMouseoverFilename->setText(Q(path));
-    const double w = node._BigW, h = node._BigH;
+    const double w = node.Geometry()._BigW, h = node.Geometry()._BigH;
     edMouseoverSize->setText(Q(FormatCount(w) + " x " + FormatCount(h) + " = " + FormatCount(w * h)));
 }
 
