@@ -268,7 +268,7 @@ TEST_F(ListViewEx, ADroppedColumnIsTakenOverInItsNewPlace) {
     header->moveSection(2, 0);  // what a drop does
     EXPECT_TRUE(three.LvDraggingColumn);
     EXPECT_EQ(0, dragged);  // taken over a moment later, not inside the drop
-    QTRY_COMPARE(dragged, 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dragged == 1; }, 5000)) << dragged;
     EXPECT_FALSE(three.LvDraggingColumn);
     EXPECT_EQ(QStringList({"Date:70:R:101", "Name:120:L:0", "Size:95:R:101"}), three.columsCurrentSl);
     EXPECT_EQ("Date", three.ColumnCaption(0));
@@ -298,7 +298,7 @@ TEST_F(ListViewEx, HeaderMouseResizeAndRightClick) {
     EXPECT_TRUE(lv.LvResizingColumn);
     QTest::mouseRelease(area, Qt::LeftButton, Qt::NoModifier, QPoint(edge + 30, y));
     EXPECT_FALSE(lv.LvResizingColumn);
-    QTRY_COMPARE(resized, 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return resized == 1; }, 5000)) << resized;
     EXPECT_EQ(150, lv.ColumnWidth(0));
     EXPECT_EQ(-1, lv.ColumnClicked);  // a resize is no click
 
@@ -307,7 +307,7 @@ TEST_F(ListViewEx, HeaderMouseResizeAndRightClick) {
     lv.PopupMenu_Header = &menu;
     QContextMenuEvent context(QContextMenuEvent::Mouse, QPoint(10, y), area->mapToGlobal(QPoint(10, y)));
     QApplication::sendEvent(area, &context);
-    QTRY_VERIFY(menu.isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return menu.isVisible(); }, 5000));
     menu.hide();
 }
 
@@ -336,7 +336,7 @@ TEST_F(ListViewEx, SelectedRowsPaintNavyWithWhiteTextAndGreyWithoutFocus) {
     lv.SetSelectedRows({0});
     lv.activateWindow();
     lv.setFocus();
-    QTRY_VERIFY(lv.hasFocus());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return lv.hasFocus(); }, 5000));
     const auto rowImage = [&](int row) {
         const QRect rect = lv.visualRect(lv.model()->index(row, 0));
         return lv.viewport()->grab(rect).toImage();
@@ -355,7 +355,7 @@ TEST_F(ListViewEx, SelectedRowsPaintNavyWithWhiteTextAndGreyWithoutFocus) {
     EXPECT_GT(countColour(plain, Qt::black), 10);
 
     lv.clearFocus();
-    QTRY_VERIFY(!lv.hasFocus());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !lv.hasFocus(); }, 5000));
     const QImage unfocused = rowImage(0);
     EXPECT_EQ(QColor(0xAA, 0xAA, 0xAA), unfocused.pixelColor(unfocused.width() - 2, unfocused.height() / 2));
 }
